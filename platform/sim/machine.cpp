@@ -1,0 +1,330 @@
+// machine.cpp - the simulated machine and the seam functions that act on it.
+#include "platform/sim/machine.h"
+
+#include "platform/utf16.h"
+
+#include <cstring>
+#include <new>
+
+namespace qel::sim {
+namespace {
+
+// Predefined hive handles carry the values Windows gives them, so they never collide with opened keys.
+constexpr std::uintptr_t kCurrentUserHandle = 0x80000001;
+constexpr std::uintptr_t kLocalMachineHandle = 0x80000002;
+
+constexpr std::uint32_t kReadRights = os::kKeyQueryValue | os::kKeyEnumerateSubKeys;
+constexpr std::uint32_t kWriteRights = os::kKeySetValue | os::kKeyCreateSubKey;
+
+std::vector<std::wstring> SplitPath(const std::wstring& path) {
+    std::vector<std::wstring> parts;
+    std::wstring::size_type start = 0;
+    while (start <= path.size()) {
+        const auto end = path.find(L'\\', start);
+        const auto part = path.substr(start, end == std::wstring::npos ? std::wstring::npos : end - start);
+        if (!part.empty())
+            parts.push_back(part);
+        if (end == std::wstring::npos)
+            break;
+        start = end + 1;
+    }
+    return parts;
+}
+
+std::unique_ptr<Machine>& CurrentSlot() {
+    static std::unique_ptr<Machine> machine = std::make_unique<Machine>();
+    return machine;
+}
+
+} // namespace
+
+std::wstring FoldCase(const std::wstring& text) {
+    std::wstring folded = text;
+    for (wchar_t& c : folded) {
+        if ((c >= L'a' && c <= L'z') || (c >= 0xE0 && c <= 0xFE && c != 0xF7))
+            c = static_cast<wchar_t>(c - 0x20);
+    }
+    return folded;
+}
+
+Machine& Machine::Current() { return *CurrentSlot(); }
+
+void Machine::Reset() { CurrentSlot() = std::make_unique<Machine>(); }
+
+Machine::Key* Machine::Root(os::Hive hive) {
+    return hive == os::Hive::CurrentUser ? &currentUser_ : &localMachine_;
+}
+
+const Machine::Key* Machine::Root(os::Hive hive) const {
+    return hive == os::Hive::CurrentUser ? &currentUser_ : &localMachine_;
+}
+
+Machine::Key* Machine::Find(os::Hive hive, const std::wstring& path) {
+    Key* key = Root(hive);
+    for (const auto& part : SplitPath(path)) {
+        const auto child = key->children.find(FoldCase(part));
+        if (child == key->children.end())
+            return nullptr;
+        key = child->second.get();
+    }
+    return key;
+}
+
+const Machine::Key* Machine::Find(os::Hive hive, const std::wstring& path) const {
+    return const_cast<Machine*>(this)->Find(hive, path);
+}
+
+void Machine::CreateKey(os::Hive hive, const std::wstring& path) {
+    Key* key = Root(hive);
+    for (const auto& part : SplitPath(path)) {
+        auto& child = key->children[FoldCase(part)];
+        if (!child) {
+            child = std::make_unique<Key>();
+            child->name = part;
+        }
+        key = child.get();
+    }
+}
+
+void Machine::SetValue(os::Hive hive, const std::wstring& path, const std::wstring& name, std::uint32_t type,
+                       std::vector<std::uint8_t> bytes) {
+    CreateKey(hive, path);
+    Find(hive, path)->values[FoldCase(name)] = {name, RegValue{type, std::move(bytes)}};
+}
+
+void Machine::SetString(os::Hive hive, const std::wstring& path, const std::wstring& name,
+                        const std::wstring& text) {
+    SetValue(hive, path, name, os::kRegSz, os::Utf16LeBytes(text, true));
+}
+
+void Machine::SetUnterminatedString(os::Hive hive, const std::wstring& path, const std::wstring& name,
+                                    const std::wstring& text) {
+    SetValue(hive, path, name, os::kRegSz, os::Utf16LeBytes(text, false));
+}
+
+void Machine::SetDword(os::Hive hive, const std::wstring& path, const std::wstring& name, std::uint32_t value) {
+    std::vector<std::uint8_t> bytes(4);
+    for (int i = 0; i < 4; ++i)
+        bytes[i] = static_cast<std::uint8_t>(value >> (8 * i));
+    SetValue(hive, path, name, os::kRegDword, std::move(bytes));
+}
+
+void Machine::DenyRead(os::Hive hive, const std::wstring& path) {
+    CreateKey(hive, path);
+    Find(hive, path)->denyRead = true;
+}
+
+void Machine::DenyWrite(os::Hive hive, const std::wstring& path) {
+    CreateKey(hive, path);
+    Find(hive, path)->denyWrite = true;
+}
+
+bool Machine::KeyExists(os::Hive hive, const std::wstring& path) const { return Find(hive, path) != nullptr; }
+
+std::optional<RegValue> Machine::GetValue(os::Hive hive, const std::wstring& path, const std::wstring& name) const {
+    const Key* key = Find(hive, path);
+    if (!key)
+        return std::nullopt;
+    const auto value = key->values.find(FoldCase(name));
+    if (value == key->values.end())
+        return std::nullopt;
+    return value->second.second;
+}
+
+std::optional<std::uint32_t> Machine::GetDword(os::Hive hive, const std::wstring& path,
+                                               const std::wstring& name) const {
+    const auto value = GetValue(hive, path, name);
+    if (!value || value->bytes.size() != 4)
+        return std::nullopt;
+    std::uint32_t result = 0;
+    for (int i = 0; i < 4; ++i)
+        result |= static_cast<std::uint32_t>(value->bytes[i]) << (8 * i);
+    return result;
+}
+
+void Machine::AddFile(const std::wstring& path) {
+    const std::wstring folded = FoldCase(path);
+    files_.insert(folded);
+    // Every folder on the way exists too.
+    for (auto slash = folded.find(L'\\'); slash != std::wstring::npos; slash = folded.find(L'\\', slash + 1)) {
+        if (slash > 0 && folded[slash - 1] != L':')
+            files_.insert(folded.substr(0, slash));
+    }
+}
+
+bool Machine::FileExists(const std::wstring& path) const { return files_.count(FoldCase(path)) != 0; }
+
+void Machine::CountCall() {
+    ++registryCalls_;
+    if (throwCountdown_ != 0 && --throwCountdown_ == 0)
+        throw std::bad_alloc();
+}
+
+Machine::Key* Machine::Resolve(os::RegKey key, std::uint32_t* access) {
+    const auto raw = static_cast<std::uintptr_t>(key);
+    if (raw == kCurrentUserHandle || raw == kLocalMachineHandle) {
+        const auto hive = raw == kCurrentUserHandle ? os::Hive::CurrentUser : os::Hive::LocalMachine;
+        Key* root = Root(hive);
+        // The predefined keys are opened with every right the user has on the hive.
+        *access = (root->denyRead ? 0 : kReadRights) | (root->denyWrite ? 0 : kWriteRights);
+        return root;
+    }
+    const auto handle = handles_.find(raw);
+    if (handle == handles_.end())
+        return nullptr;
+    *access = handle->second.access;
+    return handle->second.key;
+}
+
+long Machine::Open(os::RegKey parent, const wchar_t* subkey, std::uint32_t access, os::RegKey* out, bool create) {
+    CountCall();
+    std::uint32_t parentAccess = 0;
+    Key* key = Resolve(parent, &parentAccess);
+    if (!key)
+        return os::kInvalidHandle;
+    const Key* const start = key;
+    for (const auto& part : SplitPath(subkey ? subkey : L"")) {
+        auto child = key->children.find(FoldCase(part));
+        if (child == key->children.end()) {
+            if (!create)
+                return os::kFileNotFound;
+            // Windows asks for the right to create subkeys on the handle it is given, then the key's own.
+            if (key->denyWrite || (key == start && !(parentAccess & os::kKeyCreateSubKey)))
+                return os::kAccessDenied;
+            auto made = std::make_unique<Key>();
+            made->name = part;
+            child = key->children.emplace(FoldCase(part), std::move(made)).first;
+        }
+        key = child->second.get();
+    }
+    if (((access & kReadRights) && key->denyRead) || ((access & kWriteRights) && key->denyWrite))
+        return os::kAccessDenied;
+    const auto raw = nextHandle_;
+    nextHandle_ += 4;
+    handles_[raw] = Handle{key, access};
+    *out = static_cast<os::RegKey>(raw);
+    return os::kSuccess;
+}
+
+long Machine::Close(os::RegKey key) {
+    const auto raw = static_cast<std::uintptr_t>(key);
+    if (raw == kCurrentUserHandle || raw == kLocalMachineHandle)
+        return os::kSuccess;
+    return handles_.erase(raw) ? os::kSuccess : os::kInvalidHandle;
+}
+
+long Machine::Query(os::RegKey key, const wchar_t* name, std::uint32_t* type, std::uint8_t* data,
+                    std::uint32_t* size) {
+    CountCall();
+    std::uint32_t access = 0;
+    Key* found = Resolve(key, &access);
+    if (!found)
+        return os::kInvalidHandle;
+    if (!(access & os::kKeyQueryValue))
+        return os::kAccessDenied;
+    const auto value = found->values.find(FoldCase(name ? name : L""));
+    if (value == found->values.end())
+        return os::kFileNotFound;
+    const auto& bytes = value->second.second.bytes;
+    const auto needed = static_cast<std::uint32_t>(bytes.size());
+    if (data) {
+        if (*size < needed) {
+            *size = needed;
+            if (type)
+                *type = value->second.second.type;
+            return os::kMoreData;
+        }
+        if (needed)
+            std::memcpy(data, bytes.data(), needed);
+    }
+    if (type)
+        *type = value->second.second.type;
+    if (size)
+        *size = needed;
+    return os::kSuccess;
+}
+
+long Machine::Set(os::RegKey key, const wchar_t* name, std::uint32_t type, const std::uint8_t* data,
+                  std::uint32_t size) {
+    CountCall();
+    std::uint32_t access = 0;
+    Key* found = Resolve(key, &access);
+    if (!found)
+        return os::kInvalidHandle;
+    if (!(access & os::kKeySetValue))
+        return os::kAccessDenied;
+    const std::wstring valueName = name ? name : L"";
+    found->values[FoldCase(valueName)] = {valueName, RegValue{type, std::vector<std::uint8_t>(data, data + size)}};
+    return os::kSuccess;
+}
+
+long Machine::Delete(os::RegKey key, const wchar_t* name) {
+    CountCall();
+    std::uint32_t access = 0;
+    Key* found = Resolve(key, &access);
+    if (!found)
+        return os::kInvalidHandle;
+    if (!(access & os::kKeySetValue))
+        return os::kAccessDenied;
+    return found->values.erase(FoldCase(name ? name : L"")) ? os::kSuccess : os::kFileNotFound;
+}
+
+long Machine::Enum(os::RegKey key, std::uint32_t index, wchar_t* name, std::uint32_t* capacity) {
+    CountCall();
+    std::uint32_t access = 0;
+    Key* found = Resolve(key, &access);
+    if (!found)
+        return os::kInvalidHandle;
+    if (!(access & os::kKeyEnumerateSubKeys))
+        return os::kAccessDenied;
+    if (index >= found->children.size())
+        return os::kNoMoreItems;
+    auto child = found->children.begin();
+    std::advance(child, index);
+    const std::wstring& childName = child->second->name;
+    if (childName.size() + 1 > *capacity)
+        return os::kMoreData;
+    std::memcpy(name, childName.c_str(), (childName.size() + 1) * sizeof(wchar_t));
+    *capacity = static_cast<std::uint32_t>(childName.size());
+    return os::kSuccess;
+}
+
+} // namespace qel::sim
+
+namespace qel::os {
+
+RegKey HiveRoot(Hive hive) {
+    return static_cast<RegKey>(hive == Hive::CurrentUser ? sim::kCurrentUserHandle : sim::kLocalMachineHandle);
+}
+
+long RegOpenKey(RegKey parent, const wchar_t* subkey, std::uint32_t access, RegKey* out) {
+    return sim::Machine::Current().Open(parent, subkey, access, out, false);
+}
+
+long RegCreateKey(RegKey parent, const wchar_t* subkey, std::uint32_t access, RegKey* out) {
+    return sim::Machine::Current().Open(parent, subkey, access, out, true);
+}
+
+long RegCloseKey(RegKey key) { return sim::Machine::Current().Close(key); }
+
+long RegQueryValue(RegKey key, const wchar_t* name, std::uint32_t* type, std::uint8_t* data,
+                   std::uint32_t* size) {
+    return sim::Machine::Current().Query(key, name, type, data, size);
+}
+
+long RegSetValue(RegKey key, const wchar_t* name, std::uint32_t type, const std::uint8_t* data,
+                 std::uint32_t size) {
+    return sim::Machine::Current().Set(key, name, type, data, size);
+}
+
+long RegDeleteValue(RegKey key, const wchar_t* name) { return sim::Machine::Current().Delete(key, name); }
+
+long RegEnumKey(RegKey key, std::uint32_t index, wchar_t* name, std::uint32_t* capacity) {
+    return sim::Machine::Current().Enum(key, index, name, capacity);
+}
+
+bool PathFileExists(const std::wstring& path) { return sim::Machine::Current().FileExists(path); }
+
+void DebugOutput(const std::wstring& line) { sim::Machine::Current().RecordDebugLine(line); }
+
+} // namespace qel::os

@@ -1,0 +1,8 @@
+// files.cpp - file-system queries of the seam.
+#include "platform/win32/windows_api.h"
+
+namespace qel::os {
+
+bool PathFileExists(const std::wstring& path) { return ::PathFileExistsW(path.c_str()) != FALSE; }
+
+} // namespace qel::os

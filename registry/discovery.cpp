@@ -1,0 +1,52 @@
+#include "registry/discovery.h"
+
+#include <deque>
+#include <memory>
+
+#include "registry/app_records.h"
+#include "registry/registry_key.h"
+
+namespace qel {
+
+void DiscoverApplications(std::vector<appInfo_tag>& found) {
+    try {
+        auto root = std::make_unique<CLocalMachineKey>(kMakerKey, os::kKeyRead);
+        if (root->status != os::kSuccess)
+            return;
+        std::deque<std::unique_ptr<CRegistryKey>> queue;
+        queue.push_back(std::move(root));
+        while (!queue.empty()) {
+            CRegistryKey& parent = *queue.front();
+            const std::wstring base = parent.path + L"\\";
+            for (std::uint32_t index = 0;; ++index) {
+                const wchar_t* name = parent.EnumSubKey(index);
+                if (!name)
+                    break;
+                std::wstring full = base + name;
+                if (std::wstring(name) == kRegistrationKeyName) {
+                    appInfo_tag record;
+                    ReadApplicationRecord(full, record);
+                    found.push_back(std::move(record));
+                    continue;
+                }
+                auto child = std::make_unique<CLocalMachineKey>(full, os::kKeyRead);
+                if (child->status == os::kSuccess)
+                    queue.push_back(std::move(child));
+            }
+            queue.pop_front();
+        }
+    } catch (...) {
+    }
+}
+
+Listing CheckListing(const appInfo_tag& record) {
+    if (!os::PathFileExists(record.cmdLine))
+        return Listing::ProgramMissing;
+    if (!os::PathFileExists(record.proxyPath))
+        return Listing::ProxyMissing;
+    if (!IsAutoLaunchCandidate(record.keyPath))
+        return Listing::NoAutoLaunch;
+    return Listing::Listed;
+}
+
+} // namespace qel

@@ -1,0 +1,135 @@
+#include "registry/registry_key.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "platform/utf16.h"
+
+namespace qel {
+
+RegKeyCloser& RegKeyCloser::operator=(RegKeyCloser&& other) noexcept {
+    if (this != &other) {
+        reset();
+        key_ = other.release();
+    }
+    return *this;
+}
+
+os::RegKey RegKeyCloser::release() {
+    const os::RegKey key = key_;
+    key_ = os::kNoKey;
+    return key;
+}
+
+void RegKeyCloser::reset() {
+    if (key_ != os::kNoKey)
+        os::RegCloseKey(release());
+}
+
+CRegistryKey::CRegistryKey(os::Hive hive, const wchar_t* subkey, std::uint32_t access) {
+    os::RegKey opened = os::kNoKey;
+    status = os::RegOpenKey(os::HiveRoot(hive), subkey, access, &opened);
+    if (status == os::kSuccess) {
+        key = opened;
+        path = subkey ? subkey : L"";
+    }
+}
+
+CRegistryKey::~CRegistryKey() {
+    if (IsOpen())
+        status = os::RegCloseKey(key);
+}
+
+std::int32_t CRegistryKey::GetDWORDValue(const wchar_t* name) {
+    if (!IsOpen())
+        return -1;
+    // A value shorter than four bytes leaves the rest of the word zero.
+    std::uint8_t bytes[4] = {0, 0, 0, 0};
+    std::uint32_t size = sizeof bytes;
+    status = os::RegQueryValue(key, name, nullptr, bytes, &size);
+    if (status != os::kSuccess)
+        return -1;
+    const std::uint32_t value = static_cast<std::uint32_t>(bytes[0]) | static_cast<std::uint32_t>(bytes[1]) << 8 |
+                                static_cast<std::uint32_t>(bytes[2]) << 16 |
+                                static_cast<std::uint32_t>(bytes[3]) << 24;
+    return static_cast<std::int32_t>(value);
+}
+
+const wchar_t* CRegistryKey::GetStringValue(const wchar_t* name) {
+    if (!IsOpen())
+        return nullptr;
+    std::uint32_t needed = 0;
+    os::RegQueryValue(key, name, nullptr, nullptr, &needed);
+    if (!valueBuffer || needed > valueBufferSize) {
+        valueBuffer.reset();
+        valueBufferSize = std::max(needed, valueBufferSize);
+        // One character more than the bytes fill (an odd byte rounds up), so that a text stored without its
+        // terminator still ends in one.
+        valueBuffer = std::make_unique<wchar_t[]>((valueBufferSize + 1) / 2 + 1);
+    }
+    std::uint32_t written = valueBufferSize;
+    if constexpr (sizeof(wchar_t) == 2) {
+        status = os::RegQueryValue(key, name, nullptr, reinterpret_cast<std::uint8_t*>(valueBuffer.get()), &written);
+    } else {
+        std::vector<std::uint8_t> bytes(valueBufferSize);
+        status = os::RegQueryValue(key, name, nullptr, bytes.data(), &written);
+        if (status == os::kSuccess)
+            os::WidenUtf16Le(bytes.data(), written, valueBuffer.get());
+    }
+    if (status != os::kSuccess)
+        return nullptr;
+    valueBuffer[(written + 1) / 2] = L'\0';
+    return valueBuffer.get();
+}
+
+void CRegistryKey::SetDWORDValue(const wchar_t* name, std::uint32_t value) {
+    if (!IsOpen())
+        return;
+    const std::uint8_t bytes[4] = {static_cast<std::uint8_t>(value), static_cast<std::uint8_t>(value >> 8),
+                                   static_cast<std::uint8_t>(value >> 16), static_cast<std::uint8_t>(value >> 24)};
+    status = os::RegSetValue(key, name, os::kRegDword, bytes, sizeof bytes);
+}
+
+void CRegistryKey::SetStringValue(const wchar_t* name, const wchar_t* text) {
+    if (!IsOpen())
+        return;
+    const auto bytes = os::Utf16LeBytes(text ? text : L"", true);
+    status = os::RegSetValue(key, name, os::kRegSz, bytes.data(), static_cast<std::uint32_t>(bytes.size()));
+}
+
+bool CRegistryKey::DeleteValue(const wchar_t* name) {
+    if (!IsOpen())
+        return false;
+    status = os::RegDeleteValue(key, name);
+    return status == os::kSuccess;
+}
+
+RegKeyCloser CRegistryKey::CreateSubKey(const wchar_t* subkey, const wchar_t* valueName, const wchar_t* text) {
+    if (!IsOpen())
+        return RegKeyCloser();
+    os::RegKey created = os::kNoKey;
+    status = os::RegCreateKey(key, subkey, os::kKeyWrite, &created);
+    if (status != os::kSuccess)
+        return RegKeyCloser();
+    RegKeyCloser result(created);
+    if (text) {
+        // Written through a second object view of the new key, exactly as SetStringValue writes.
+        const os::RegKey own = key;
+        key = created;
+        SetStringValue(valueName, text);
+        key = own;
+    }
+    return result;
+}
+
+const wchar_t* CRegistryKey::EnumSubKey(std::uint32_t index) {
+    if (!IsOpen())
+        return nullptr;
+    if (!nameBuffer)
+        nameBuffer = std::make_unique<wchar_t[]>(kNameCapacity);
+    std::uint32_t capacity = kNameCapacity;
+    status = os::RegEnumKey(key, index, nameBuffer.get(), &capacity);
+    return status == os::kSuccess ? nameBuffer.get() : nullptr;
+}
+
+} // namespace qel

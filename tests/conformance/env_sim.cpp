@@ -1,0 +1,18 @@
+// env_sim.cpp - the conformance tests' machine: a fresh simulated one for every test.
+#include "platform/sim/machine.h"
+#include "test_env.h"
+
+namespace qel::testenv {
+
+std::wstring FreshScratchKey() {
+    sim::Machine::Reset();
+    sim::Machine::Current().CreateKey(os::Hive::CurrentUser, L"Software\\QelbootConformance");
+    sim::Machine::Current().CreateKey(os::Hive::LocalMachine, L"SOFTWARE\\QelbootConformance");
+    return L"Software\\QelbootConformance";
+}
+
+std::wstring FreshScratchFolder() { return L"C:\\QelbootConformance"; }
+
+void CreateEmptyFile(const std::wstring& path) { sim::Machine::Current().AddFile(path); }
+
+} // namespace qel::testenv

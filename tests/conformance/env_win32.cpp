@@ -1,0 +1,48 @@
+// env_win32.cpp - the conformance tests' machine: the real registry and file system, under keys and
+// folders named after the running test.
+#include <gtest/gtest.h>
+
+#include "platform/win32/windows_api.h"
+#include "test_env.h"
+
+namespace qel::testenv {
+namespace {
+
+std::wstring TestName() {
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    const std::string name = std::string(info->test_suite_name()) + "." + info->name();
+    return std::wstring(name.begin(), name.end());
+}
+
+} // namespace
+
+std::wstring FreshScratchKey() {
+    const std::wstring path = L"Software\\QelbootConformance\\" + TestName();
+    ::RegDeleteTreeW(HKEY_CURRENT_USER, path.c_str());
+    ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, path.c_str());
+    for (HKEY hive : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
+        HKEY key = nullptr;
+        if (::RegCreateKeyExW(hive, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) ==
+            ERROR_SUCCESS)
+            ::RegCloseKey(key);
+    }
+    return path;
+}
+
+std::wstring FreshScratchFolder() {
+    wchar_t temp[MAX_PATH];
+    ::GetTempPathW(MAX_PATH, temp);
+    std::wstring folder = std::wstring(temp) + L"QelbootConformance";
+    ::CreateDirectoryW(folder.c_str(), nullptr);
+    folder += L"\\" + TestName();
+    ::CreateDirectoryW(folder.c_str(), nullptr);
+    return folder;
+}
+
+void CreateEmptyFile(const std::wstring& path) {
+    const HANDLE file = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (file != INVALID_HANDLE_VALUE)
+        ::CloseHandle(file);
+}
+
+} // namespace qel::testenv

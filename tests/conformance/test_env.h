@@ -1,0 +1,21 @@
+// test_env.h - what the seam's conformance tests need from the machine they run on.
+#ifndef QELBOOT_TESTS_CONFORMANCE_TEST_ENV_H
+#define QELBOOT_TESTS_CONFORMANCE_TEST_ENV_H
+
+#include <string>
+
+namespace qel::testenv {
+
+// Makes a fresh, empty scratch key for the running test under the current user's "Software" key and the
+// machine's "SOFTWARE" key, and returns its path below the hive (the same path in both hives).
+std::wstring FreshScratchKey();
+
+// Makes a fresh, empty folder for the running test and returns its full path, without a trailing backslash.
+std::wstring FreshScratchFolder();
+
+// Creates an empty file at a full path.
+void CreateEmptyFile(const std::wstring& path);
+
+} // namespace qel::testenv
+
+#endif // QELBOOT_TESTS_CONFORMANCE_TEST_ENV_H

@@ -1,0 +1,3 @@
+#include <gtest/gtest.h>
+#include "qelboot.h"
+TEST(Abi, Links) { CQELBootInformationHandler h; h.LoadInformation(); }
