@@ -42,30 +42,30 @@ inline constexpr RegKey kNoKey{};
 RegKey HiveRoot(Hive hive);
 
 // RegOpenKeyExW(parent, subkey, 0, access, out)
-long RegOpenKey(RegKey parent, const wchar_t* subkey, std::uint32_t access, RegKey* out);
+long OpenRegKey(RegKey parent, const wchar_t* subkey, std::uint32_t access, RegKey* out);
 
 // RegCreateKeyExW(parent, subkey, 0, no class, REG_OPTION_NON_VOLATILE, access, no security, out, no disposition)
-long RegCreateKey(RegKey parent, const wchar_t* subkey, std::uint32_t access, RegKey* out);
+long CreateRegKey(RegKey parent, const wchar_t* subkey, std::uint32_t access, RegKey* out);
 
-long RegCloseKey(RegKey key);
+long CloseRegKey(RegKey key);
 
 // RegQueryValueExW(key, name, 0, type, data, size). `type` and `data` may be null; `size` is in bytes,
 // in/out, and may be null only when `data` is.
-long RegQueryValue(RegKey key, const wchar_t* name, std::uint32_t* type, std::uint8_t* data,
+long QueryRegValue(RegKey key, const wchar_t* name, std::uint32_t* type, std::uint8_t* data,
                    std::uint32_t* size);
 
 // RegSetValueExW(key, name, 0, type, data, size)
-long RegSetValue(RegKey key, const wchar_t* name, std::uint32_t type, const std::uint8_t* data,
+long SetRegValue(RegKey key, const wchar_t* name, std::uint32_t type, const std::uint8_t* data,
                  std::uint32_t size);
 
-long RegDeleteValue(RegKey key, const wchar_t* name);
+long DeleteRegValue(RegKey key, const wchar_t* name);
 
 // RegEnumKeyExW(key, index, name, capacity, 0, no class, no class size, last-write time ignored).
 // `capacity` is in characters, the terminator included; on success it receives the name's length.
-long RegEnumKey(RegKey key, std::uint32_t index, wchar_t* name, std::uint32_t* capacity);
+long EnumRegKey(RegKey key, std::uint32_t index, wchar_t* name, std::uint32_t* capacity);
 
 // PathFileExistsW(path)
-bool PathFileExists(const std::wstring& path);
+bool FileExists(const std::wstring& path);
 
 // OutputDebugStringW(line)
 void DebugOutput(const std::wstring& line);

@@ -40,9 +40,9 @@ void DiscoverApplications(std::vector<appInfo_tag>& found) {
 }
 
 Listing CheckListing(const appInfo_tag& record) {
-    if (!os::PathFileExists(record.cmdLine))
+    if (!os::FileExists(record.cmdLine))
         return Listing::ProgramMissing;
-    if (!os::PathFileExists(record.proxyPath))
+    if (!os::FileExists(record.proxyPath))
         return Listing::ProxyMissing;
     if (!IsAutoLaunchCandidate(record.keyPath))
         return Listing::NoAutoLaunch;

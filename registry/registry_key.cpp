@@ -23,12 +23,12 @@ os::RegKey RegKeyCloser::release() {
 
 void RegKeyCloser::reset() {
     if (key_ != os::kNoKey)
-        os::RegCloseKey(release());
+        os::CloseRegKey(release());
 }
 
 CRegistryKey::CRegistryKey(os::Hive hive, const wchar_t* subkey, std::uint32_t access) {
     os::RegKey opened = os::kNoKey;
-    status = os::RegOpenKey(os::HiveRoot(hive), subkey, access, &opened);
+    status = os::OpenRegKey(os::HiveRoot(hive), subkey, access, &opened);
     if (status == os::kSuccess) {
         key = opened;
         path = subkey ? subkey : L"";
@@ -37,7 +37,7 @@ CRegistryKey::CRegistryKey(os::Hive hive, const wchar_t* subkey, std::uint32_t a
 
 CRegistryKey::~CRegistryKey() {
     if (IsOpen())
-        status = os::RegCloseKey(key);
+        status = os::CloseRegKey(key);
 }
 
 std::int32_t CRegistryKey::GetDWORDValue(const wchar_t* name) {
@@ -46,7 +46,7 @@ std::int32_t CRegistryKey::GetDWORDValue(const wchar_t* name) {
     // A value shorter than four bytes leaves the rest of the word zero.
     std::uint8_t bytes[4] = {0, 0, 0, 0};
     std::uint32_t size = sizeof bytes;
-    status = os::RegQueryValue(key, name, nullptr, bytes, &size);
+    status = os::QueryRegValue(key, name, nullptr, bytes, &size);
     if (status != os::kSuccess)
         return -1;
     const std::uint32_t value = static_cast<std::uint32_t>(bytes[0]) | static_cast<std::uint32_t>(bytes[1]) << 8 |
@@ -59,7 +59,7 @@ const wchar_t* CRegistryKey::GetStringValue(const wchar_t* name) {
     if (!IsOpen())
         return nullptr;
     std::uint32_t needed = 0;
-    os::RegQueryValue(key, name, nullptr, nullptr, &needed);
+    os::QueryRegValue(key, name, nullptr, nullptr, &needed);
     if (!valueBuffer || needed > valueBufferSize) {
         valueBuffer.reset();
         valueBufferSize = std::max(needed, valueBufferSize);
@@ -69,10 +69,10 @@ const wchar_t* CRegistryKey::GetStringValue(const wchar_t* name) {
     }
     std::uint32_t written = valueBufferSize;
     if constexpr (sizeof(wchar_t) == 2) {
-        status = os::RegQueryValue(key, name, nullptr, reinterpret_cast<std::uint8_t*>(valueBuffer.get()), &written);
+        status = os::QueryRegValue(key, name, nullptr, reinterpret_cast<std::uint8_t*>(valueBuffer.get()), &written);
     } else {
         std::vector<std::uint8_t> bytes(valueBufferSize);
-        status = os::RegQueryValue(key, name, nullptr, bytes.data(), &written);
+        status = os::QueryRegValue(key, name, nullptr, bytes.data(), &written);
         if (status == os::kSuccess)
             os::WidenUtf16Le(bytes.data(), written, valueBuffer.get());
     }
@@ -87,20 +87,20 @@ void CRegistryKey::SetDWORDValue(const wchar_t* name, std::uint32_t value) {
         return;
     const std::uint8_t bytes[4] = {static_cast<std::uint8_t>(value), static_cast<std::uint8_t>(value >> 8),
                                    static_cast<std::uint8_t>(value >> 16), static_cast<std::uint8_t>(value >> 24)};
-    status = os::RegSetValue(key, name, os::kRegDword, bytes, sizeof bytes);
+    status = os::SetRegValue(key, name, os::kRegDword, bytes, sizeof bytes);
 }
 
 void CRegistryKey::SetStringValue(const wchar_t* name, const wchar_t* text) {
     if (!IsOpen())
         return;
     const auto bytes = os::Utf16LeBytes(text ? text : L"", true);
-    status = os::RegSetValue(key, name, os::kRegSz, bytes.data(), static_cast<std::uint32_t>(bytes.size()));
+    status = os::SetRegValue(key, name, os::kRegSz, bytes.data(), static_cast<std::uint32_t>(bytes.size()));
 }
 
 bool CRegistryKey::DeleteValue(const wchar_t* name) {
     if (!IsOpen())
         return false;
-    status = os::RegDeleteValue(key, name);
+    status = os::DeleteRegValue(key, name);
     return status == os::kSuccess;
 }
 
@@ -108,7 +108,7 @@ RegKeyCloser CRegistryKey::CreateSubKey(const wchar_t* subkey, const wchar_t* va
     if (!IsOpen())
         return RegKeyCloser();
     os::RegKey created = os::kNoKey;
-    status = os::RegCreateKey(key, subkey, os::kKeyWrite, &created);
+    status = os::CreateRegKey(key, subkey, os::kKeyWrite, &created);
     if (status != os::kSuccess)
         return RegKeyCloser();
     RegKeyCloser result(created);
@@ -128,7 +128,7 @@ const wchar_t* CRegistryKey::EnumSubKey(std::uint32_t index) {
     if (!nameBuffer)
         nameBuffer = std::make_unique<wchar_t[]>(kNameCapacity);
     std::uint32_t capacity = kNameCapacity;
-    status = os::RegEnumKey(key, index, nameBuffer.get(), &capacity);
+    status = os::EnumRegKey(key, index, nameBuffer.get(), &capacity);
     return status == os::kSuccess ? nameBuffer.get() : nullptr;
 }
 

@@ -13,6 +13,8 @@ namespace {
 constexpr std::uintptr_t kCurrentUserHandle = 0x80000001;
 constexpr std::uintptr_t kLocalMachineHandle = 0x80000002;
 
+constexpr std::uint32_t kRegExpandSz = 2;
+constexpr std::uint32_t kRegMultiSz = 7;
 constexpr std::uint32_t kReadRights = os::kKeyQueryValue | os::kKeyEnumerateSubKeys;
 constexpr std::uint32_t kWriteRights = os::kKeySetValue | os::kKeyCreateSubKey;
 
@@ -254,7 +256,14 @@ long Machine::Set(os::RegKey key, const wchar_t* name, std::uint32_t type, const
     if (!(access & os::kKeySetValue))
         return os::kAccessDenied;
     const std::wstring valueName = name ? name : L"";
-    found->values[FoldCase(valueName)] = {valueName, RegValue{type, std::vector<std::uint8_t>(data, data + size)}};
+    std::vector<std::uint8_t> bytes(data, data + size);
+    // RegSetValueExW stores a text value that the caller counted without its terminator with one.
+    const bool isText = type == kRegExpandSz || type == os::kRegSz || type == kRegMultiSz;
+    if (isText && size >= 2 && (bytes[size - 2] || bytes[size - 1])) {
+        bytes.push_back(0);
+        bytes.push_back(0);
+    }
+    found->values[FoldCase(valueName)] = {valueName, RegValue{type, std::move(bytes)}};
     return os::kSuccess;
 }
 
@@ -297,33 +306,33 @@ RegKey HiveRoot(Hive hive) {
     return static_cast<RegKey>(hive == Hive::CurrentUser ? sim::kCurrentUserHandle : sim::kLocalMachineHandle);
 }
 
-long RegOpenKey(RegKey parent, const wchar_t* subkey, std::uint32_t access, RegKey* out) {
+long OpenRegKey(RegKey parent, const wchar_t* subkey, std::uint32_t access, RegKey* out) {
     return sim::Machine::Current().Open(parent, subkey, access, out, false);
 }
 
-long RegCreateKey(RegKey parent, const wchar_t* subkey, std::uint32_t access, RegKey* out) {
+long CreateRegKey(RegKey parent, const wchar_t* subkey, std::uint32_t access, RegKey* out) {
     return sim::Machine::Current().Open(parent, subkey, access, out, true);
 }
 
-long RegCloseKey(RegKey key) { return sim::Machine::Current().Close(key); }
+long CloseRegKey(RegKey key) { return sim::Machine::Current().Close(key); }
 
-long RegQueryValue(RegKey key, const wchar_t* name, std::uint32_t* type, std::uint8_t* data,
+long QueryRegValue(RegKey key, const wchar_t* name, std::uint32_t* type, std::uint8_t* data,
                    std::uint32_t* size) {
     return sim::Machine::Current().Query(key, name, type, data, size);
 }
 
-long RegSetValue(RegKey key, const wchar_t* name, std::uint32_t type, const std::uint8_t* data,
+long SetRegValue(RegKey key, const wchar_t* name, std::uint32_t type, const std::uint8_t* data,
                  std::uint32_t size) {
     return sim::Machine::Current().Set(key, name, type, data, size);
 }
 
-long RegDeleteValue(RegKey key, const wchar_t* name) { return sim::Machine::Current().Delete(key, name); }
+long DeleteRegValue(RegKey key, const wchar_t* name) { return sim::Machine::Current().Delete(key, name); }
 
-long RegEnumKey(RegKey key, std::uint32_t index, wchar_t* name, std::uint32_t* capacity) {
+long EnumRegKey(RegKey key, std::uint32_t index, wchar_t* name, std::uint32_t* capacity) {
     return sim::Machine::Current().Enum(key, index, name, capacity);
 }
 
-bool PathFileExists(const std::wstring& path) { return sim::Machine::Current().FileExists(path); }
+bool FileExists(const std::wstring& path) { return sim::Machine::Current().FileExists(path); }
 
 void DebugOutput(const std::wstring& line) { sim::Machine::Current().RecordDebugLine(line); }
 

@@ -3,6 +3,6 @@
 
 namespace qel::os {
 
-bool PathFileExists(const std::wstring& path) { return ::PathFileExistsW(path.c_str()) != FALSE; }
+bool FileExists(const std::wstring& path) { return ::PathFileExistsW(path.c_str()) != FALSE; }
 
 } // namespace qel::os

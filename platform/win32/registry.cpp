@@ -7,7 +7,7 @@ RegKey HiveRoot(Hive hive) {
     return FromHkey(hive == Hive::CurrentUser ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE);
 }
 
-long RegOpenKey(RegKey parent, const wchar_t* subkey, std::uint32_t access, RegKey* out) {
+long OpenRegKey(RegKey parent, const wchar_t* subkey, std::uint32_t access, RegKey* out) {
     HKEY opened = nullptr;
     const LONG status = ::RegOpenKeyExW(ToHkey(parent), subkey, 0, access, &opened);
     if (status == ERROR_SUCCESS)
@@ -15,7 +15,7 @@ long RegOpenKey(RegKey parent, const wchar_t* subkey, std::uint32_t access, RegK
     return status;
 }
 
-long RegCreateKey(RegKey parent, const wchar_t* subkey, std::uint32_t access, RegKey* out) {
+long CreateRegKey(RegKey parent, const wchar_t* subkey, std::uint32_t access, RegKey* out) {
     HKEY created = nullptr;
     const LONG status = ::RegCreateKeyExW(ToHkey(parent), subkey, 0, nullptr, REG_OPTION_NON_VOLATILE, access,
                                           nullptr, &created, nullptr);
@@ -24,9 +24,9 @@ long RegCreateKey(RegKey parent, const wchar_t* subkey, std::uint32_t access, Re
     return status;
 }
 
-long RegCloseKey(RegKey key) { return ::RegCloseKey(ToHkey(key)); }
+long CloseRegKey(RegKey key) { return ::RegCloseKey(ToHkey(key)); }
 
-long RegQueryValue(RegKey key, const wchar_t* name, std::uint32_t* type, std::uint8_t* data,
+long QueryRegValue(RegKey key, const wchar_t* name, std::uint32_t* type, std::uint8_t* data,
                    std::uint32_t* size) {
     DWORD storedType = 0;
     DWORD byteCount = size ? *size : 0;
@@ -42,14 +42,14 @@ long RegQueryValue(RegKey key, const wchar_t* name, std::uint32_t* type, std::ui
     return status;
 }
 
-long RegSetValue(RegKey key, const wchar_t* name, std::uint32_t type, const std::uint8_t* data,
+long SetRegValue(RegKey key, const wchar_t* name, std::uint32_t type, const std::uint8_t* data,
                  std::uint32_t size) {
     return ::RegSetValueExW(ToHkey(key), name, 0, type, data, size);
 }
 
-long RegDeleteValue(RegKey key, const wchar_t* name) { return ::RegDeleteValueW(ToHkey(key), name); }
+long DeleteRegValue(RegKey key, const wchar_t* name) { return ::RegDeleteValueW(ToHkey(key), name); }
 
-long RegEnumKey(RegKey key, std::uint32_t index, wchar_t* name, std::uint32_t* capacity) {
+long EnumRegKey(RegKey key, std::uint32_t index, wchar_t* name, std::uint32_t* capacity) {
     DWORD length = *capacity;
     FILETIME lastWrite;
     const LONG status = ::RegEnumKeyExW(ToHkey(key), index, name, &length, nullptr, nullptr, nullptr, &lastWrite);

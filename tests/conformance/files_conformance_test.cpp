@@ -20,22 +20,22 @@ TEST(FilesConformance, ExistingFileIsFoundWithoutRegardToCase) {
     const std::wstring folder = testenv::FreshScratchFolder();
     const std::wstring file = folder + L"\\Proxy.exe";
     testenv::CreateEmptyFile(file);
-    EXPECT_TRUE(os::PathFileExists(file));
-    EXPECT_TRUE(os::PathFileExists(Upper(file)));
+    EXPECT_TRUE(os::FileExists(file));
+    EXPECT_TRUE(os::FileExists(Upper(file)));
 }
 
 TEST(FilesConformance, MissingFileAndEmptyPathAreNotFound) {
     testenv::FreshScratchKey();
     const std::wstring folder = testenv::FreshScratchFolder();
-    EXPECT_FALSE(os::PathFileExists(folder + L"\\Missing.exe"));
-    EXPECT_FALSE(os::PathFileExists(L""));
+    EXPECT_FALSE(os::FileExists(folder + L"\\Missing.exe"));
+    EXPECT_FALSE(os::FileExists(L""));
 }
 
 TEST(FilesConformance, FolderOfAFileExistsToo) {
     testenv::FreshScratchKey();
     const std::wstring folder = testenv::FreshScratchFolder();
     testenv::CreateEmptyFile(folder + L"\\inside.txt");
-    EXPECT_TRUE(os::PathFileExists(folder));
+    EXPECT_TRUE(os::FileExists(folder));
 }
 
 } // namespace

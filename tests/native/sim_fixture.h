@@ -1,0 +1,101 @@
+// sim_fixture.h - a fresh simulated machine for every native test, and helpers that write registrations the
+// way an application's installer does.
+#ifndef QELBOOT_TESTS_NATIVE_SIM_FIXTURE_H
+#define QELBOOT_TESTS_NATIVE_SIM_FIXTURE_H
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/os.h"
+#include "platform/sim/machine.h"
+#include "qelboot.h"
+
+namespace qel::simtest {
+
+inline constexpr os::Hive kHKLM = os::Hive::LocalMachine;
+inline constexpr os::Hive kHKCU = os::Hive::CurrentUser;
+inline const std::wstring kMaker = L"SOFTWARE\\Quorl";
+
+inline sim::Machine& TheMachine() { return sim::Machine::Current(); }
+
+// keyPath of the registration below SOFTWARE\Quorl\<appKey>; an empty appKey is the maker key itself.
+inline std::wstring RegistrationPath(const std::wstring& appKey) {
+    return kMaker + L"\\" + (appKey.empty() ? std::wstring() : appKey + L"\\") + L"Quorl Vandrel";
+}
+
+inline std::wstring ProxyFile(const std::wstring& name) { return L"C:\\Apps\\" + name + L"\\Proxy.exe"; }
+inline std::wstring ProgramFile(const std::wstring& name) { return L"C:\\Apps\\" + name + L"\\" + name + L".exe"; }
+
+// Writes a complete registration (Name, ProxyPath, Desc, CmdLine, Icon) and returns its keyPath. With
+// `withFiles` the proxy and the program exist on disk.
+inline std::wstring AddApp(const std::wstring& appKey, const std::wstring& name, bool withFiles = true) {
+    const std::wstring keyPath = RegistrationPath(appKey);
+    auto& m = TheMachine();
+    m.SetString(kHKLM, keyPath, L"Name", name);
+    m.SetString(kHKLM, keyPath, L"ProxyPath", ProxyFile(name));
+    m.SetString(kHKLM, keyPath, L"Desc", name + L" description");
+    m.SetString(kHKLM, keyPath, L"CmdLine", ProgramFile(name));
+    m.SetString(kHKLM, keyPath, L"Icon", ProgramFile(name) + L", 1");
+    if (withFiles) {
+        m.AddFile(ProxyFile(name));
+        m.AddFile(ProgramFile(name));
+    }
+    return keyPath;
+}
+
+inline void SetFormat(const std::wstring& keyPath, const std::wstring& category, const std::wstring& list) {
+    TheMachine().SetString(kHKLM, keyPath + L"\\File Formats", category, list);
+}
+
+inline void SetPref(os::Hive hive, const std::wstring& keyPath, const std::wstring& name, std::uint32_t value) {
+    TheMachine().SetDword(hive, keyPath + L"\\Preferences", name, value);
+}
+
+inline std::vector<std::wstring> Names(const std::vector<appInfo_tag>& records) {
+    std::vector<std::wstring> names;
+    for (const auto& record : records)
+        names.push_back(record.name);
+    return names;
+}
+
+inline std::vector<std::wstring> KeyPaths(const std::vector<appInfo_tag>& records) {
+    std::vector<std::wstring> paths;
+    for (const auto& record : records)
+        paths.push_back(record.keyPath);
+    return paths;
+}
+
+// A record whose every field holds a value no registration writes, to catch writes that must not happen.
+inline appInfo_tag SentinelRecord() {
+    appInfo_tag record;
+    record.name = L"<name>";
+    record.proxyPath = L"<proxy>";
+    record.desc = L"<desc>";
+    record.cmdLine = L"<cmdline>";
+    record.icon = L"<icon>";
+    record.keyPath = L"<keypath>";
+    record.defaultFlag = 0x5EED;
+    record.reserved = 0xBEEF;
+    record.fileFormats = {{L"<ext>", L"<category>"}};
+    return record;
+}
+
+inline bool SameRecord(const appInfo_tag& a, const appInfo_tag& b) {
+    return a.name == b.name && a.proxyPath == b.proxyPath && a.desc == b.desc && a.cmdLine == b.cmdLine &&
+           a.icon == b.icon && a.keyPath == b.keyPath && a.defaultFlag == b.defaultFlag &&
+           a.reserved == b.reserved && a.fileFormats == b.fileFormats;
+}
+
+// Every test starts on an empty machine and must leave no registry key open.
+class SimTest : public ::testing::Test {
+protected:
+    void SetUp() override { sim::Machine::Reset(); }
+    void TearDown() override { EXPECT_EQ(0u, TheMachine().OpenKeyCount()) << "a registry key was left open"; }
+};
+
+} // namespace qel::simtest
+
+#endif // QELBOOT_TESTS_NATIVE_SIM_FIXTURE_H
