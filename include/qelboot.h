@@ -13,6 +13,8 @@
 #if defined(_WIN32)
 #if defined(QELBOOT_BUILDING_DLL)
 #define QELBOOT_API __declspec(dllexport)
+#elif defined(QELBOOT_STATIC)
+#define QELBOOT_API
 #else
 #define QELBOOT_API __declspec(dllimport)
 #endif

@@ -1,5 +1,6 @@
 #include "registry/discovery.h"
 
+#include <cwchar>
 #include <deque>
 #include <memory>
 
@@ -23,7 +24,7 @@ void DiscoverApplications(std::vector<appInfo_tag>& found) {
                 if (!name)
                     break;
                 std::wstring full = base + name;
-                if (std::wstring(name) == kRegistrationKeyName) {
+                if (std::wcscmp(name, kRegistrationKeyName) == 0) {
                     appInfo_tag record;
                     ReadApplicationRecord(full, record);
                     found.push_back(std::move(record));

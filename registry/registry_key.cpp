@@ -71,7 +71,9 @@ const wchar_t* CRegistryKey::GetStringValue(const wchar_t* name) {
     if constexpr (sizeof(wchar_t) == 2) {
         status = os::QueryRegValue(key, name, nullptr, reinterpret_cast<std::uint8_t*>(valueBuffer.get()), &written);
     } else {
-        std::vector<std::uint8_t> bytes(valueBufferSize);
+        // Registry text is UTF-16 bytes; where wchar_t is wider it is read aside and widened.
+        thread_local std::vector<std::uint8_t> bytes;
+        bytes.resize(valueBufferSize);
         status = os::QueryRegValue(key, name, nullptr, bytes.data(), &written);
         if (status == os::kSuccess)
             os::WidenUtf16Le(bytes.data(), written, valueBuffer.get());

@@ -83,6 +83,7 @@ void Machine::CreateKey(os::Hive hive, const std::wstring& path) {
         if (!child) {
             child = std::make_unique<Key>();
             child->name = part;
+            key->enumAt = key->children.end();
         }
         key = child.get();
     }
@@ -196,6 +197,7 @@ long Machine::Open(os::RegKey parent, const wchar_t* subkey, std::uint32_t acces
             auto made = std::make_unique<Key>();
             made->name = part;
             child = key->children.emplace(FoldCase(part), std::move(made)).first;
+            key->enumAt = key->children.end();
         }
         key = child->second.get();
     }
@@ -288,9 +290,13 @@ long Machine::Enum(os::RegKey key, std::uint32_t index, wchar_t* name, std::uint
         return os::kAccessDenied;
     if (index >= found->children.size())
         return os::kNoMoreItems;
-    auto child = found->children.begin();
-    std::advance(child, index);
-    const std::wstring& childName = child->second->name;
+    if (found->enumAt == found->children.end() || index < found->enumIndex) {
+        found->enumAt = found->children.begin();
+        found->enumIndex = 0;
+    }
+    for (; found->enumIndex < index; ++found->enumIndex)
+        ++found->enumAt;
+    const std::wstring& childName = found->enumAt->second->name;
     if (childName.size() + 1 > *capacity)
         return os::kMoreData;
     std::memcpy(name, childName.c_str(), (childName.size() + 1) * sizeof(wchar_t));

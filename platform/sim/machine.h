@@ -80,6 +80,9 @@ private:
         bool denyRead = false;
         bool denyWrite = false;
         std::map<std::wstring, std::unique_ptr<Key>> children; // by folded name: the enumeration order
+        // Where the last enumeration stood, so that enumerating index after index stays linear.
+        std::size_t enumIndex = 0;
+        std::map<std::wstring, std::unique_ptr<Key>>::iterator enumAt = children.end();
         std::map<std::wstring, std::pair<std::wstring, RegValue>> values; // folded name -> (name, value)
     };
     struct Handle {
