@@ -90,8 +90,8 @@ TEST_F(ReadApplicationRecordTest, MemoryExhaustionKeepsFieldsReadSoFarInOrder) {
 
         // The strings are read in a fixed order: once one is left as it was, so are all that follow.
         const std::wstring appInfo_tag::*fields[] = {&appInfo_tag::name, &appInfo_tag::proxyPath,
-                                                      &appInfo_tag::desc, &appInfo_tag::cmdLine,
-                                                      &appInfo_tag::icon};
+                                                     &appInfo_tag::desc, &appInfo_tag::cmdLine,
+                                                     &appInfo_tag::icon};
         bool stopped = false;
         for (auto field : fields) {
             const bool read = record.*field == full.*field;
@@ -104,8 +104,9 @@ TEST_F(ReadApplicationRecordTest, MemoryExhaustionKeepsFieldsReadSoFarInOrder) {
             continue;
         }
         EXPECT_FALSE(stopped);
-        EXPECT_TRUE(record.fileFormats.size() <= full.fileFormats.size() &&
-                    std::equal(record.fileFormats.begin(), record.fileFormats.end(), full.fileFormats.begin()));
+        EXPECT_TRUE(
+            record.fileFormats.size() <= full.fileFormats.size() &&
+            std::equal(record.fileFormats.begin(), record.fileFormats.end(), full.fileFormats.begin()));
         EXPECT_TRUE(record.defaultFlag == 0 || record.defaultFlag == 1);
         EXPECT_EQ(0u, record.reserved);
     }
@@ -166,8 +167,8 @@ TEST(SplitExtensionListTest, RunsOfSpacesGiveNoEmptyTokens) {
 
 TEST(SplitExtensionListTest, OnlySpaceSeparatesNotTab) {
     Formats list;
-    SplitExtensionList(L"jpg\tpng tif\n", L"Image", list);
-    EXPECT_EQ((Formats{{L"jpg\tpng", L"Image"}, {L"tif\n", L"Image"}}), list);
+    SplitExtensionList(L"jpg\tpng \tgif tif\n", L"Image", list);
+    EXPECT_EQ((Formats{{L"jpg\tpng", L"Image"}, {L"\tgif", L"Image"}, {L"tif\n", L"Image"}}), list);
 }
 
 TEST(SplitExtensionListTest, EmptyOrBlankTextAddsNothing) {
@@ -181,7 +182,8 @@ TEST(SplitExtensionListTest, EmptyOrBlankTextAddsNothing) {
 TEST(SplitExtensionListTest, KeepsCaseDuplicatesAndEarlierPairs) {
     Formats list{{L"wav", L"Audio"}};
     SplitExtensionList(L"JPG jpg JPG", L"Image", list);
-    EXPECT_EQ((Formats{{L"wav", L"Audio"}, {L"JPG", L"Image"}, {L"jpg", L"Image"}, {L"JPG", L"Image"}}), list);
+    EXPECT_EQ((Formats{{L"wav", L"Audio"}, {L"JPG", L"Image"}, {L"jpg", L"Image"}, {L"JPG", L"Image"}}),
+              list);
 }
 
 class DefaultFlagTest : public SimTest {
@@ -233,6 +235,13 @@ TEST_F(DefaultFlagTest, WriteDeniedMakerKeyFallsBackToMachineValue) {
     SetPref(kHKLM, kKeyPath, L"DefaultFlag", 5);
     EXPECT_EQ(5u, Read());
     EXPECT_FALSE(TheMachine().KeyExists(kHKCU, kMaker + L"\\Viewer"));
+}
+
+TEST_F(DefaultFlagTest, MakerKeyNeedsOnlyWriteAccessToCreateUserKey) {
+    TheMachine().DenyRead(kHKCU, kMaker);
+    SetPref(kHKLM, kKeyPath, L"DefaultFlag", 1);
+    EXPECT_EQ(0u, Read());
+    EXPECT_EQ(std::optional<std::uint32_t>(0), TheMachine().GetDword(kHKCU, kPrefs, L"DefaultFlag"));
 }
 
 TEST_F(DefaultFlagTest, WriteDeniedApplicationKeyFallsBackToMachineValue) {

@@ -284,8 +284,9 @@ TEST_F(ApplicationListTest, MemoryExhaustionKeepsRecordsAppendedSoFarAndNeverThr
         }
         if (loader.apps.size() == 1 && SameRecord(full[0], loader.apps[0]))
             keptFirstOnly = true;
-        if (n > calls)
+        if (n > calls) {
             EXPECT_EQ(Names(full), Names(loader.apps));
+        }
     }
     EXPECT_TRUE(keptFirstOnly) << "no exhaustion point kept the first record and stopped the walk";
 }
@@ -376,8 +377,9 @@ TEST_F(RobustnessTest, LoadSurvivesHostileRegistrationsAndReadsWhatTheySay) {
             EXPECT_EQ(raw[0] | raw[1] << 8 | raw[2] << 16 | static_cast<std::uint32_t>(raw[3]) << 24,
                       record.defaultFlag);
         }
-        if (size > 4)
+        if (size > 4) {
             EXPECT_EQ(0u, record.defaultFlag);
+        }
         EXPECT_EQ(0u, record.reserved);
     }
 
@@ -390,8 +392,8 @@ TEST_F(RobustnessTest, LoadSurvivesHostileRegistrationsAndReadsWhatTheySay) {
     expected.push_back(L"Name127");
     Strings listed;
     for (const auto& record : handler.apps) {
-        const bool unsettled = record.keyPath == RegistrationPath(JunkKey(0)) ||
-                               record.keyPath == RegistrationPath(JunkKey(2));
+        const bool unsettled =
+            record.keyPath == RegistrationPath(JunkKey(0)) || record.keyPath == RegistrationPath(JunkKey(2));
         if (!unsettled)
             listed.push_back(record.name);
     }

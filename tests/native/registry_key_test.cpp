@@ -224,7 +224,8 @@ TEST_F(RegistryKeyTest, CreateSubKeyReturnsOpenKeyForCallerAndWritesText) {
         EXPECT_EQ(2u, TheMachine().OpenKeyCount()); // the caller's until it is closed
     }
     EXPECT_EQ(1u, TheMachine().OpenKeyCount());
-    const auto text = TheMachine().GetValue(kHKCU, kMaker + L"\\Viewer\\Quorl Vandrel\\Preferences", L"Label");
+    const auto text =
+        TheMachine().GetValue(kHKCU, kMaker + L"\\Viewer\\Quorl Vandrel\\Preferences", L"Label");
     ASSERT_TRUE(text.has_value());
     EXPECT_EQ(os::kRegSz, text->type);
     EXPECT_EQ(os::Utf16LeBytes(L"hello", true), text->bytes);

@@ -19,15 +19,21 @@ inline constexpr os::Hive kHKLM = os::Hive::LocalMachine;
 inline constexpr os::Hive kHKCU = os::Hive::CurrentUser;
 inline const std::wstring kMaker = L"SOFTWARE\\Quorl";
 
-inline sim::Machine& TheMachine() { return sim::Machine::Current(); }
+inline sim::Machine& TheMachine() {
+    return sim::Machine::Current();
+}
 
 // keyPath of the registration below SOFTWARE\Quorl\<appKey>; an empty appKey is the maker key itself.
 inline std::wstring RegistrationPath(const std::wstring& appKey) {
     return kMaker + L"\\" + (appKey.empty() ? std::wstring() : appKey + L"\\") + L"Quorl Vandrel";
 }
 
-inline std::wstring ProxyFile(const std::wstring& name) { return L"C:\\Apps\\" + name + L"\\Proxy.exe"; }
-inline std::wstring ProgramFile(const std::wstring& name) { return L"C:\\Apps\\" + name + L"\\" + name + L".exe"; }
+inline std::wstring ProxyFile(const std::wstring& name) {
+    return L"C:\\Apps\\" + name + L"\\Proxy.exe";
+}
+inline std::wstring ProgramFile(const std::wstring& name) {
+    return L"C:\\Apps\\" + name + L"\\" + name + L".exe";
+}
 
 // Writes a complete registration (Name, ProxyPath, Desc, CmdLine, Icon) and returns its keyPath. With
 // `withFiles` the proxy and the program exist on disk.
@@ -50,7 +56,8 @@ inline void SetFormat(const std::wstring& keyPath, const std::wstring& category,
     TheMachine().SetString(kHKLM, keyPath + L"\\File Formats", category, list);
 }
 
-inline void SetPref(os::Hive hive, const std::wstring& keyPath, const std::wstring& name, std::uint32_t value) {
+inline void SetPref(os::Hive hive, const std::wstring& keyPath, const std::wstring& name,
+                    std::uint32_t value) {
     TheMachine().SetDword(hive, keyPath + L"\\Preferences", name, value);
 }
 
