@@ -54,7 +54,54 @@ public:
     // Finds the application whose name equals `name` exactly. `out` is left untouched when there is none.
     bool GetApplicationInfo(const std::wstring& name, appInfo_tag& out) const;
 
+    // The calling proxy's own application: its per-user launch switch (true unless it is stored as 0) and
+    // its locale ("en_us" unless one is stored; the result says whether one was).
+    bool GetQELLaunchStatus();
+    bool SetQELLaunchStatus(long status);
+    bool GetQELLocaleString(std::wstring& locale);
+
+    // The older sibling application, which has no registration of its own: its record (false when it is not
+    // installed), and switching its own launching on device arrival on and off.
+    bool GetOST3Info(appInfo_tag& out);
+    void StartOST3AutoLaunch();
+    void StopOST3AutoLaunch();
+
+    // Reloads the list and points the log-on entry at the calling proxy, or at the first registered one.
+    // When no application is registered any more, hands launching back to the sibling and ends the process
+    // with exit code 0.
+    void MaintainOrder();
+
+    // Stops the other running instances of the calling program and hands log-on start to another
+    // application's proxy.
+    void Uninstall();
+
     std::vector<appInfo_tag> apps;
+};
+
+// The boot executable's and the proxies' operations: the command line, default selection, taking control
+// and launching. It adds no data to the list it derives from.
+class QELBOOT_API CQELBootCommandHandler : public CQELBootInformationHandler {
+public:
+    // Appends the command words of this process's command line: "-install" (also when there are no
+    // arguments), "-uninstall", or "-default", the application name and "yes" or "no".
+    void ParseCommandLineParameter(std::vector<std::wstring>& words);
+
+    // Makes the named application the only default ("yes") or takes its default status away ("no"), for
+    // the user and the machine. False after a message on the console.
+    bool SetApplicationDefaultStatus(std::wstring& name, std::wstring& status);
+
+    // Starts the application program `appPath` for a device (`devId` may be empty) in mode "direct" or
+    // "select".
+    void LaunchQEL(std::wstring& appPath, std::wstring& mode, std::wstring& devType, std::wstring& devId);
+    // Starts the default application, or the first one, choosing the mode.
+    void LaunchDefaultQEL(std::wstring& devType, std::wstring& devId);
+    // Starts the application whose proxy the calling process is.
+    void LaunchOwnQEL(std::wstring& mode, std::wstring& devType, std::wstring& devId);
+    // Starts a program of the sibling application for a device.
+    void LaunchOST3Proxy(std::wstring& legacyProxyPath, std::wstring& devType, std::wstring& devId);
+
+    // True when the calling proxy is now the single one in control.
+    bool TakeControl();
 };
 
 #endif // QELBOOT_H

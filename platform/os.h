@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace qel::os {
 
@@ -31,6 +32,7 @@ inline constexpr std::uint32_t kKeyCreateSubKey = 0x0004;
 inline constexpr std::uint32_t kKeyEnumerateSubKeys = 0x0008;
 inline constexpr std::uint32_t kKeyRead = 0x20019;
 inline constexpr std::uint32_t kKeyWrite = 0x20006;
+inline constexpr std::uint32_t kKeyAllAccess = 0xF003F;
 
 enum class Hive { CurrentUser, LocalMachine };
 
@@ -44,7 +46,8 @@ RegKey HiveRoot(Hive hive);
 // RegOpenKeyExW(parent, subkey, 0, access, out)
 long OpenRegKey(RegKey parent, const wchar_t* subkey, std::uint32_t access, RegKey* out);
 
-// RegCreateKeyExW(parent, subkey, 0, no class, REG_OPTION_NON_VOLATILE, access, no security, out, no disposition)
+// RegCreateKeyExW(parent, subkey, 0, no class, REG_OPTION_NON_VOLATILE, access, no security, out, no
+// disposition)
 long CreateRegKey(RegKey parent, const wchar_t* subkey, std::uint32_t access, RegKey* out);
 
 long CloseRegKey(RegKey key);
@@ -64,11 +67,129 @@ long DeleteRegValue(RegKey key, const wchar_t* name);
 // `capacity` is in characters, the terminator included; on success it receives the name's length.
 long EnumRegKey(RegKey key, std::uint32_t index, wchar_t* name, std::uint32_t* capacity);
 
-// PathFileExistsW(path)
+// PathFileExistsW(path). A relative path is taken from the current directory.
 bool FileExists(const std::wstring& path);
+
+// PathIsDirectoryW(path)
+bool IsDirectory(const std::wstring& path);
+
+// PathRemoveFileSpecW on a copy of `path`: the path without its last component.
+std::wstring RemoveFileSpec(const std::wstring& path);
+
+// GetCurrentDirectoryW / SetCurrentDirectoryW
+std::wstring CurrentDirectory();
+bool ChangeCurrentDirectory(const std::wstring& path);
+
+// GetPrivateProfileSectionW(section, buffer, capacity, file): the section's lines, each ended by a null, into
+// `buffer` of `capacity` characters; the result is the number of characters written without the final null,
+// 0 when the file or the section is missing.
+std::uint32_t ProfileSection(const std::wstring& file, const std::wstring& section, wchar_t* buffer,
+                             std::uint32_t capacity);
 
 // OutputDebugStringW(line)
 void DebugOutput(const std::wstring& line);
+
+// wprintf(L"%ls", text): words for a person on standard output.
+void ConsoleWrite(const std::wstring& text);
+
+// GetCommandLineW split by CommandLineToArgvW; false when splitting fails.
+bool CommandLineArguments(std::vector<std::wstring>* arguments);
+
+// --- Kernel objects --------------------------------------------------------------------------------------
+
+// A kernel object handle (process, mutex). The zero value is no handle.
+enum class Handle : std::uintptr_t {};
+inline constexpr Handle kNoHandle{};
+
+// CloseHandle(handle)
+bool CloseKernelHandle(Handle handle);
+
+// CreateMutexW(default security, not owned, name), then GetLastError() == ERROR_ALREADY_EXISTS.
+Handle CreateNamedMutex(const std::wstring& name, bool* alreadyExisted);
+
+// --- Processes -------------------------------------------------------------------------------------------
+
+inline constexpr std::uint32_t kProcessAllAccess = 0x1FFFFF;
+
+// GetCurrentProcessId()
+std::uint32_t CurrentProcessId();
+
+// OpenProcess(access, FALSE, id); kNoHandle on failure.
+Handle OpenProcess(std::uint32_t id, std::uint32_t access);
+
+// EnumProcessModules for the first module, then GetModuleFileNameExW with room for `maxChars` characters.
+// `path` is left untouched on failure.
+bool FirstModulePath(Handle process, std::uint32_t maxChars, std::wstring* path);
+
+// CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS) walked with Process32FirstW / Process32NextW: the ids of all
+// processes. False when the walk cannot start.
+bool ProcessIds(std::vector<std::uint32_t>* ids);
+
+// TerminateProcess(process, exitCode)
+bool TerminateProcess(Handle process, std::uint32_t exitCode);
+
+// ExitProcess(exitCode)
+[[noreturn]] void ExitProcess(std::uint32_t exitCode);
+
+// ProcessIdToSessionId(id, session)
+bool ProcessSession(std::uint32_t id, std::uint32_t* session);
+
+// _wspawnvp(mode, program, argv): the program is searched along PATH when it has no folder; the arguments are
+// joined with single blanks, unquoted. The result is -1 on failure; the started process is not waited for
+// and no handle to it is kept.
+enum class SpawnMode { NoWait = 1, Detach = 4 };
+std::intptr_t Spawn(SpawnMode mode, const std::wstring& program, const std::vector<std::wstring>& argv);
+
+// --- Modules ---------------------------------------------------------------------------------------------
+
+enum class Module : std::uintptr_t {};
+inline constexpr Module kNoModule{};
+
+// LoadLibraryW(path)
+Module LoadModule(const std::wstring& path);
+// GetProcAddress(module, name)
+void* ModuleFunction(Module module, const char* name);
+// FreeLibrary(module)
+bool FreeModule(Module module);
+
+#if defined(_WIN32)
+#define QELBOOT_WINAPI __stdcall
+#else
+#define QELBOOT_WINAPI
+#endif
+// WTSGetActiveConsoleSessionId, found in kernel32 at run time.
+using ConsoleSessionFunction = std::uint32_t(QELBOOT_WINAPI*)();
+
+// --- Windows ---------------------------------------------------------------------------------------------
+
+enum class Window : std::uintptr_t {};
+inline constexpr std::uint32_t kWmQuit = 0x0012;
+
+// EnumWindows over the top-level windows; `visit` returns false to stop.
+using WindowVisitor = bool (*)(Window window, std::intptr_t param);
+void EnumTopLevelWindows(WindowVisitor visit, std::intptr_t param);
+
+// GetWindowTextW with room for `maxChars` characters.
+std::wstring WindowTitle(Window window, int maxChars);
+
+// SendMessageW(window, message, wParam, lParam)
+std::intptr_t SendWindowMessage(Window window, std::uint32_t message, std::uintptr_t wParam,
+                                std::intptr_t lParam);
+
+// --- Time and version ------------------------------------------------------------------------------------
+
+// Sleep(milliseconds)
+void SleepFor(std::uint32_t milliseconds);
+
+struct VersionInfo {
+    std::uint32_t major = 0;
+    std::uint32_t minor = 0;
+    std::uint32_t platformId = 0;
+    std::uint8_t productType = 0; // only the extended record carries it
+};
+// GetVersionExW with the extended record (OSVERSIONINFOEXW) or the basic one (OSVERSIONINFOW), zero-filled.
+// `version` is left untouched on failure.
+bool QueryVersion(bool extendedRecord, VersionInfo* version);
 
 } // namespace qel::os
 

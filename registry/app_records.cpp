@@ -84,8 +84,8 @@ void ReadDefaultFlag(const std::wstring& prefsPath, std::uint32_t& flag) {
         if (prefsPath.compare(0, makerPrefix.size(), makerPrefix) == 0) {
             CCurrentUserKey maker(kMakerKey, os::kKeyWrite);
             if (maker.status == os::kSuccess) {
-                const bool created =
-                    static_cast<bool>(maker.CreateSubKey(prefsPath.c_str() + makerPrefix.size(), nullptr, nullptr));
+                const bool created = static_cast<bool>(
+                    maker.CreateSubKey(prefsPath.c_str() + makerPrefix.size(), nullptr, nullptr));
                 if (created) {
                     CCurrentUserKey userPrefs(prefsPath, os::kKeyWrite);
                     if (userPrefs.status == os::kSuccess) {
@@ -112,7 +112,8 @@ bool IsAutoLaunchCandidate(const std::wstring& keyPath) {
         {
             CCurrentUserKey userPrefs(prefsPath, os::kKeyRead);
             if (userPrefs.status == os::kSuccess) {
-                const auto value = static_cast<std::uint32_t>(userPrefs.GetDWORDValue(L"AutoLaunchOnDeviceConnect"));
+                const auto value =
+                    static_cast<std::uint32_t>(userPrefs.GetDWORDValue(L"AutoLaunchOnDeviceConnect"));
                 if (value != kUnreadDword)
                     return value != 1;
             }

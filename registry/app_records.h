@@ -18,8 +18,8 @@ inline constexpr wchar_t kMakerKey[] = L"SOFTWARE\\Quorl";
 // The name of a registration key, compared exactly.
 inline constexpr wchar_t kRegistrationKeyName[] = L"Quorl Vandrel";
 
-// Fills `record` from the registration key at `keyPath` (below the machine hive): its strings, its formats and
-// its default flag. Values that are missing leave their fields as they were.
+// Fills `record` from the registration key at `keyPath` (below the machine hive): its strings, its formats
+// and its default flag. Values that are missing leave their fields as they were.
 void ReadApplicationRecord(const std::wstring& keyPath, appInfo_tag& record);
 
 // Appends the "Image", "Audio" and "Video" extensions of a "File Formats" key, in that order.
@@ -32,7 +32,8 @@ void SplitExtensionList(const std::wstring& text, const std::wstring& category, 
 // sight; the machine's value counts only when the user's key can be neither read nor created.
 void ReadDefaultFlag(const std::wstring& prefsPath, std::uint32_t& flag);
 
-// False when "AutoLaunchOnDeviceConnect" is exactly 1 for the user, or, without a user value, for the machine.
+// False when "AutoLaunchOnDeviceConnect" is exactly 1 for the user, or, without a user value, for the
+// machine.
 bool IsAutoLaunchCandidate(const std::wstring& keyPath);
 
 } // namespace qel

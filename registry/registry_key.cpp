@@ -7,25 +7,6 @@
 
 namespace qel {
 
-RegKeyCloser& RegKeyCloser::operator=(RegKeyCloser&& other) noexcept {
-    if (this != &other) {
-        reset();
-        key_ = other.release();
-    }
-    return *this;
-}
-
-os::RegKey RegKeyCloser::release() {
-    const os::RegKey key = key_;
-    key_ = os::kNoKey;
-    return key;
-}
-
-void RegKeyCloser::reset() {
-    if (key_ != os::kNoKey)
-        os::CloseRegKey(release());
-}
-
 CRegistryKey::CRegistryKey(os::Hive hive, const wchar_t* subkey, std::uint32_t access) {
     os::RegKey opened = os::kNoKey;
     status = os::OpenRegKey(os::HiveRoot(hive), subkey, access, &opened);
@@ -49,9 +30,9 @@ std::int32_t CRegistryKey::GetDWORDValue(const wchar_t* name) {
     status = os::QueryRegValue(key, name, nullptr, bytes, &size);
     if (status != os::kSuccess)
         return -1;
-    const std::uint32_t value = static_cast<std::uint32_t>(bytes[0]) | static_cast<std::uint32_t>(bytes[1]) << 8 |
-                                static_cast<std::uint32_t>(bytes[2]) << 16 |
-                                static_cast<std::uint32_t>(bytes[3]) << 24;
+    const std::uint32_t value =
+        static_cast<std::uint32_t>(bytes[0]) | static_cast<std::uint32_t>(bytes[1]) << 8 |
+        static_cast<std::uint32_t>(bytes[2]) << 16 | static_cast<std::uint32_t>(bytes[3]) << 24;
     return static_cast<std::int32_t>(value);
 }
 
@@ -69,7 +50,8 @@ const wchar_t* CRegistryKey::GetStringValue(const wchar_t* name) {
     }
     std::uint32_t written = valueBufferSize;
     if constexpr (sizeof(wchar_t) == 2) {
-        status = os::QueryRegValue(key, name, nullptr, reinterpret_cast<std::uint8_t*>(valueBuffer.get()), &written);
+        status = os::QueryRegValue(key, name, nullptr, reinterpret_cast<std::uint8_t*>(valueBuffer.get()),
+                                   &written);
     } else {
         // Registry text is UTF-16 bytes; where wchar_t is wider it is read aside and widened.
         thread_local std::vector<std::uint8_t> bytes;
@@ -88,7 +70,8 @@ void CRegistryKey::SetDWORDValue(const wchar_t* name, std::uint32_t value) {
     if (!IsOpen())
         return;
     const std::uint8_t bytes[4] = {static_cast<std::uint8_t>(value), static_cast<std::uint8_t>(value >> 8),
-                                   static_cast<std::uint8_t>(value >> 16), static_cast<std::uint8_t>(value >> 24)};
+                                   static_cast<std::uint8_t>(value >> 16),
+                                   static_cast<std::uint8_t>(value >> 24)};
     status = os::SetRegValue(key, name, os::kRegDword, bytes, sizeof bytes);
 }
 
@@ -106,7 +89,8 @@ bool CRegistryKey::DeleteValue(const wchar_t* name) {
     return status == os::kSuccess;
 }
 
-RegKeyCloser CRegistryKey::CreateSubKey(const wchar_t* subkey, const wchar_t* valueName, const wchar_t* text) {
+RegKeyCloser CRegistryKey::CreateSubKey(const wchar_t* subkey, const wchar_t* valueName,
+                                        const wchar_t* text) {
     if (!IsOpen())
         return RegKeyCloser();
     os::RegKey created = os::kNoKey;

@@ -10,28 +10,9 @@
 #include <string>
 
 #include "platform/os.h"
+#include "platform/unique_handles.h"
 
 namespace qel {
-
-// Owns a key handle returned by CreateSubKey; closes it when destroyed.
-class RegKeyCloser {
-public:
-    RegKeyCloser() = default;
-    explicit RegKeyCloser(os::RegKey key) : key_(key) {}
-    RegKeyCloser(RegKeyCloser&& other) noexcept : key_(other.release()) {}
-    RegKeyCloser& operator=(RegKeyCloser&& other) noexcept;
-    RegKeyCloser(const RegKeyCloser&) = delete;
-    RegKeyCloser& operator=(const RegKeyCloser&) = delete;
-    ~RegKeyCloser() { reset(); }
-
-    os::RegKey get() const { return key_; }
-    explicit operator bool() const { return key_ != os::kNoKey; }
-    os::RegKey release();
-    void reset();
-
-private:
-    os::RegKey key_ = os::kNoKey;
-};
 
 class CRegistryKey {
 public:
@@ -78,7 +59,8 @@ class CCurrentUserKey : public CRegistryKey {
 public:
     CCurrentUserKey(const wchar_t* subkey, std::uint32_t access)
         : CRegistryKey(os::Hive::CurrentUser, subkey, access) {}
-    CCurrentUserKey(const std::wstring& subkey, std::uint32_t access) : CCurrentUserKey(subkey.c_str(), access) {}
+    CCurrentUserKey(const std::wstring& subkey, std::uint32_t access)
+        : CCurrentUserKey(subkey.c_str(), access) {}
 };
 
 class CLocalMachineKey : public CRegistryKey {

@@ -1,4 +1,4 @@
-// machine.cpp - the simulated machine and the seam functions that act on it.
+// machine.cpp - the simulated machine's registry and file system, and the registry functions of the seam.
 #include "platform/sim/machine.h"
 
 #include "platform/utf16.h"
@@ -105,7 +105,8 @@ void Machine::SetUnterminatedString(os::Hive hive, const std::wstring& path, con
     SetValue(hive, path, name, os::kRegSz, os::Utf16LeBytes(text, false));
 }
 
-void Machine::SetDword(os::Hive hive, const std::wstring& path, const std::wstring& name, std::uint32_t value) {
+void Machine::SetDword(os::Hive hive, const std::wstring& path, const std::wstring& name,
+                       std::uint32_t value) {
     std::vector<std::uint8_t> bytes(4);
     for (int i = 0; i < 4; ++i)
         bytes[i] = static_cast<std::uint8_t>(value >> (8 * i));
@@ -124,7 +125,8 @@ void Machine::DenyWrite(os::Hive hive, const std::wstring& path) {
 
 bool Machine::KeyExists(os::Hive hive, const std::wstring& path) const { return Find(hive, path) != nullptr; }
 
-std::optional<RegValue> Machine::GetValue(os::Hive hive, const std::wstring& path, const std::wstring& name) const {
+std::optional<RegValue> Machine::GetValue(os::Hive hive, const std::wstring& path,
+                                          const std::wstring& name) const {
     const Key* key = Find(hive, path);
     if (!key)
         return std::nullopt;
@@ -146,16 +148,70 @@ std::optional<std::uint32_t> Machine::GetDword(os::Hive hive, const std::wstring
 }
 
 void Machine::AddFile(const std::wstring& path) {
-    const std::wstring folded = FoldCase(path);
-    files_.insert(folded);
+    const std::wstring full = FoldCase(FullPath(path));
+    files_.insert(full);
     // Every folder on the way exists too.
-    for (auto slash = folded.find(L'\\'); slash != std::wstring::npos; slash = folded.find(L'\\', slash + 1)) {
-        if (slash > 0 && folded[slash - 1] != L':')
-            files_.insert(folded.substr(0, slash));
-    }
+    for (auto slash = full.find(L'\\'); slash != std::wstring::npos; slash = full.find(L'\\', slash + 1))
+        folders_.insert(slash > 0 && full[slash - 1] == L':' ? full.substr(0, slash + 1)
+                                                             : full.substr(0, slash));
 }
 
-bool Machine::FileExists(const std::wstring& path) const { return files_.count(FoldCase(path)) != 0; }
+void Machine::AddFolder(const std::wstring& path) {
+    const std::wstring full = FoldCase(FullPath(path));
+    AddFile(full + L"\\placeholder");
+    files_.erase(full + L"\\PLACEHOLDER");
+}
+
+void Machine::SetFileText(const std::wstring& path, const std::wstring& text) {
+    AddFile(path);
+    fileTexts_[FoldCase(FullPath(path))] = text;
+}
+
+void Machine::RemoveFile(const std::wstring& path) {
+    files_.erase(FoldCase(FullPath(path)));
+    fileTexts_.erase(FoldCase(FullPath(path)));
+}
+
+bool Machine::FileExists(const std::wstring& path) const {
+    if (path.empty())
+        return false;
+    const std::wstring full = FoldCase(FullPath(path));
+    return files_.count(full) != 0 || folders_.count(full) != 0;
+}
+
+bool Machine::IsFolder(const std::wstring& path) const {
+    return !path.empty() && folders_.count(FoldCase(FullPath(path))) != 0;
+}
+
+std::wstring Machine::FullPath(const std::wstring& path) const {
+    const bool absolute = (path.size() >= 2 && path[1] == L':') || (!path.empty() && path[0] == L'\\');
+    const std::wstring joined = absolute ? path : currentDirectory_ + L"\\" + path;
+    // Drive root first ("C:"), then the components with "." dropped and ".." going up.
+    std::vector<std::wstring> parts;
+    for (const auto& part : SplitPath(joined)) {
+        if (part == L".")
+            continue;
+        if (part == L"..") {
+            if (parts.size() > 1)
+                parts.pop_back();
+            continue;
+        }
+        parts.push_back(part);
+    }
+    std::wstring full;
+    for (std::size_t i = 0; i < parts.size(); ++i)
+        full += (i ? L"\\" : L"") + parts[i];
+    if (parts.size() == 1 && full.size() == 2 && full[1] == L':')
+        full += L"\\";
+    return full;
+}
+
+bool Machine::ChangeCurrentDirectory(const std::wstring& path) {
+    if (!IsFolder(path))
+        return false;
+    currentDirectory_ = FullPath(path);
+    return true;
+}
 
 void Machine::CountCall() {
     ++registryCalls_;
@@ -179,7 +235,8 @@ Machine::Key* Machine::Resolve(os::RegKey key, std::uint32_t* access) {
     return handle->second.key;
 }
 
-long Machine::Open(os::RegKey parent, const wchar_t* subkey, std::uint32_t access, os::RegKey* out, bool create) {
+long Machine::Open(os::RegKey parent, const wchar_t* subkey, std::uint32_t access, os::RegKey* out,
+                   bool create) {
     CountCall();
     std::uint32_t parentAccess = 0;
     Key* key = Resolve(parent, &parentAccess);
@@ -309,7 +366,8 @@ long Machine::Enum(os::RegKey key, std::uint32_t index, wchar_t* name, std::uint
 namespace qel::os {
 
 RegKey HiveRoot(Hive hive) {
-    return static_cast<RegKey>(hive == Hive::CurrentUser ? sim::kCurrentUserHandle : sim::kLocalMachineHandle);
+    return static_cast<RegKey>(hive == Hive::CurrentUser ? sim::kCurrentUserHandle
+                                                         : sim::kLocalMachineHandle);
 }
 
 long OpenRegKey(RegKey parent, const wchar_t* subkey, std::uint32_t access, RegKey* out) {
@@ -337,9 +395,5 @@ long DeleteRegValue(RegKey key, const wchar_t* name) { return sim::Machine::Curr
 long EnumRegKey(RegKey key, std::uint32_t index, wchar_t* name, std::uint32_t* capacity) {
     return sim::Machine::Current().Enum(key, index, name, capacity);
 }
-
-bool FileExists(const std::wstring& path) { return sim::Machine::Current().FileExists(path); }
-
-void DebugOutput(const std::wstring& line) { sim::Machine::Current().RecordDebugLine(line); }
 
 } // namespace qel::os

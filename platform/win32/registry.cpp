@@ -52,7 +52,8 @@ long DeleteRegValue(RegKey key, const wchar_t* name) { return ::RegDeleteValueW(
 long EnumRegKey(RegKey key, std::uint32_t index, wchar_t* name, std::uint32_t* capacity) {
     DWORD length = *capacity;
     FILETIME lastWrite;
-    const LONG status = ::RegEnumKeyExW(ToHkey(key), index, name, &length, nullptr, nullptr, nullptr, &lastWrite);
+    const LONG status =
+        ::RegEnumKeyExW(ToHkey(key), index, name, &length, nullptr, nullptr, nullptr, &lastWrite);
     if (status == ERROR_SUCCESS)
         *capacity = length;
     return status;

@@ -9,8 +9,18 @@
 #define NOMINMAX
 #endif
 #include <windows.h>
-// after windows.h, which it needs
+// The headers below need windows.h first.
+#include <shellapi.h>
 #include <shlwapi.h>
+#include <tlhelp32.h>
+// psapi.dll's own exports rather than the K32 aliases, which kernel32 has only from Windows 7 on.
+#ifndef PSAPI_VERSION
+#define PSAPI_VERSION 1
+#endif
+#include <psapi.h>
+
+// winbase.h turns FreeModule into FreeLibrary, which would rename the seam's function of that name.
+#undef FreeModule
 
 #include "platform/os.h"
 
@@ -18,6 +28,20 @@ namespace qel::os {
 
 inline HKEY ToHkey(RegKey key) { return reinterpret_cast<HKEY>(static_cast<std::uintptr_t>(key)); }
 inline RegKey FromHkey(HKEY key) { return static_cast<RegKey>(reinterpret_cast<std::uintptr_t>(key)); }
+inline HANDLE ToNativeHandle(Handle handle) {
+    return reinterpret_cast<HANDLE>(static_cast<std::uintptr_t>(handle));
+}
+inline Handle FromNativeHandle(HANDLE handle) {
+    return static_cast<Handle>(reinterpret_cast<std::uintptr_t>(handle));
+}
+inline HMODULE ToHmodule(Module module) {
+    return reinterpret_cast<HMODULE>(static_cast<std::uintptr_t>(module));
+}
+inline Module FromHmodule(HMODULE module) {
+    return static_cast<Module>(reinterpret_cast<std::uintptr_t>(module));
+}
+inline HWND ToHwnd(Window window) { return reinterpret_cast<HWND>(static_cast<std::uintptr_t>(window)); }
+inline Window FromHwnd(HWND window) { return static_cast<Window>(reinterpret_cast<std::uintptr_t>(window)); }
 
 static_assert(kSuccess == ERROR_SUCCESS && kFileNotFound == ERROR_FILE_NOT_FOUND &&
               kAccessDenied == ERROR_ACCESS_DENIED && kInvalidHandle == ERROR_INVALID_HANDLE &&
@@ -25,7 +49,8 @@ static_assert(kSuccess == ERROR_SUCCESS && kFileNotFound == ERROR_FILE_NOT_FOUND
 static_assert(kRegSz == REG_SZ && kRegBinary == REG_BINARY && kRegDword == REG_DWORD);
 static_assert(kKeyQueryValue == KEY_QUERY_VALUE && kKeySetValue == KEY_SET_VALUE &&
               kKeyCreateSubKey == KEY_CREATE_SUB_KEY && kKeyEnumerateSubKeys == KEY_ENUMERATE_SUB_KEYS &&
-              kKeyRead == KEY_READ && kKeyWrite == KEY_WRITE);
+              kKeyRead == KEY_READ && kKeyWrite == KEY_WRITE && kKeyAllAccess == KEY_ALL_ACCESS);
+static_assert(kProcessAllAccess == PROCESS_ALL_ACCESS && kWmQuit == WM_QUIT);
 
 } // namespace qel::os
 

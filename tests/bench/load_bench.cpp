@@ -26,8 +26,8 @@ const std::wstring kBenchRoot = L"SOFTWARE\\Quorl\\Bench";
 
 RegKey Create(qel::os::Hive hive, const std::wstring& path) {
     RegKey key = qel::os::kNoKey;
-    if (qel::os::CreateRegKey(qel::os::HiveRoot(hive), path.c_str(), qel::os::kKeyRead | qel::os::kKeyWrite, &key) !=
-        qel::os::kSuccess) {
+    if (qel::os::CreateRegKey(qel::os::HiveRoot(hive), path.c_str(), qel::os::kKeyRead | qel::os::kKeyWrite,
+                              &key) != qel::os::kSuccess) {
         std::fprintf(stderr, "cannot create a benchmark key\n");
         std::exit(2);
     }
@@ -53,12 +53,14 @@ void Generate(int registrations, const std::wstring& program, const std::wstring
         SetText(registration, L"Desc", L"Generated application");
         SetText(registration, L"Icon", program + L", 0");
         qel::os::CloseRegKey(registration);
-        const RegKey formats = Create(qel::os::Hive::LocalMachine, product + L"\\Quorl Vandrel\\File Formats");
+        const RegKey formats =
+            Create(qel::os::Hive::LocalMachine, product + L"\\Quorl Vandrel\\File Formats");
         SetText(formats, L"Image", L"jpg jpeg png");
         SetText(formats, L"Video", L"mp4 mov");
         qel::os::CloseRegKey(formats);
         for (int other = 0; other < 9; ++other)
-            qel::os::CloseRegKey(Create(qel::os::Hive::LocalMachine, product + L"\\Data" + std::to_wstring(other)));
+            qel::os::CloseRegKey(
+                Create(qel::os::Hive::LocalMachine, product + L"\\Data" + std::to_wstring(other)));
     }
 }
 
@@ -103,7 +105,8 @@ std::size_t BareWalk(const std::wstring& program, const std::wstring& proxy) {
             if (std::wcscmp(name, L"Quorl Vandrel") == 0) {
                 ++registrations;
                 RegKey registration = kNoKey;
-                if (OpenRegKey(HiveRoot(Hive::LocalMachine), full.c_str(), kKeyRead, &registration) == kSuccess) {
+                if (OpenRegKey(HiveRoot(Hive::LocalMachine), full.c_str(), kKeyRead, &registration) ==
+                    kSuccess) {
                     for (const wchar_t* value : {L"Name", L"ProxyPath", L"Desc", L"CmdLine", L"Icon"})
                         query(registration, value);
                     CloseRegKey(registration);
@@ -114,8 +117,10 @@ std::size_t BareWalk(const std::wstring& program, const std::wstring& proxy) {
                 FileExists(program);
                 FileExists(proxy);
                 // The generated users have preferences without this value, so both hives are asked.
-                openQueryClose(Hive::CurrentUser, full + L"\\Preferences", L"AutoLaunchOnDeviceConnect", true);
-                openQueryClose(Hive::LocalMachine, full + L"\\Preferences", L"AutoLaunchOnDeviceConnect", true);
+                openQueryClose(Hive::CurrentUser, full + L"\\Preferences", L"AutoLaunchOnDeviceConnect",
+                               true);
+                openQueryClose(Hive::LocalMachine, full + L"\\Preferences", L"AutoLaunchOnDeviceConnect",
+                               true);
                 continue;
             }
             RegKey child = kNoKey;
@@ -156,8 +161,8 @@ int main(int argc, char** argv) {
         sizes = {250, 500, 1000};
 
     if (!smoke)
-        std::printf("%13s %11s %10s %10s %7s %14s\n", "registrations", "other keys", "load ms", "floor ms", "ratio",
-                    "load us/key");
+        std::printf("%13s %11s %10s %10s %7s %14s\n", "registrations", "other keys", "load ms", "floor ms",
+                    "ratio", "load us/key");
     for (const int registrations : sizes) {
         const std::wstring folder = PrepareBenchMachine();
         CreateBenchFile(folder + L"\\program.exe");
@@ -167,8 +172,8 @@ int main(int argc, char** argv) {
         CQELBootInformationHandler handler;
         handler.LoadInformation(); // the first load creates the per-user keys; time the loads after it
         if (static_cast<int>(handler.apps.size()) != registrations) {
-            std::fprintf(stderr, "listed %u of %d registrations\n", static_cast<unsigned>(handler.apps.size()),
-                         registrations);
+            std::fprintf(stderr, "listed %u of %d registrations\n",
+                         static_cast<unsigned>(handler.apps.size()), registrations);
             return 1;
         }
         if (smoke) {
@@ -177,7 +182,8 @@ int main(int argc, char** argv) {
         }
         const int rounds = 5;
         const double load = BestSeconds(rounds, [&] { handler.LoadInformation(); });
-        const double floor = BestSeconds(rounds, [&] { BareWalk(folder + L"\\program.exe", folder + L"\\proxy.exe"); });
+        const double floor =
+            BestSeconds(rounds, [&] { BareWalk(folder + L"\\program.exe", folder + L"\\proxy.exe"); });
         const int others = registrations * 10 + registrations / 10 + 1;
         std::printf("%13d %11d %10.2f %10.2f %7.2f %14.2f\n", registrations, others, load * 1e3, floor * 1e3,
                     load / floor, load * 1e6 / (registrations + others));

@@ -15,4 +15,17 @@ std::wstring FreshScratchFolder() { return L"C:\\QelbootConformance"; }
 
 void CreateEmptyFile(const std::wstring& path) { sim::Machine::Current().AddFile(path); }
 
+void CreateFolder(const std::wstring& path) { sim::Machine::Current().AddFolder(path); }
+
+void CreateTextFile(const std::wstring& path, const std::wstring& content) {
+    sim::Machine::Current().AddFile(path);
+    sim::Machine::Current().SetFileText(path, content);
+}
+
+std::wstring OwnProgramPath() {
+    const std::wstring path = L"C:\\QelbootConformance\\Programs\\qelboot_conformance_tests.exe";
+    sim::Machine::Current().SetSelf(path);
+    return path;
+}
+
 } // namespace qel::testenv

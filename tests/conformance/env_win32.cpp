@@ -45,4 +45,22 @@ void CreateEmptyFile(const std::wstring& path) {
         ::CloseHandle(file);
 }
 
+void CreateFolder(const std::wstring& path) { ::CreateDirectoryW(path.c_str(), nullptr); }
+
+void CreateTextFile(const std::wstring& path, const std::wstring& content) {
+    const std::string bytes(content.begin(), content.end());
+    const HANDLE file = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return;
+    DWORD written = 0;
+    ::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    ::CloseHandle(file);
+}
+
+std::wstring OwnProgramPath() {
+    wchar_t path[32768];
+    const DWORD length = ::GetModuleFileNameW(nullptr, path, 32768);
+    return std::wstring(path, length);
+}
+
 } // namespace qel::testenv

@@ -28,8 +28,8 @@ protected:
     os::RegKey Create(const std::wstring& sub, os::Hive hive = os::Hive::CurrentUser) {
         os::RegKey key = os::kNoKey;
         const std::wstring path = sub.empty() ? scratch_ : scratch_ + L"\\" + sub;
-        EXPECT_EQ(os::kSuccess, os::CreateRegKey(os::HiveRoot(hive), path.c_str(), os::kKeyRead | os::kKeyWrite,
-                                                 &key));
+        EXPECT_EQ(os::kSuccess,
+                  os::CreateRegKey(os::HiveRoot(hive), path.c_str(), os::kKeyRead | os::kKeyWrite, &key));
         opened_.push_back(key);
         return key;
     }
@@ -237,7 +237,8 @@ TEST_F(RegistryConformance, HivesAreSeparate) {
     os::RegKey key = kSentinelKey;
     EXPECT_EQ(os::kFileNotFound, Open(L"OnlyInMachine", os::kKeyRead, &key));
     const std::wstring path = scratch_ + L"\\OnlyInMachine";
-    ASSERT_EQ(os::kSuccess, os::OpenRegKey(os::HiveRoot(os::Hive::LocalMachine), path.c_str(), os::kKeyRead, &key));
+    ASSERT_EQ(os::kSuccess,
+              os::OpenRegKey(os::HiveRoot(os::Hive::LocalMachine), path.c_str(), os::kKeyRead, &key));
     opened_.push_back(key);
 }
 

@@ -16,6 +16,16 @@ std::wstring FreshScratchFolder();
 // Creates an empty file at a full path.
 void CreateEmptyFile(const std::wstring& path);
 
+// Creates a folder at a full path whose parent exists.
+void CreateFolder(const std::wstring& path);
+
+// Creates a file at a full path holding `content`, which is ASCII, stored one byte a character as Windows'
+// profile files are.
+void CreateTextFile(const std::wstring& path, const std::wstring& content);
+
+// The full path of the running test program, as the machine reports it for the current process.
+std::wstring OwnProgramPath();
+
 } // namespace qel::testenv
 
 #endif // QELBOOT_TESTS_CONFORMANCE_TEST_ENV_H

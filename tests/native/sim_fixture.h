@@ -5,7 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstddef>
 #include <cstdint>
+#include <cstdio>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -19,18 +22,14 @@ inline constexpr os::Hive kHKLM = os::Hive::LocalMachine;
 inline constexpr os::Hive kHKCU = os::Hive::CurrentUser;
 inline const std::wstring kMaker = L"SOFTWARE\\Quorl";
 
-inline sim::Machine& TheMachine() {
-    return sim::Machine::Current();
-}
+inline sim::Machine& TheMachine() { return sim::Machine::Current(); }
 
 // keyPath of the registration below SOFTWARE\Quorl\<appKey>; an empty appKey is the maker key itself.
 inline std::wstring RegistrationPath(const std::wstring& appKey) {
     return kMaker + L"\\" + (appKey.empty() ? std::wstring() : appKey + L"\\") + L"Quorl Vandrel";
 }
 
-inline std::wstring ProxyFile(const std::wstring& name) {
-    return L"C:\\Apps\\" + name + L"\\Proxy.exe";
-}
+inline std::wstring ProxyFile(const std::wstring& name) { return L"C:\\Apps\\" + name + L"\\Proxy.exe"; }
 inline std::wstring ProgramFile(const std::wstring& name) {
     return L"C:\\Apps\\" + name + L"\\" + name + L".exe";
 }
@@ -94,6 +93,84 @@ inline bool SameRecord(const appInfo_tag& a, const appInfo_tag& b) {
     return a.name == b.name && a.proxyPath == b.proxyPath && a.desc == b.desc && a.cmdLine == b.cmdLine &&
            a.icon == b.icon && a.keyPath == b.keyPath && a.defaultFlag == b.defaultFlag &&
            a.reserved == b.reserved && a.fileFormats == b.fileFormats;
+}
+
+using Strings = std::vector<std::wstring>;
+
+inline std::wstring Quoted(const std::wstring& text) { return L"\"" + text + L"\""; }
+
+// The text of a string value as stored (up to its first null), or nothing when the value is missing or not
+// REG_SZ.
+inline std::optional<std::wstring> StringValue(os::Hive hive, const std::wstring& path,
+                                               const std::wstring& name) {
+    const auto value = TheMachine().GetValue(hive, path, name);
+    if (!value || value->type != os::kRegSz)
+        return std::nullopt;
+    std::wstring text;
+    for (std::size_t i = 0; i + 1 < value->bytes.size(); i += 2) {
+        const auto c = static_cast<wchar_t>(value->bytes[i] | (value->bytes[i + 1] << 8));
+        if (c == L'\0')
+            break;
+        text += c;
+    }
+    return text;
+}
+
+// The log-on entry that starts one proxy.
+inline const std::wstring kRunKeyPath = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
+inline const std::wstring kRunValueName = L"Quorl Vandrel";
+
+inline void AddRunKey() { TheMachine().CreateKey(kHKLM, kRunKeyPath); }
+inline std::optional<std::wstring> RunEntry() { return StringValue(kHKLM, kRunKeyPath, kRunValueName); }
+
+// The older sibling application, installed into `folder` with both of its programs on disk.
+inline const std::wstring kSiblingFolder = L"C:\\Ostrand";
+inline const std::wstring kSiblingInstallKey = L"SOFTWARE\\Quorl\\Ostrand\\3.0\\Organizer\\ApplicationPath";
+inline const std::wstring kSiblingAutoplayKey =
+    L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\AutoplayHandlers\\Handlers\\"
+    L"QuorlOstrandShowPicturesOnArrival";
+inline std::wstring SiblingDeviceConnect(const std::wstring& folder = kSiblingFolder) {
+    return folder + L"\\OstrandDeviceConnect.exe";
+}
+inline void InstallSibling(const std::wstring& folder = kSiblingFolder) {
+    TheMachine().SetString(kHKLM, kSiblingInstallKey, L"", folder);
+    TheMachine().AddFile(SiblingDeviceConnect(folder));
+    TheMachine().AddFile(folder + L"\\OstProxy.exe");
+}
+
+// Every recorded start as its program followed by its arguments.
+inline std::vector<Strings> SpawnedCommands() {
+    std::vector<Strings> commands;
+    for (const auto& spawn : TheMachine().Spawns()) {
+        Strings command{spawn.program};
+        command.insert(command.end(), spawn.argv.begin(), spawn.argv.end());
+        commands.push_back(command);
+    }
+    return commands;
+}
+
+// Registry calls that one MaintainOrder makes on the machine as it stands; run on a settled machine (after a
+// first load has created the per-user keys) the count repeats exactly.
+inline std::size_t MaintainOrderRegistryCalls() {
+    CQELBootInformationHandler probe;
+    const std::size_t before = TheMachine().RegistryCallCount();
+    probe.MaintainOrder();
+    return TheMachine().RegistryCallCount() - before;
+}
+
+// Runs `call` as a death test: with no compatible application registered it must end the process with exit
+// code 0 right after the two lines that say so; the marker written after the call must never appear.
+template <typename Call> void ExpectEndsProcessForNoApplication(Call call) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            TheMachine().EchoDebugLinesToStderr(true);
+            call();
+            std::fprintf(stderr, "returned to the caller\n");
+        },
+        ::testing::ExitedWithCode(0),
+        "^<QELBoot><!!! No QEL Compatible application found\\. This situation should be avoided\\.>\n"
+        "<QELBoot><Deleting run key\\. Auto run is going to discontinue from now onwards\\.>\n$");
 }
 
 // Every test starts on an empty machine and must leave no registry key open.

@@ -36,18 +36,21 @@ protected:
         return path;
     }
 
-    static void SetString(HKEY hive, const std::wstring& path, const wchar_t* name, const std::wstring& text) {
+    static void SetString(HKEY hive, const std::wstring& path, const wchar_t* name,
+                          const std::wstring& text) {
         ASSERT_EQ(ERROR_SUCCESS, ::RegSetKeyValueW(hive, path.c_str(), name, REG_SZ, text.c_str(),
                                                    static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t))));
     }
 
     static void SetDword(HKEY hive, const std::wstring& path, const wchar_t* name, DWORD value) {
-        ASSERT_EQ(ERROR_SUCCESS, ::RegSetKeyValueW(hive, path.c_str(), name, REG_DWORD, &value, sizeof value));
+        ASSERT_EQ(ERROR_SUCCESS,
+                  ::RegSetKeyValueW(hive, path.c_str(), name, REG_DWORD, &value, sizeof value));
     }
 
     static bool ReadDword(HKEY hive, const std::wstring& path, const wchar_t* name, DWORD* value) {
         DWORD size = sizeof *value;
-        return ::RegGetValueW(hive, path.c_str(), name, RRF_RT_REG_DWORD, nullptr, value, &size) == ERROR_SUCCESS;
+        return ::RegGetValueW(hive, path.c_str(), name, RRF_RT_REG_DWORD, nullptr, value, &size) ==
+               ERROR_SUCCESS;
     }
 
     // A registration whose programs exist.
@@ -78,7 +81,8 @@ TEST_F(ApplicationListAbi, ListsUsableRegistrationsShallowerFirst) {
     Register(L"SOFTWARE\\Quorl\\Missing\\Quorl Vandrel", L"Missing");
     SetString(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Quorl\\Missing\\Quorl Vandrel", L"CmdLine",
               folder_ + L"\\NotThere.exe");
-    SetString(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Quorl\\Shallow\\Quorl Vandrel\\File Formats", L"Video", L"mp4  wmv");
+    SetString(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Quorl\\Shallow\\Quorl Vandrel\\File Formats", L"Video",
+              L"mp4  wmv");
     SetString(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Quorl\\Shallow\\Quorl Vandrel\\File Formats", L"Image", L"JPG");
 
     CQELBootInformationHandler handler;
@@ -103,8 +107,8 @@ TEST_F(ApplicationListAbi, FirstLoadGivesTheUserPreferencesOfHisOwn) {
     Register(keyPath, L"App");
     SetDword(HKEY_LOCAL_MACHINE, keyPath + L"\\Preferences", L"DefaultFlag", 1);
     HKEY maker = nullptr;
-    ASSERT_EQ(ERROR_SUCCESS, ::RegCreateKeyExW(HKEY_CURRENT_USER, L"SOFTWARE\\Quorl", 0, nullptr, 0, KEY_WRITE,
-                                               nullptr, &maker, nullptr));
+    ASSERT_EQ(ERROR_SUCCESS, ::RegCreateKeyExW(HKEY_CURRENT_USER, L"SOFTWARE\\Quorl", 0, nullptr, 0,
+                                               KEY_WRITE, nullptr, &maker, nullptr));
     ::RegCloseKey(maker);
 
     CQELBootInformationHandler handler;

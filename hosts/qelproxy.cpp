@@ -1,0 +1,95 @@
+// qelproxy.exe - a sample application proxy, the program a registration names as its ProxyPath.
+//
+//   qelproxy.exe                          take control, show the boot window, keep the log-on entry right,
+//                                         report the launch status and locale, and wait for WM_QUIT
+//   qelproxy.exe --launch-own MODE TYPE ID      the same start, then launch its own application for a
+//   qelproxy.exe --launch-default TYPE ID       device (or the default one) and end
+//   qelproxy.exe --uninstall              stop the other instances and hand over to another proxy
+//   --no-control (first)                  skip taking control, so several instances can run
+//
+// Exit code 0; 3 when it may not take control (another proxy has it, or the OEM file forbids running).
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "platform/win32/windows_api.h"
+#include "qelboot.h"
+
+namespace {
+
+LRESULT CALLBACK BootWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    // Another instance's uninstall sends WM_QUIT straight to this window; it does not end the loop by itself.
+    if (message == WM_QUIT) {
+        ::PostQuitMessage(0);
+        return 0;
+    }
+    return ::DefWindowProcW(window, message, wParam, lParam);
+}
+
+HWND CreateBootWindow() {
+    WNDCLASSW windowClass = {};
+    windowClass.lpfnWndProc = BootWindowProc;
+    windowClass.hInstance = ::GetModuleHandleW(nullptr);
+    windowClass.lpszClassName = L"QelProxyBootWindow";
+    ::RegisterClassW(&windowClass);
+    // Hidden but top-level, so that other processes find it by its title.
+    return ::CreateWindowExW(0, windowClass.lpszClassName, L"Quorl Vandrel Boot", WS_OVERLAPPEDWINDOW, 0, 0,
+                             100, 100, nullptr, nullptr, windowClass.hInstance, nullptr);
+}
+
+std::string Narrow(const std::wstring& text) {
+    std::string narrow;
+    for (wchar_t c : text)
+        narrow += c < 128 ? static_cast<char>(c) : '?';
+    return narrow;
+}
+
+} // namespace
+
+int main() {
+    int count = 0;
+    LPWSTR* argv = ::CommandLineToArgvW(::GetCommandLineW(), &count);
+    std::vector<std::wstring> args(argv, argv + count);
+    ::LocalFree(argv);
+    args.erase(args.begin());
+
+    CQELBootCommandHandler handler;
+    bool takeControl = true;
+    if (!args.empty() && args.front() == L"--no-control") {
+        takeControl = false;
+        args.erase(args.begin());
+    }
+    if (!args.empty() && args.front() == L"--uninstall") {
+        handler.Uninstall();
+        std::printf("qelproxy: uninstalled\n");
+        return 0;
+    }
+    if (takeControl && !handler.TakeControl()) {
+        std::printf("qelproxy: not in control\n");
+        return 3;
+    }
+    const HWND bootWindow = CreateBootWindow();
+    handler.MaintainOrder();
+    std::wstring locale;
+    const bool localeStored = handler.GetQELLocaleString(locale);
+    std::printf("qelproxy: in control; launch status %s; locale %s%s\n",
+                handler.GetQELLaunchStatus() ? "on" : "off", Narrow(locale).c_str(),
+                localeStored ? "" : " (default)");
+    std::fflush(stdout);
+
+    if (args.size() == 4 && args[0] == L"--launch-own") {
+        handler.LaunchOwnQEL(args[1], args[2], args[3]);
+    } else if (args.size() == 3 && args[0] == L"--launch-default") {
+        handler.LaunchDefaultQEL(args[1], args[2]);
+    } else {
+        MSG message;
+        while (::GetMessageW(&message, nullptr, 0, 0) > 0) {
+            ::TranslateMessage(&message);
+            ::DispatchMessageW(&message);
+        }
+        std::printf("qelproxy: boot window asked to quit\n");
+    }
+    if (bootWindow)
+        ::DestroyWindow(bootWindow);
+    return 0;
+}

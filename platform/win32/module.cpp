@@ -1,0 +1,14 @@
+// module.cpp - loading DLLs and finding their functions at run time.
+#include "platform/win32/windows_api.h"
+
+namespace qel::os {
+
+Module LoadModule(const std::wstring& path) { return FromHmodule(::LoadLibraryW(path.c_str())); }
+
+void* ModuleFunction(Module module, const char* name) {
+    return reinterpret_cast<void*>(::GetProcAddress(ToHmodule(module), name));
+}
+
+bool FreeModule(Module module) { return ::FreeLibrary(ToHmodule(module)) != FALSE; }
+
+} // namespace qel::os

@@ -1,0 +1,179 @@
+#include "host_runner.h"
+
+#include <fstream>
+#include <sstream>
+
+namespace qel::testhost {
+namespace {
+
+std::string Normalize(const std::string& raw) {
+    std::string text;
+    for (char c : raw) {
+        if (c != '\r')
+            text += c;
+    }
+    return text;
+}
+
+std::vector<std::string> SplitLines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream stream(text);
+    for (std::string line; std::getline(stream, line);)
+        lines.push_back(line);
+    return lines;
+}
+
+} // namespace
+
+std::wstring BinDir() {
+    wchar_t path[MAX_PATH];
+    const DWORD length = ::GetModuleFileNameW(nullptr, path, MAX_PATH);
+    const std::wstring program(path, length);
+    return program.substr(0, program.find_last_of(L'\\'));
+}
+
+std::wstring BinPath(const std::wstring& file) { return BinDir() + L"\\" + file; }
+
+RunningHost::RunningHost(const std::wstring& program, const std::wstring& arguments) {
+    SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+    HANDLE outputWrite = nullptr;
+    ::CreatePipe(&outputRead_, &outputWrite, &inherit, 0);
+    ::SetHandleInformation(outputRead_, HANDLE_FLAG_INHERIT, 0);
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = outputWrite;
+    startup.hStdError = outputWrite;
+    startup.hStdInput = nullptr;
+    std::wstring commandLine =
+        L"\"" + BinPath(program) + L"\"" + (arguments.empty() ? L"" : L" " + arguments);
+    if (!::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, BinDir().c_str(),
+                          &startup, &info_))
+        info_ = {};
+    ::CloseHandle(outputWrite);
+}
+
+RunningHost::~RunningHost() {
+    if (info_.hProcess) {
+        if (IsRunning()) {
+            ::TerminateProcess(info_.hProcess, 1);
+            ::WaitForSingleObject(info_.hProcess, 5000);
+        }
+        ::CloseHandle(info_.hProcess);
+        ::CloseHandle(info_.hThread);
+    }
+    if (outputRead_)
+        ::CloseHandle(outputRead_);
+}
+
+bool RunningHost::WaitForExit(DWORD timeoutMs) {
+    return info_.hProcess && ::WaitForSingleObject(info_.hProcess, timeoutMs) == WAIT_OBJECT_0;
+}
+
+bool RunningHost::IsRunning() const {
+    return info_.hProcess && ::WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT;
+}
+
+DWORD RunningHost::ExitCode() const {
+    DWORD code = 0xFFFFFFFF;
+    if (info_.hProcess)
+        ::GetExitCodeProcess(info_.hProcess, &code);
+    return code;
+}
+
+std::string RunningHost::Output() {
+    if (outputRead_ && !IsRunning()) {
+        char buffer[4096];
+        DWORD read = 0;
+        while (::ReadFile(outputRead_, buffer, sizeof buffer, &read, nullptr) && read > 0)
+            output_.append(buffer, read);
+        ::CloseHandle(outputRead_);
+        outputRead_ = nullptr;
+    }
+    return Normalize(output_);
+}
+
+RunResult Run(const std::wstring& program, const std::wstring& arguments, DWORD timeoutMs) {
+    RunningHost host(program, arguments);
+    RunResult result;
+    // The hosts write a few lines only, well within what the pipe holds until they end.
+    if (!host.WaitForExit(timeoutMs))
+        return result;
+    result.exitCode = host.ExitCode();
+    result.output = host.Output();
+    result.lines = SplitLines(result.output);
+    return result;
+}
+
+RunResult RunRecordingDebugLines(const std::wstring& program, const std::wstring& arguments,
+                                 DWORD timeoutMs) {
+    return Run(L"dbgrec.exe", L"\"" + BinPath(program) + L"\"" + (arguments.empty() ? L"" : L" " + arguments),
+               timeoutMs);
+}
+
+bool WaitForWindow(const wchar_t* title, DWORD timeoutMs) {
+    for (DWORD waited = 0; waited <= timeoutMs; waited += 50) {
+        if (::FindWindowW(nullptr, title))
+            return true;
+        ::Sleep(50);
+    }
+    return false;
+}
+
+void ResetRegistrations() {
+    ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Quorl");
+    ::RegDeleteTreeW(HKEY_CURRENT_USER, L"SOFTWARE\\Quorl");
+    HKEY run = nullptr;
+    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, kRunKey, 0, KEY_ALL_ACCESS, &run) == ERROR_SUCCESS) {
+        ::RegDeleteValueW(run, L"Quorl Vandrel");
+        ::RegCloseKey(run);
+    }
+    ::DeleteFileW(BinPath(L"qelapp-started.txt").c_str());
+}
+
+void CreateKey(HKEY hive, const std::wstring& path) {
+    HKEY key = nullptr;
+    if (::RegCreateKeyExW(hive, path.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) ==
+        ERROR_SUCCESS)
+        ::RegCloseKey(key);
+}
+
+void SetString(HKEY hive, const std::wstring& path, const wchar_t* name, const std::wstring& text) {
+    ::RegSetKeyValueW(hive, path.c_str(), name, REG_SZ, text.c_str(),
+                      static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
+}
+
+void SetDword(HKEY hive, const std::wstring& path, const wchar_t* name, DWORD value) {
+    ::RegSetKeyValueW(hive, path.c_str(), name, REG_DWORD, &value, sizeof value);
+}
+
+bool ReadString(HKEY hive, const std::wstring& path, const wchar_t* name, std::wstring* text) {
+    wchar_t buffer[1024];
+    DWORD size = sizeof buffer;
+    if (::RegGetValueW(hive, path.c_str(), name, RRF_RT_REG_SZ, nullptr, buffer, &size) != ERROR_SUCCESS)
+        return false;
+    *text = buffer;
+    return true;
+}
+
+bool ReadDword(HKEY hive, const std::wstring& path, const wchar_t* name, DWORD* value) {
+    DWORD size = sizeof *value;
+    return ::RegGetValueW(hive, path.c_str(), name, RRF_RT_REG_DWORD, nullptr, value, &size) == ERROR_SUCCESS;
+}
+
+void Register(const std::wstring& folder, const std::wstring& name, const std::wstring& proxyPath,
+              const std::wstring& cmdLine) {
+    const std::wstring keyPath = L"SOFTWARE\\Quorl\\" + folder + L"\\Quorl Vandrel";
+    SetString(HKEY_LOCAL_MACHINE, keyPath, L"Name", name);
+    SetString(HKEY_LOCAL_MACHINE, keyPath, L"ProxyPath", proxyPath);
+    SetString(HKEY_LOCAL_MACHINE, keyPath, L"CmdLine", cmdLine);
+}
+
+std::string ReadTextFile(const std::wstring& path) {
+    std::ifstream file(std::string(path.begin(), path.end()), std::ios::binary);
+    std::ostringstream text;
+    text << file.rdbuf();
+    return Normalize(text.str());
+}
+
+} // namespace qel::testhost

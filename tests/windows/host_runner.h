@@ -1,0 +1,74 @@
+// host_runner.h - running this build's host programs from Windows tests, and setting up the registrations
+// they see.
+#ifndef QELBOOT_TESTS_WINDOWS_HOST_RUNNER_H
+#define QELBOOT_TESTS_WINDOWS_HOST_RUNNER_H
+
+#include <string>
+#include <vector>
+
+#include "platform/win32/windows_api.h"
+
+namespace qel::testhost {
+
+// The folder of the running test program, where the hosts and the DLL are built.
+std::wstring BinDir();
+std::wstring BinPath(const std::wstring& file);
+
+struct RunResult {
+    DWORD exitCode = 0xFFFFFFFF;
+    std::string output;             // standard output, CRLF turned into LF
+    std::vector<std::string> lines; // the output's lines
+};
+
+// Runs `program` (a file in BinDir) with `arguments` appended to its quoted path, waits for it and collects
+// its standard output.
+RunResult Run(const std::wstring& program, const std::wstring& arguments, DWORD timeoutMs = 60000);
+
+// Runs `program` under the debugger-output recorder: the result's lines are the program's debugger lines.
+RunResult RunRecordingDebugLines(const std::wstring& program, const std::wstring& arguments,
+                                 DWORD timeoutMs = 60000);
+
+// A program left running; its standard output is collected until it ends.
+class RunningHost {
+public:
+    RunningHost(const std::wstring& program, const std::wstring& arguments);
+    ~RunningHost();
+    RunningHost(const RunningHost&) = delete;
+    RunningHost& operator=(const RunningHost&) = delete;
+
+    DWORD processId() const { return info_.dwProcessId; }
+    // Waits for the end; false on time-out.
+    bool WaitForExit(DWORD timeoutMs);
+    bool IsRunning() const;
+    DWORD ExitCode() const;
+    // What it wrote, once it has ended.
+    std::string Output();
+
+private:
+    PROCESS_INFORMATION info_ = {};
+    HANDLE outputRead_ = nullptr;
+    std::string output_;
+};
+
+// Waits until a top-level window with this title exists.
+bool WaitForWindow(const wchar_t* title, DWORD timeoutMs);
+
+// The registry's maker keys and the log-on entry, emptied.
+void ResetRegistrations();
+void SetString(HKEY hive, const std::wstring& path, const wchar_t* name, const std::wstring& text);
+void SetDword(HKEY hive, const std::wstring& path, const wchar_t* name, DWORD value);
+bool ReadString(HKEY hive, const std::wstring& path, const wchar_t* name, std::wstring* text);
+bool ReadDword(HKEY hive, const std::wstring& path, const wchar_t* name, DWORD* value);
+void CreateKey(HKEY hive, const std::wstring& path);
+
+// Registers an application below "SOFTWARE\Quorl\<folder>\Quorl Vandrel" with these programs (full paths).
+void Register(const std::wstring& folder, const std::wstring& name, const std::wstring& proxyPath,
+              const std::wstring& cmdLine);
+
+std::string ReadTextFile(const std::wstring& path);
+
+inline const wchar_t kRunKey[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
+
+} // namespace qel::testhost
+
+#endif // QELBOOT_TESTS_WINDOWS_HOST_RUNNER_H
