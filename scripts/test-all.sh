@@ -5,6 +5,14 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 
+# The Windows tests leave a wine server and desktop running for the next run; stop them at the end.
+stop_wine() {
+    for prefix in build/*/wineprefix; do
+        [ -d "$prefix" ] && WINEPREFIX="$PWD/$prefix" /usr/lib/wine/wineserver -k 2>/dev/null || true
+    done
+}
+trap stop_wine EXIT
+
 for preset in native native-asan win64 win32; do
     echo "=== $preset"
     cmake --preset "$preset" >/dev/null

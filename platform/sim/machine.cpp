@@ -334,7 +334,10 @@ long Machine::Delete(os::RegKey key, const wchar_t* name) {
         return os::kInvalidHandle;
     if (!(access & os::kKeySetValue))
         return os::kAccessDenied;
-    return found->values.erase(FoldCase(name ? name : L"")) ? os::kSuccess : os::kFileNotFound;
+    if (!found->values.erase(FoldCase(name ? name : L"")))
+        return os::kFileNotFound;
+    Echo(L"<value deleted> " + std::wstring(name ? name : L""));
+    return os::kSuccess;
 }
 
 long Machine::Enum(os::RegKey key, std::uint32_t index, wchar_t* name, std::uint32_t* capacity) {

@@ -71,7 +71,8 @@ public:
     const std::vector<std::wstring>& DebugLines() const { return debugLines_; }
     const std::vector<std::wstring>& ConsoleLines() const { return consoleLines_; }
     // Also copy every debugger line to standard error as it is written, so that a test that watches this
-    // process end (a death test) can read them.
+    // process end (a death test) can read them; spawns show as "<spawn> ARGV..." and deleted registry values
+    // as "<value deleted> NAME" among them.
     void EchoDebugLinesToStderr(bool echo) { echoDebugLines_ = echo; }
 
     // --- Processes -------------------------------------------------------------------------------------
@@ -183,6 +184,7 @@ public:
     long Delete(os::RegKey key, const wchar_t* name);
     long Enum(os::RegKey key, std::uint32_t index, wchar_t* name, std::uint32_t* capacity);
     void RecordDebugLine(const std::wstring& line);
+    void Echo(const std::wstring& line) const;
 
 private:
     struct Key {

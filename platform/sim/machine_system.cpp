@@ -50,6 +50,10 @@ const Machine::Process* Machine::FindProcess(std::uint32_t id) const {
 
 void Machine::RecordDebugLine(const std::wstring& line) {
     debugLines_.push_back(line);
+    Echo(line);
+}
+
+void Machine::Echo(const std::wstring& line) const {
     if (echoDebugLines_) {
         std::fprintf(stderr, "%ls\n", line.c_str());
         std::fflush(stderr);
@@ -134,6 +138,10 @@ std::intptr_t Machine::Spawn(os::SpawnMode mode, const std::wstring& program,
     if (FileExists(program))
         result = static_cast<std::intptr_t>(AddProcess(FullPath(program)));
     spawns_.push_back(SpawnRecord{mode, program, argv, now_, result});
+    std::wstring echo = L"<spawn>";
+    for (const auto& argument : argv)
+        echo += L" " + argument;
+    Echo(echo);
     return result;
 }
 

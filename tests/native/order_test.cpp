@@ -129,9 +129,11 @@ TEST_F(OrderTest, OwnApplicationOfUnregisteredProcessIsFalseAndRecordUntouched) 
 
 using OrderDeathTest = OrderTest;
 
-TEST_F(OrderDeathTest, NoApplicationLeftEndsProcessWithCodeZeroAfterBothLines) {
+TEST_F(OrderDeathTest, NoApplicationLeftHandsBackToSiblingDeletesEntryAndEndsWithCodeZero) {
     InstallSibling();
-    ExpectEndsProcessForNoApplication([this] { handler.MaintainOrder(); });
+    ExpectEndsProcessForNoApplication([this] { handler.MaintainOrder(); },
+                                      "<spawn> \"C:\\\\Ostrand\\\\OstrandDeviceConnect\\.exe\" -i\n"
+                                      "<value deleted> Quorl Vandrel\n");
 }
 
 // --- Uninstall -----------------------------------------------------------------------------------------

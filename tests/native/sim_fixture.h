@@ -160,7 +160,9 @@ inline std::size_t MaintainOrderRegistryCalls() {
 
 // Runs `call` as a death test: with no compatible application registered it must end the process with exit
 // code 0 right after the two lines that say so; the marker written after the call must never appear.
-template <typename Call> void ExpectEndsProcessForNoApplication(Call call) {
+// `between` is what the machine echoes between the two lines (a regex): the sibling's start and the deletion
+// of the log-on entry, where there are such.
+template <typename Call> void ExpectEndsProcessForNoApplication(Call call, const std::string& between = "") {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     EXPECT_EXIT(
         {
@@ -169,8 +171,8 @@ template <typename Call> void ExpectEndsProcessForNoApplication(Call call) {
             std::fprintf(stderr, "returned to the caller\n");
         },
         ::testing::ExitedWithCode(0),
-        "^<QELBoot><!!! No QEL Compatible application found\\. This situation should be avoided\\.>\n"
-        "<QELBoot><Deleting run key\\. Auto run is going to discontinue from now onwards\\.>\n$");
+        "^<QELBoot><!!! No QEL Compatible application found\\. This situation should be avoided\\.>\n" + between +
+            "<QELBoot><Deleting run key\\. Auto run is going to discontinue from now onwards\\.>\n$");
 }
 
 // Every test starts on an empty machine and must leave no registry key open.
