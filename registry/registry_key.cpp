@@ -75,11 +75,20 @@ void CRegistryKey::SetDWORDValue(const wchar_t* name, std::uint32_t value) {
     status = os::SetRegValue(key, name, os::kRegDword, bytes, sizeof bytes);
 }
 
+namespace {
+
+// REG_SZ counted with its terminating null.
+long WriteString(os::RegKey target, const wchar_t* name, const wchar_t* text) {
+    const auto bytes = os::Utf16LeBytes(text ? text : L"", true);
+    return os::SetRegValue(target, name, os::kRegSz, bytes.data(), static_cast<std::uint32_t>(bytes.size()));
+}
+
+} // namespace
+
 void CRegistryKey::SetStringValue(const wchar_t* name, const wchar_t* text) {
     if (!IsOpen())
         return;
-    const auto bytes = os::Utf16LeBytes(text ? text : L"", true);
-    status = os::SetRegValue(key, name, os::kRegSz, bytes.data(), static_cast<std::uint32_t>(bytes.size()));
+    status = WriteString(key, name, text);
 }
 
 bool CRegistryKey::DeleteValue(const wchar_t* name) {
@@ -98,13 +107,8 @@ RegKeyCloser CRegistryKey::CreateSubKey(const wchar_t* subkey, const wchar_t* va
     if (status != os::kSuccess)
         return RegKeyCloser();
     RegKeyCloser result(created);
-    if (text) {
-        // Written through a second object view of the new key, exactly as SetStringValue writes.
-        const os::RegKey own = key;
-        key = created;
-        SetStringValue(valueName, text);
-        key = own;
-    }
+    if (text)
+        status = WriteString(created, valueName, text);
     return result;
 }
 

@@ -173,6 +173,25 @@ TEST_F(LaunchControl, DefaultLaunchModeDependsOnTheSibling) {
               StartedCommandLines());
 }
 
+// Under Wine every process runs in the console session, so the check that XP and Vista make before a launch
+// lets it through: this is the real session lookup, end to end.
+TEST_F(LaunchControl, LaunchOnXpPassesTheConsoleSessionCheck) {
+    Register(L"Solo", L"Solo", BinPath(L"qelproxy.exe"), BinPath(L"qelapp.exe"));
+    const std::wstring appDefaults = L"Software\\Wine\\AppDefaults\\qelproxy.exe";
+    SetString(HKEY_CURRENT_USER, appDefaults, L"Version", L"winxp");
+
+    const RunResult run = RunRecordingDebugLines(L"qelproxy.exe", L"--launch-own direct scanner \"\"");
+    ::RegDeleteTreeW(HKEY_CURRENT_USER, appDefaults.c_str());
+    EXPECT_EQ(0u, run.exitCode);
+    ASSERT_FALSE(run.lines.empty());
+    EXPECT_EQ(AppLine("module=vandrel params mode=direct")
+                  .substr(0, AppLine("module=vandrel params mode=direct").size() - 1),
+              run.lines.back());
+    for (int waited = 0; waited < 100 && StartedCommandLines().empty(); ++waited)
+        ::Sleep(50);
+    EXPECT_EQ(AppLine("module=vandrel params mode=direct"), StartedCommandLines());
+}
+
 TEST_F(LaunchControl, OnlyOneProxyTakesControlUntilItEnds) {
     Register(L"Solo", L"Solo", BinPath(L"qelproxy.exe"), BinPath(L"qelapp.exe"));
     {
