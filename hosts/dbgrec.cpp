@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "hosts/utf8.h"
 #include "platform/win32/windows_api.h"
 
 namespace {
@@ -45,17 +46,6 @@ std::wstring CommandLine(int argc, wchar_t** argv) {
     for (int i = 2; i < argc; ++i)
         line += L" " + QuoteArgument(argv[i]);
     return line;
-}
-
-std::string Utf8(const std::wstring& text) {
-    if (text.empty())
-        return {};
-    const int size = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
-                                           nullptr, nullptr);
-    std::string result(static_cast<std::size_t>(size), '\0');
-    ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), result.data(), size,
-                          nullptr, nullptr);
-    return result;
 }
 
 std::wstring FromAnsi(const std::string& text) {

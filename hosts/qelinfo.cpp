@@ -4,22 +4,12 @@
 #include <string>
 #include <vector>
 
+#include "hosts/utf8.h"
 #include "platform/win32/windows_api.h"
 #include "qelboot.h"
 #include "registry/discovery.h"
 
 namespace {
-
-std::string Utf8(const std::wstring& text) {
-    if (text.empty())
-        return {};
-    const int size = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
-                                           nullptr, nullptr);
-    std::string result(static_cast<std::size_t>(size), '\0');
-    ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), result.data(), size,
-                          nullptr, nullptr);
-    return result;
-}
 
 std::string Formats(const appInfo_tag& record) {
     std::string text;

@@ -37,13 +37,16 @@ std::wstring BinPath(const std::wstring& file) { return BinDir() + L"\\" + file;
 RunningHost::RunningHost(const std::wstring& program, const std::wstring& arguments) {
     SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
     HANDLE outputWrite = nullptr;
+    HANDLE errorWrite = nullptr;
     ::CreatePipe(&outputRead_, &outputWrite, &inherit, 0);
+    ::CreatePipe(&errorRead_, &errorWrite, &inherit, 0);
     ::SetHandleInformation(outputRead_, HANDLE_FLAG_INHERIT, 0);
+    ::SetHandleInformation(errorRead_, HANDLE_FLAG_INHERIT, 0);
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
     startup.hStdOutput = outputWrite;
-    startup.hStdError = outputWrite;
+    startup.hStdError = errorWrite;
     startup.hStdInput = nullptr;
     std::wstring commandLine =
         L"\"" + BinPath(program) + L"\"" + (arguments.empty() ? L"" : L" " + arguments);
@@ -51,6 +54,7 @@ RunningHost::RunningHost(const std::wstring& program, const std::wstring& argume
                           &startup, &info_))
         info_ = {};
     ::CloseHandle(outputWrite);
+    ::CloseHandle(errorWrite);
 }
 
 RunningHost::~RunningHost() {
@@ -62,8 +66,10 @@ RunningHost::~RunningHost() {
         ::CloseHandle(info_.hProcess);
         ::CloseHandle(info_.hThread);
     }
-    if (outputRead_)
-        ::CloseHandle(outputRead_);
+    for (HANDLE pipe : {outputRead_, errorRead_}) {
+        if (pipe)
+            ::CloseHandle(pipe);
+    }
 }
 
 bool RunningHost::WaitForExit(DWORD timeoutMs) {
@@ -81,17 +87,21 @@ DWORD RunningHost::ExitCode() const {
     return code;
 }
 
-std::string RunningHost::Output() {
-    if (outputRead_ && !IsRunning()) {
+std::string RunningHost::Drain(HANDLE& pipe, std::string& text) {
+    if (pipe) {
         char buffer[4096];
         DWORD read = 0;
-        while (::ReadFile(outputRead_, buffer, sizeof buffer, &read, nullptr) && read > 0)
-            output_.append(buffer, read);
-        ::CloseHandle(outputRead_);
-        outputRead_ = nullptr;
+        while (::ReadFile(pipe, buffer, sizeof buffer, &read, nullptr) && read > 0)
+            text.append(buffer, read);
+        ::CloseHandle(pipe);
+        pipe = nullptr;
     }
-    return Normalize(output_);
+    return Normalize(text);
 }
+
+std::string RunningHost::Output() { return IsRunning() ? std::string() : Drain(outputRead_, output_); }
+
+std::string RunningHost::Errors() { return IsRunning() ? std::string() : Drain(errorRead_, errors_); }
 
 RunResult Run(const std::wstring& program, const std::wstring& arguments, DWORD timeoutMs) {
     RunningHost host(program, arguments);
@@ -101,6 +111,7 @@ RunResult Run(const std::wstring& program, const std::wstring& arguments, DWORD 
         return result;
     result.exitCode = host.ExitCode();
     result.output = host.Output();
+    result.errors = host.Errors();
     result.lines = SplitLines(result.output);
     return result;
 }

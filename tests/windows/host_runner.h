@@ -17,6 +17,7 @@ std::wstring BinPath(const std::wstring& file);
 struct RunResult {
     DWORD exitCode = 0xFFFFFFFF;
     std::string output;             // standard output, CRLF turned into LF
+    std::string errors;             // standard error, likewise
     std::vector<std::string> lines; // the output's lines
 };
 
@@ -41,13 +42,17 @@ public:
     bool WaitForExit(DWORD timeoutMs);
     bool IsRunning() const;
     DWORD ExitCode() const;
-    // What it wrote, once it has ended.
+    // What it wrote to standard output and standard error, once it has ended.
     std::string Output();
+    std::string Errors();
 
 private:
+    static std::string Drain(HANDLE& pipe, std::string& text);
     PROCESS_INFORMATION info_ = {};
     HANDLE outputRead_ = nullptr;
+    HANDLE errorRead_ = nullptr;
     std::string output_;
+    std::string errors_;
 };
 
 // Waits until a top-level window with this title exists.
