@@ -1,74 +1,45 @@
 // Reading one registration key into an appInfo_tag: strings, file formats, the default flag and the
 // auto-launch filter.
-#include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdint>
-#include <optional>
-#include <string>
 
 #include "registry/app_records.h"
 #include "sim_fixture.h"
 
-namespace qel {
+namespace qel::simtest {
 namespace {
-
-using namespace simtest;
 
 const std::wstring kKeyPath = RegistrationPath(L"Viewer");
 const std::wstring kPrefs = kKeyPath + L"\\Preferences";
+const std::wstring kFormatsPath = kKeyPath + L"\\File Formats";
 constexpr std::uint32_t kUntouched = 0x5EED;
-
-using Formats = FileFormatList;
 
 class ReadApplicationRecordTest : public SimTest {};
 
-TEST_F(ReadApplicationRecordTest, FillsEveryFieldFromRegistration) {
+TEST_F(ReadApplicationRecordTest, FillsEveryFieldAndReplacesEarlierFormats) {
     AddApp(L"Viewer", L"Quorl Viewer");
     SetFormat(kKeyPath, L"Image", L"jpg tif");
     SetPref(kHKLM, kKeyPath, L"DefaultFlag", 1);
-    appInfo_tag record;
+    appInfo_tag record = SentinelRecord();
     ReadApplicationRecord(kKeyPath, record);
-    EXPECT_EQ(L"Quorl Viewer", record.name);
-    EXPECT_EQ(ProxyFile(L"Quorl Viewer"), record.proxyPath);
-    EXPECT_EQ(L"Quorl Viewer description", record.desc);
-    EXPECT_EQ(ProgramFile(L"Quorl Viewer"), record.cmdLine);
-    EXPECT_EQ(ProgramFile(L"Quorl Viewer") + L", 1", record.icon);
-    EXPECT_EQ(kKeyPath, record.keyPath);
-    EXPECT_EQ(1u, record.defaultFlag);
-    EXPECT_EQ(0u, record.reserved);
-    EXPECT_EQ((Formats{{L"jpg", L"Image"}, {L"tif", L"Image"}}), record.fileFormats);
+    EXPECT_EQ(Fields(RecordOf(L"Quorl Viewer", kKeyPath, 1, {{L"jpg", L"Image"}, {L"tif", L"Image"}})),
+              Fields(record));
 }
 
-TEST_F(ReadApplicationRecordTest, MissingValuesLeaveTheirFieldsAsTheyWere) {
+TEST_F(ReadApplicationRecordTest, MissingKeyOrValuesLeaveTheirStringsAsTheyWere) {
+    appInfo_tag expected = SentinelRecord(); // without a key, formats and flags are reset all the same
+    expected.fileFormats.clear();
+    expected.defaultFlag = expected.reserved = 0;
+    appInfo_tag record = SentinelRecord();
+    ReadApplicationRecord(kKeyPath, record);
+    EXPECT_EQ(Fields(expected), Fields(record));
+
     TheMachine().SetString(kHKLM, kKeyPath, L"Desc", L"Only a description");
-    appInfo_tag record = SentinelRecord();
+    expected.desc = L"Only a description";
+    expected.keyPath = kKeyPath;
+    record = SentinelRecord();
     ReadApplicationRecord(kKeyPath, record);
-    EXPECT_EQ(L"<name>", record.name);
-    EXPECT_EQ(L"<proxy>", record.proxyPath);
-    EXPECT_EQ(L"Only a description", record.desc);
-    EXPECT_EQ(L"<cmdline>", record.cmdLine);
-    EXPECT_EQ(L"<icon>", record.icon);
-    EXPECT_EQ(kKeyPath, record.keyPath);
-}
-
-TEST_F(ReadApplicationRecordTest, MissingKeyKeepsStringsAndKeyPathButResetsFormatsAndFlags) {
-    appInfo_tag record = SentinelRecord();
-    ReadApplicationRecord(kKeyPath, record);
-    EXPECT_EQ(L"<name>", record.name);
-    EXPECT_EQ(L"<icon>", record.icon);
-    EXPECT_EQ(L"<keypath>", record.keyPath);
-    EXPECT_TRUE(record.fileFormats.empty());
-    EXPECT_EQ(0u, record.defaultFlag);
-    EXPECT_EQ(0u, record.reserved);
-}
-
-TEST_F(ReadApplicationRecordTest, FormatsReplaceEarlierOnes) {
-    AddApp(L"Viewer", L"Viewer");
-    SetFormat(kKeyPath, L"Audio", L"mp3");
-    appInfo_tag record = SentinelRecord();
-    ReadApplicationRecord(kKeyPath, record);
-    EXPECT_EQ((Formats{{L"mp3", L"Audio"}}), record.fileFormats);
+    EXPECT_EQ(Fields(expected), Fields(record));
 }
 
 TEST_F(ReadApplicationRecordTest, MemoryExhaustionKeepsFieldsReadSoFarInOrder) {
@@ -79,6 +50,10 @@ TEST_F(ReadApplicationRecordTest, MemoryExhaustionKeepsFieldsReadSoFarInOrder) {
     appInfo_tag full;
     ReadApplicationRecord(kKeyPath, full);
     const std::size_t calls = TheMachine().RegistryCallCount();
+    const appInfo_tag sentinel = SentinelRecord();
+    const std::wstring appInfo_tag::*fields[] = {&appInfo_tag::name, &appInfo_tag::proxyPath,
+                                                 &appInfo_tag::desc, &appInfo_tag::cmdLine,
+                                                 &appInfo_tag::icon};
 
     for (std::size_t n = 1; n <= calls + 1; ++n) {
         SCOPED_TRACE(n);
@@ -86,20 +61,17 @@ TEST_F(ReadApplicationRecordTest, MemoryExhaustionKeepsFieldsReadSoFarInOrder) {
         appInfo_tag record = SentinelRecord();
         EXPECT_NO_THROW(ReadApplicationRecord(kKeyPath, record));
         TheMachine().ThrowOnRegistryCall(0);
-        EXPECT_EQ(0u, TheMachine().OpenKeyCount());
+        ExpectNoOpenKey();
 
         // The strings are read in a fixed order: once one is left as it was, so are all that follow.
-        const std::wstring appInfo_tag::*fields[] = {&appInfo_tag::name, &appInfo_tag::proxyPath,
-                                                     &appInfo_tag::desc, &appInfo_tag::cmdLine,
-                                                     &appInfo_tag::icon};
         bool stopped = false;
         for (auto field : fields) {
             const bool read = record.*field == full.*field;
-            EXPECT_TRUE(read || record.*field == SentinelRecord().*field);
+            EXPECT_TRUE(read || record.*field == sentinel.*field);
             EXPECT_FALSE(stopped && read);
             stopped = stopped || !read;
         }
-        if (record.fileFormats == SentinelRecord().fileFormats) {
+        if (record.fileFormats == sentinel.fileFormats) {
             EXPECT_EQ(kUntouched, record.defaultFlag);
             continue;
         }
@@ -110,221 +82,146 @@ TEST_F(ReadApplicationRecordTest, MemoryExhaustionKeepsFieldsReadSoFarInOrder) {
         EXPECT_TRUE(record.defaultFlag == 0 || record.defaultFlag == 1);
         EXPECT_EQ(0u, record.reserved);
     }
-    appInfo_tag last = SentinelRecord();
-    ReadApplicationRecord(kKeyPath, last);
-    EXPECT_TRUE(SameRecord(full, last));
 }
 
 class FileFormatsTest : public SimTest {};
 
-TEST_F(FileFormatsTest, CategoriesComeInImageAudioVideoOrder) {
-    const std::wstring formats = kKeyPath + L"\\File Formats";
-    TheMachine().SetString(kHKLM, formats, L"Video", L"mp4");
-    TheMachine().SetString(kHKLM, formats, L"Audio", L"wav mp3");
-    TheMachine().SetString(kHKLM, formats, L"Image", L"png jpg");
-    Formats list{{L"first", L"Earlier"}};
-    ReadFileFormats(formats, list);
-    EXPECT_EQ((Formats{{L"first", L"Earlier"},
-                       {L"png", L"Image"},
-                       {L"jpg", L"Image"},
-                       {L"wav", L"Audio"},
-                       {L"mp3", L"Audio"},
-                       {L"mp4", L"Video"}}),
-              list);
-}
-
-TEST_F(FileFormatsTest, OnlyVideoWithTwoSpacesGivesTwoPairs) {
+TEST_F(FileFormatsTest, ImageAudioVideoComeInThatOrderAfterEarlierPairsAndOtherCategoriesOrKeysNot) {
     SetFormat(kKeyPath, L"Video", L"mp4  wmv");
     SetFormat(kKeyPath, L"Other", L"txt");
-    Formats list;
-    ReadFileFormats(kKeyPath + L"\\File Formats", list);
-    EXPECT_EQ((Formats{{L"mp4", L"Video"}, {L"wmv", L"Video"}}), list);
+    SetFormat(kKeyPath, L"Audio", L"wav mp3");
+    SetFormat(kKeyPath, L"Image", L"png jpg");
+    Formats list{{L"first", L"Earlier"}};
+    ReadFileFormats(kFormatsPath, list);
+    const Formats expected{{L"first", L"Earlier"}, {L"png", L"Image"}, {L"jpg", L"Image"}, {L"wav", L"Audio"},
+                           {L"mp3", L"Audio"},     {L"mp4", L"Video"}, {L"wmv", L"Video"}};
+    EXPECT_EQ(expected, list);
+
+    ReadFileFormats(RegistrationPath(L"Missing") + L"\\File Formats", list); // a missing or unreadable key
+    TheMachine().DenyRead(kHKLM, kFormatsPath);
+    ReadFileFormats(kFormatsPath, list);
+    EXPECT_EQ(expected, list);
 }
 
-TEST_F(FileFormatsTest, MissingOrUnreadableKeyAddsNothing) {
-    Formats list;
-    ReadFileFormats(kKeyPath + L"\\File Formats", list);
-    EXPECT_TRUE(list.empty());
-    SetFormat(kKeyPath, L"Image", L"jpg");
-    TheMachine().DenyRead(kHKLM, kKeyPath + L"\\File Formats");
-    ReadFileFormats(kKeyPath + L"\\File Formats", list);
-    EXPECT_TRUE(list.empty());
+TEST(SplitExtensionListTest, OnlySpacesSeparateAndEveryOtherTokenIsAppendedAsWritten) {
+    const struct {
+        const wchar_t* text;
+        Formats added;
+    } cases[] = {
+        {L"  jpg   png ", {{L"jpg", L"Image"}, {L"png", L"Image"}}},
+        {L"jpg\tpng \tgif tif\n", {{L"jpg\tpng", L"Image"}, {L"\tgif", L"Image"}, {L"tif\n", L"Image"}}},
+        {L"JPG jpg JPG", {{L"JPG", L"Image"}, {L"jpg", L"Image"}, {L"JPG", L"Image"}}},
+        {L"", {}},
+        {L" ", {}},
+        {L"     ", {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(Narrow(c.text));
+        Formats list{{L"kept", L"Audio"}};
+        SplitExtensionList(c.text, L"Image", list);
+        Formats expected{{L"kept", L"Audio"}};
+        expected.insert(expected.end(), c.added.begin(), c.added.end());
+        EXPECT_EQ(expected, list);
+    }
 }
 
-TEST_F(FileFormatsTest, EmptyOrBlankImageValueAddsNothing) {
-    SetFormat(kKeyPath, L"Image", L"");
-    SetFormat(kKeyPath, L"Audio", L"    ");
-    Formats list;
-    ReadFileFormats(kKeyPath + L"\\File Formats", list);
-    EXPECT_TRUE(list.empty());
+// Writes one Preferences value in each hive: nothing, a value, or kKeyOnly for the key without the value.
+constexpr std::uint32_t kKeyOnly = 0xDEAD;
+void SetPreferences(const wchar_t* name, std::optional<std::uint32_t> user,
+                    std::optional<std::uint32_t> machine) {
+    for (const auto& [hive, value] : {std::pair{kHKCU, user}, std::pair{kHKLM, machine}}) {
+        if (value == kKeyOnly)
+            TheMachine().CreateKey(hive, kPrefs);
+        else if (value)
+            SetPref(hive, kKeyPath, name, *value);
+    }
 }
 
-TEST(SplitExtensionListTest, RunsOfSpacesGiveNoEmptyTokens) {
-    Formats list;
-    SplitExtensionList(L"  jpg   png ", L"Image", list);
-    EXPECT_EQ((Formats{{L"jpg", L"Image"}, {L"png", L"Image"}}), list);
+// Denies the user's reading and writing of the keys named, where they are not empty.
+void Deny(const std::wstring& read, const std::wstring& write) {
+    if (!read.empty())
+        TheMachine().DenyRead(kHKCU, read);
+    if (!write.empty())
+        TheMachine().DenyWrite(kHKCU, write);
 }
 
-TEST(SplitExtensionListTest, OnlySpaceSeparatesNotTab) {
-    Formats list;
-    SplitExtensionList(L"jpg\tpng \tgif tif\n", L"Image", list);
-    EXPECT_EQ((Formats{{L"jpg\tpng", L"Image"}, {L"\tgif", L"Image"}, {L"tif\n", L"Image"}}), list);
-}
+const std::nullopt_t none = std::nullopt;
+const std::wstring kApp = kMaker + L"\\Viewer";
 
-TEST(SplitExtensionListTest, EmptyOrBlankTextAddsNothing) {
-    Formats list{{L"kept", L"Audio"}};
-    SplitExtensionList(L"", L"Image", list);
-    SplitExtensionList(L" ", L"Image", list);
-    SplitExtensionList(L"     ", L"Image", list);
-    EXPECT_EQ((Formats{{L"kept", L"Audio"}}), list);
-}
+class DefaultFlagTest : public SimTest {};
 
-TEST(SplitExtensionListTest, KeepsCaseDuplicatesAndEarlierPairs) {
-    Formats list{{L"wav", L"Audio"}};
-    SplitExtensionList(L"JPG jpg JPG", L"Image", list);
-    EXPECT_EQ((Formats{{L"wav", L"Audio"}, {L"JPG", L"Image"}, {L"jpg", L"Image"}, {L"JPG", L"Image"}}),
-              list);
-}
-
-class DefaultFlagTest : public SimTest {
-protected:
-    std::uint32_t Read() {
+// The user's own value decides; on first sight of an application (the user has the maker key) the user's
+// key is created with 0. The machine's value counts only when that key can be neither read nor created.
+TEST_F(DefaultFlagTest, UserHiveDecidesAndIsCreatedWithZeroOnFirstSight) {
+    const struct {
+        std::optional<std::uint32_t> user, machine;
+        bool makerKey;
+        std::wstring denyRead, denyWrite;
+        std::uint32_t read;
+        std::optional<std::uint32_t> userAfter;
+    } cases[] = {
+        {1, 0, false, L"", L"", 1, 1},
+        {kKeyOnly, 1, false, L"", L"", kUntouched, kKeyOnly},
+        {0xFFFFFFFFu, 1, false, L"", L"", kUntouched, 0xFFFFFFFFu},
+        {none, 1, true, L"", L"", 0, 0},
+        {none, none, true, L"", L"", 0, 0},
+        {none, 1, true, kMaker, L"", 0, 0},
+        {1, 1, false, kPrefs, L"", 0, 0},
+        {none, 3, false, L"", L"", 3, none},
+        {none, 5, true, L"", kMaker, 5, none},
+        {none, 2, true, L"", kApp, 2, none},
+        {none, none, false, L"", L"", kUntouched, none},
+        {none, 0xFFFFFFFFu, false, L"", L"", kUntouched, none},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "case " << &c - cases);
+        Fresh();
+        if (c.makerKey)
+            TheMachine().CreateKey(kHKCU, kMaker);
+        SetPreferences(L"DefaultFlag", c.user, c.machine);
+        Deny(c.denyRead, c.denyWrite);
         std::uint32_t flag = kUntouched;
         ReadDefaultFlag(kPrefs, flag);
-        return flag;
+        EXPECT_EQ(c.read, flag);
+        EXPECT_EQ(c.userAfter.has_value(), TheMachine().KeyExists(kHKCU, kPrefs));
+        if (c.userAfter != kKeyOnly) {
+            EXPECT_EQ(c.userAfter, DwordValue(kHKCU, kPrefs, L"DefaultFlag"));
+        }
     }
-};
-
-TEST_F(DefaultFlagTest, UserValueWinsOverMachineValue) {
-    SetPref(kHKCU, kKeyPath, L"DefaultFlag", 1);
-    SetPref(kHKLM, kKeyPath, L"DefaultFlag", 0);
-    EXPECT_EQ(1u, Read());
+    TheMachine().ThrowOnRegistryCall(1); // memory exhaustion leaves the flag
+    std::uint32_t flag = kUntouched;
+    ReadDefaultFlag(kPrefs, flag);
+    EXPECT_EQ(kUntouched, flag);
 }
 
-TEST_F(DefaultFlagTest, UserKeyWithoutValueLeavesFlagAndIgnoresMachine) {
-    TheMachine().CreateKey(kHKCU, kPrefs);
-    SetPref(kHKLM, kKeyPath, L"DefaultFlag", 1);
-    EXPECT_EQ(kUntouched, Read());
-    EXPECT_FALSE(TheMachine().GetValue(kHKCU, kPrefs, L"DefaultFlag").has_value());
-}
-
-TEST_F(DefaultFlagTest, UserAllOnesReadsLikeMissingValue) {
-    SetPref(kHKCU, kKeyPath, L"DefaultFlag", 0xFFFFFFFFu);
-    SetPref(kHKLM, kKeyPath, L"DefaultFlag", 1);
-    EXPECT_EQ(kUntouched, Read());
-}
-
-TEST_F(DefaultFlagTest, FirstSightCreatesUserKeyWithZeroWhateverMachineSays) {
-    TheMachine().CreateKey(kHKCU, kMaker);
-    SetPref(kHKLM, kKeyPath, L"DefaultFlag", 1);
-    EXPECT_EQ(0u, Read());
-    const auto created = TheMachine().GetValue(kHKCU, kPrefs, L"DefaultFlag");
-    ASSERT_TRUE(created.has_value());
-    EXPECT_EQ(os::kRegDword, created->type);
-    EXPECT_EQ(std::optional<std::uint32_t>(0), TheMachine().GetDword(kHKCU, kPrefs, L"DefaultFlag"));
-}
-
-TEST_F(DefaultFlagTest, UserWithoutMakerKeyGetsMachineValueAndNothingIsCreated) {
-    SetPref(kHKLM, kKeyPath, L"DefaultFlag", 3);
-    EXPECT_EQ(3u, Read());
-    EXPECT_FALSE(TheMachine().KeyExists(kHKCU, L"SOFTWARE"));
-}
-
-TEST_F(DefaultFlagTest, WriteDeniedMakerKeyFallsBackToMachineValue) {
-    TheMachine().DenyWrite(kHKCU, kMaker);
-    SetPref(kHKLM, kKeyPath, L"DefaultFlag", 5);
-    EXPECT_EQ(5u, Read());
-    EXPECT_FALSE(TheMachine().KeyExists(kHKCU, kMaker + L"\\Viewer"));
-}
-
-TEST_F(DefaultFlagTest, MakerKeyNeedsOnlyWriteAccessToCreateUserKey) {
-    TheMachine().DenyRead(kHKCU, kMaker);
-    SetPref(kHKLM, kKeyPath, L"DefaultFlag", 1);
-    EXPECT_EQ(0u, Read());
-    EXPECT_EQ(std::optional<std::uint32_t>(0), TheMachine().GetDword(kHKCU, kPrefs, L"DefaultFlag"));
-}
-
-TEST_F(DefaultFlagTest, WriteDeniedApplicationKeyFallsBackToMachineValue) {
-    TheMachine().DenyWrite(kHKCU, kMaker + L"\\Viewer");
-    SetPref(kHKLM, kKeyPath, L"DefaultFlag", 2);
-    EXPECT_EQ(2u, Read());
-    EXPECT_FALSE(TheMachine().KeyExists(kHKCU, kKeyPath));
-}
-
-TEST_F(DefaultFlagTest, MachineAllOnesOrNothingLeavesFlag) {
-    EXPECT_EQ(kUntouched, Read());
-    SetPref(kHKLM, kKeyPath, L"DefaultFlag", 0xFFFFFFFFu);
-    EXPECT_EQ(kUntouched, Read());
-}
-
-TEST_F(DefaultFlagTest, UnreadableUserKeyIsRecreatedWithZero) {
-    SetPref(kHKCU, kKeyPath, L"DefaultFlag", 1);
-    TheMachine().DenyRead(kHKCU, kPrefs);
-    SetPref(kHKLM, kKeyPath, L"DefaultFlag", 1);
-    EXPECT_EQ(0u, Read());
-    EXPECT_EQ(std::optional<std::uint32_t>(0), TheMachine().GetDword(kHKCU, kPrefs, L"DefaultFlag"));
-}
-
-TEST_F(DefaultFlagTest, MemoryExhaustionLeavesFlag) {
-    SetPref(kHKLM, kKeyPath, L"DefaultFlag", 1);
+// AutoLaunchOnDeviceConnect = 1 turns launching off; the user's value counts before the machine's.
+TEST_F(DefaultFlagTest, AutoLaunchIsOffOnlyForValueOneAndUserValueCountsFirst) {
+    const struct {
+        std::optional<std::uint32_t> user, machine;
+        std::wstring denyRead;
+        bool candidate;
+    } cases[] = {
+        {none, none, L"", true},   {kKeyOnly, kKeyOnly, L"", true},
+        {0, 1, L"", true},         {1, 0, L"", false},
+        {2, 1, L"", true},         {none, 1, L"", false},
+        {kKeyOnly, 1, L"", false}, {0xFFFFFFFFu, 1, L"", false},
+        {none, 2, L"", true},      {0, 1, kPrefs, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "case " << &c - cases);
+        Fresh();
+        SetPreferences(L"AutoLaunchOnDeviceConnect", c.user, c.machine);
+        Deny(c.denyRead, L"");
+        EXPECT_EQ(c.candidate, IsAutoLaunchCandidate(kKeyPath));
+    }
+    // Memory exhaustion at once, or when reading the user's value, answers false.
     TheMachine().ThrowOnRegistryCall(1);
-    EXPECT_EQ(kUntouched, Read());
-}
-
-class AutoLaunchTest : public SimTest {
-protected:
-    static bool Candidate() { return IsAutoLaunchCandidate(kKeyPath); }
-};
-
-TEST_F(AutoLaunchTest, WithoutAnyValueIsCandidate) {
-    EXPECT_TRUE(Candidate());
-    TheMachine().CreateKey(kHKCU, kPrefs);
-    TheMachine().CreateKey(kHKLM, kPrefs);
-    EXPECT_TRUE(Candidate());
-}
-
-TEST_F(AutoLaunchTest, UserZeroOverridesMachineOne) {
+    EXPECT_FALSE(IsAutoLaunchCandidate(kKeyPath));
+    Fresh();
     SetPref(kHKCU, kKeyPath, L"AutoLaunchOnDeviceConnect", 0);
-    SetPref(kHKLM, kKeyPath, L"AutoLaunchOnDeviceConnect", 1);
-    EXPECT_TRUE(Candidate());
-}
-
-TEST_F(AutoLaunchTest, UserOneOverridesMachineZero) {
-    SetPref(kHKCU, kKeyPath, L"AutoLaunchOnDeviceConnect", 1);
-    SetPref(kHKLM, kKeyPath, L"AutoLaunchOnDeviceConnect", 0);
-    EXPECT_FALSE(Candidate());
-}
-
-TEST_F(AutoLaunchTest, MachineOneCountsWithoutUserValue) {
-    SetPref(kHKLM, kKeyPath, L"AutoLaunchOnDeviceConnect", 1);
-    EXPECT_FALSE(Candidate());
-    TheMachine().CreateKey(kHKCU, kPrefs);
-    EXPECT_FALSE(Candidate());
-    SetPref(kHKCU, kKeyPath, L"AutoLaunchOnDeviceConnect", 0xFFFFFFFFu);
-    EXPECT_FALSE(Candidate());
-}
-
-TEST_F(AutoLaunchTest, UnreadableUserKeyFallsBackToMachine) {
-    SetPref(kHKCU, kKeyPath, L"AutoLaunchOnDeviceConnect", 0);
-    TheMachine().DenyRead(kHKCU, kPrefs);
-    SetPref(kHKLM, kKeyPath, L"AutoLaunchOnDeviceConnect", 1);
-    EXPECT_FALSE(Candidate());
-}
-
-TEST_F(AutoLaunchTest, ValueTwoCountsLikeZero) {
-    SetPref(kHKLM, kKeyPath, L"AutoLaunchOnDeviceConnect", 2);
-    EXPECT_TRUE(Candidate());
-    SetPref(kHKCU, kKeyPath, L"AutoLaunchOnDeviceConnect", 2);
-    EXPECT_TRUE(Candidate());
-}
-
-TEST_F(AutoLaunchTest, MemoryExhaustionAnswersFalse) {
-    TheMachine().ThrowOnRegistryCall(1);
-    EXPECT_FALSE(Candidate());
-    SetPref(kHKCU, kKeyPath, L"AutoLaunchOnDeviceConnect", 0);
-    TheMachine().ThrowOnRegistryCall(2); // the read of the user's value
-    EXPECT_FALSE(Candidate());
+    TheMachine().ThrowOnRegistryCall(2);
+    EXPECT_FALSE(IsAutoLaunchCandidate(kKeyPath));
 }
 
 } // namespace
-} // namespace qel
+} // namespace qel::simtest

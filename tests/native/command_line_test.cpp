@@ -1,84 +1,63 @@
 // The boot executable's command words, and the -default command that makes one application the default.
-#include <gtest/gtest.h>
-
-#include <cstdint>
-#include <optional>
-#include <string>
-#include <vector>
 
 #include "launch/command_handler.h"
-#include "qelboot.h"
 #include "sim_fixture.h"
 
-namespace qel {
+namespace qel::simtest {
 namespace {
-
-using namespace simtest;
 
 const std::wstring kSyntaxLine = L"\n !!! Please follow the syntax:";
 const std::wstring kUsageLine = L"\n [Qualified path]\\qelboot.exe -default [app name] [yes | no] \n";
 const std::wstring kInvalidFirstLine = L"\n !!! Invalid first argument value.";
 const std::wstring kNotRegisteredLine = L"\n !!! This application is not registered as QEL compatible.";
 const std::wstring kInvalidSecondLine = L"\n !!! Invalid second argument value.";
-const std::wstring kBoot = L"C:\\Program Files\\Quorl\\qelboot.exe";
 
 class CommandWordsTest : public SimTest {
 protected:
-    Strings Parse(Strings arguments) {
-        TheMachine().SetCommandLine(std::move(arguments));
+    // The words appended after an earlier one, which stays, for the program followed by `arguments`.
+    Strings Parse(const Strings& arguments) {
+        Strings commandLine{L"C:\\Program Files\\Quorl\\qelboot.exe"};
+        commandLine.insert(commandLine.end(), arguments.begin(), arguments.end());
+        TheMachine().SetCommandLine(commandLine);
         Strings words{L"<earlier>"};
         handler.ParseCommandLineParameter(words);
-        return words;
+        EXPECT_EQ(L"<earlier>", words.at(0));
+        return Strings(words.begin() + 1, words.end());
     }
     CQELBootCommandHandler handler;
 };
 
-TEST_F(CommandWordsTest, NoArgumentsGiveInstallAfterEarlierWords) {
-    EXPECT_EQ((Strings{L"<earlier>", L"-install"}), Parse({kBoot}));
-    EXPECT_TRUE(TheMachine().ConsoleLines().empty());
-}
-
-TEST_F(CommandWordsTest, InstallAndUninstallKeepTypedCaseAndIgnoreFurtherArguments) {
-    EXPECT_EQ((Strings{L"<earlier>", L"-Install"}), Parse({kBoot, L"-Install", L"foo", L"bar"}));
-    EXPECT_EQ((Strings{L"<earlier>", L"-UNINSTALL"}), Parse({kBoot, L"-UNINSTALL", L"now"}));
-}
-
-TEST_F(CommandWordsTest, DefaultWithTwoWordsGivesThreeWordsAsTyped) {
-    EXPECT_EQ((Strings{L"<earlier>", L"-Default", L"Quorl Photo Mover", L"YES"}),
-              Parse({kBoot, L"-Default", L"Quorl Photo Mover", L"YES"}));
-    EXPECT_TRUE(TheMachine().ConsoleLines().empty());
-}
-
-TEST_F(CommandWordsTest, DefaultWithOtherWordCountPrintsSyntaxAndGivesNothing) {
-    const std::vector<Strings> wrong{{kBoot, L"-default"},
-                                     {kBoot, L"-default", L"Viewer"},
-                                     {kBoot, L"-DEFAULT", L"Viewer", L"yes", L"now"}};
-    std::size_t lines = 0;
-    for (const auto& arguments : wrong) {
-        SCOPED_TRACE(arguments.size());
-        EXPECT_EQ((Strings{L"<earlier>"}), Parse(arguments));
-        const auto& console = TheMachine().ConsoleLines();
-        ASSERT_EQ(lines + 2, console.size());
-        EXPECT_EQ(kSyntaxLine, console[lines]);
-        EXPECT_EQ(kUsageLine, console[lines + 1]);
-        lines += 2;
+TEST_F(CommandWordsTest, CommandWordIsAppendedAsTypedWrongDefaultPrintsSyntaxAndAnythingElseGivesNothing) {
+    const Strings syntax{kSyntaxLine, kUsageLine};
+    const struct {
+        Strings arguments, words, console;
+    } cases[] = {
+        {{}, {L"-install"}, {}},
+        {{L"-Install", L"foo", L"bar"}, {L"-Install"}, {}},
+        {{L"-UNINSTALL", L"now"}, {L"-UNINSTALL"}, {}},
+        {{L"-Default", L"Quorl Photo Mover", L"YES"}, {L"-Default", L"Quorl Photo Mover", L"YES"}, {}},
+        {{L"-default"}, {}, syntax},
+        {{L"-default", L"Viewer"}, {}, syntax},
+        {{L"-DEFAULT", L"Viewer", L"yes", L"now"}, {}, syntax},
+        {{L"/install"}, {}, {}},
+        {{L"install"}, {}, {}},
+        {{L"-installer"}, {}, {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::PrintToString(c.arguments));
+        Fresh();
+        EXPECT_EQ(c.words, Parse(c.arguments));
+        EXPECT_EQ(c.console, TheMachine().ConsoleLines());
     }
-}
-
-TEST_F(CommandWordsTest, UnrecognisedFirstWordGivesNothingAndPrintsNothing) {
-    EXPECT_EQ((Strings{L"<earlier>"}), Parse({kBoot, L"/install"}));
-    EXPECT_EQ((Strings{L"<earlier>"}), Parse({kBoot, L"install"}));
-    EXPECT_EQ((Strings{L"<earlier>"}), Parse({kBoot, L"-installer"}));
-    EXPECT_TRUE(TheMachine().ConsoleLines().empty());
-}
-
-TEST_F(CommandWordsTest, FailedSplitGivesNothingAndPrintsNothing) {
+    Fresh();
     TheMachine().FailCommandLineSplit(true);
-    EXPECT_EQ((Strings{L"<earlier>"}), Parse({kBoot}));
+    EXPECT_TRUE(Parse({}).empty());
     EXPECT_TRUE(TheMachine().ConsoleLines().empty());
 }
 
 // --- -default ------------------------------------------------------------------------------------------
+
+using Flags = std::vector<std::optional<std::uint32_t>>; // Alpha's user and machine flag, then Bravo's
 
 class DefaultStatusTest : public SimTest {
 protected:
@@ -88,12 +67,14 @@ protected:
         alpha = AddApp(L"A", L"Alpha");
         bravo = AddApp(L"B", L"Bravo");
     }
-    void SetFlags(const std::wstring& keyPath, std::uint32_t user, std::uint32_t machine) {
-        SetPref(kHKCU, keyPath, L"DefaultFlag", user);
-        SetPref(kHKLM, keyPath, L"DefaultFlag", machine);
+    void SetFlags(const Flags& flags) {
+        SetPref(kHKCU, alpha, L"DefaultFlag", *flags[0]);
+        SetPref(kHKLM, alpha, L"DefaultFlag", *flags[1]);
+        SetPref(kHKCU, bravo, L"DefaultFlag", *flags[2]);
+        SetPref(kHKLM, bravo, L"DefaultFlag", *flags[3]);
     }
-    std::optional<std::uint32_t> Flag(os::Hive hive, const std::wstring& keyPath) {
-        return TheMachine().GetDword(hive, keyPath + L"\\Preferences", L"DefaultFlag");
+    Flags AllFlags() {
+        return {Flag(kHKCU, alpha), Flag(kHKLM, alpha), Flag(kHKCU, bravo), Flag(kHKLM, bravo)};
     }
     bool Set(std::wstring name, std::wstring status) {
         return handler.SetApplicationDefaultStatus(name, status);
@@ -107,89 +88,62 @@ protected:
     std::wstring alpha, bravo;
 };
 
-TEST_F(DefaultStatusTest, YesForBClearsAInBothHivesAndSetsB) {
-    SetFlags(alpha, 1, 1);
-    SetFlags(bravo, 0, 0);
-    EXPECT_TRUE(Set(L"Bravo", L"yes"));
-    EXPECT_EQ(0u, Flag(kHKCU, alpha));
-    EXPECT_EQ(0u, Flag(kHKLM, alpha));
-    EXPECT_EQ(1u, Flag(kHKCU, bravo));
-    EXPECT_EQ(1u, Flag(kHKLM, bravo));
-    EXPECT_EQ((Strings{L"Bravo"}), Defaults()); // the list was reloaded afterwards
+// "yes" clears every application's flag and sets the named one's; "no" clears only the named one's; both
+// in both hives, silently, and the list is loaded again afterwards.
+TEST_F(DefaultStatusTest, YesOrNoInAnyCaseWritesFlagsInBothHivesAndReloads) {
+    const struct {
+        const wchar_t* name;
+        const wchar_t* status;
+        Flags after;
+        Strings defaults;
+    } steps[] = {
+        {L"Bravo", L"yes", {0, 0, 1, 1}, {L"Bravo"}},
+        {L"Alpha", L"YES", {1, 1, 0, 0}, {L"Alpha"}},
+        {L"Bravo", L"yes", {0, 0, 1, 1}, {L"Bravo"}},
+        {L"Bravo", L"No", {0, 0, 0, 0}, {}},
+    };
+    SetFlags({1, 1, 0, 0});
+    for (const auto& step : steps) {
+        SCOPED_TRACE(Narrow(step.name + std::wstring(L" ") + step.status));
+        EXPECT_TRUE(Set(step.name, step.status));
+        EXPECT_EQ(step.after, AllFlags());
+        EXPECT_EQ(step.defaults, Defaults());
+    }
+    SetFlags({1, 1, 1, 1});
+    EXPECT_TRUE(Set(L"Alpha", L"NO"));
+    EXPECT_EQ((Flags{0, 0, 1, 1}), AllFlags());
     EXPECT_TRUE(TheMachine().ConsoleLines().empty());
 }
 
-TEST_F(DefaultStatusTest, UpperCaseYesIsAccepted) {
-    SetFlags(alpha, 1, 1);
-    SetFlags(bravo, 0, 0);
-    EXPECT_TRUE(Set(L"Bravo", L"YES"));
-    EXPECT_EQ(0u, Flag(kHKCU, alpha));
-    EXPECT_EQ(1u, Flag(kHKCU, bravo));
-    EXPECT_EQ(1u, Flag(kHKLM, bravo));
-}
-
-TEST_F(DefaultStatusTest, NoTakesStatusFromNamedApplicationOnly) {
-    SetFlags(alpha, 1, 1);
-    SetFlags(bravo, 1, 1);
-    EXPECT_TRUE(Set(L"Alpha", L"NO"));
-    EXPECT_EQ(0u, Flag(kHKCU, alpha));
-    EXPECT_EQ(0u, Flag(kHKLM, alpha));
-    EXPECT_EQ(1u, Flag(kHKCU, bravo));
-    EXPECT_EQ(1u, Flag(kHKLM, bravo));
-}
-
-TEST_F(DefaultStatusTest, NoForOnlyDefaultLeavesNoneDefault) {
-    SetFlags(alpha, 1, 1);
-    SetFlags(bravo, 0, 0);
-    EXPECT_TRUE(Set(L"Alpha", L"No"));
-    EXPECT_TRUE(Defaults().empty());
-    EXPECT_EQ(0u, Flag(kHKLM, alpha));
-}
-
-TEST_F(DefaultStatusTest, MissingMachinePreferencesAreNotCreated) {
-    SetPref(kHKCU, bravo, L"DefaultFlag", 0);
-    EXPECT_TRUE(Set(L"Bravo", L"yes"));
-    EXPECT_EQ(1u, Flag(kHKCU, bravo));
-    EXPECT_FALSE(TheMachine().KeyExists(kHKLM, bravo + L"\\Preferences"));
-    EXPECT_FALSE(TheMachine().KeyExists(kHKLM, alpha + L"\\Preferences"));
-}
-
-TEST_F(DefaultStatusTest, UnwritableUserKeyIsSkippedAndMachineIsWritten) {
-    SetFlags(bravo, 0, 0);
-    TheMachine().DenyWrite(kHKCU, bravo + L"\\Preferences");
-    EXPECT_TRUE(Set(L"Bravo", L"yes"));
-    EXPECT_EQ(0u, Flag(kHKCU, bravo));
-    EXPECT_EQ(1u, Flag(kHKLM, bravo));
-}
-
-TEST_F(DefaultStatusTest, NameDifferingInCaseIsRefusedWithBothLines) {
-    SetFlags(alpha, 3, 5);
-    EXPECT_FALSE(Set(L"alpha", L"bogus"));
-    EXPECT_EQ((Strings{kInvalidFirstLine, kNotRegisteredLine}), TheMachine().ConsoleLines());
-    EXPECT_EQ(3u, Flag(kHKCU, alpha));
-    EXPECT_EQ(5u, Flag(kHKLM, alpha));
-}
-
-TEST_F(DefaultStatusTest, StatusWordsOtherThanYesOrNoAreRefusedWithNothingWritten) {
-    SetFlags(alpha, 1, 7);
-    SetFlags(bravo, 3, 5);
-    std::size_t lines = 0;
-    for (const std::wstring word : {L"y", L"1", L"true", L"", L"yes ", L"nope"}) {
-        SCOPED_TRACE(std::string(word.begin(), word.end()));
-        EXPECT_FALSE(Set(L"Bravo", word));
-        ASSERT_EQ(++lines, TheMachine().ConsoleLines().size());
-        EXPECT_EQ(kInvalidSecondLine, TheMachine().ConsoleLines().back());
+TEST_F(DefaultStatusTest, UnknownNameOrStatusWordIsRefusedWithItsLinesAndNothingWritten) {
+    const Flags flags{1, 7, 3, 5};
+    SetFlags(flags);
+    const Strings unknownName{kInvalidFirstLine, kNotRegisteredLine};
+    const struct {
+        const wchar_t* name;
+        const wchar_t* status;
+        Strings lines;
+    } cases[] = {
+        {L"alpha", L"bogus", unknownName},         {L"Zulu", L"yes", unknownName},
+        {L"Bravo", L"y", {kInvalidSecondLine}},    {L"Bravo", L"1", {kInvalidSecondLine}},
+        {L"Bravo", L"true", {kInvalidSecondLine}}, {L"Bravo", L"", {kInvalidSecondLine}},
+        {L"Bravo", L"yes ", {kInvalidSecondLine}}, {L"Bravo", L"nope", {kInvalidSecondLine}},
+    };
+    std::size_t printed = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(Narrow(std::wstring(c.name) + L" " + c.status));
+        EXPECT_FALSE(Set(c.name, c.status));
+        const auto& console = TheMachine().ConsoleLines();
+        EXPECT_EQ(c.lines, Strings(console.begin() + static_cast<std::ptrdiff_t>(printed), console.end()));
+        printed = console.size();
+        EXPECT_EQ(flags, AllFlags());
     }
-    EXPECT_EQ(1u, Flag(kHKCU, alpha));
-    EXPECT_EQ(7u, Flag(kHKLM, alpha));
-    EXPECT_EQ(3u, Flag(kHKCU, bravo));
-    EXPECT_EQ(5u, Flag(kHKLM, bravo));
 }
 
 TEST_F(DefaultStatusTest, RefusalComesAfterOneOrderMaintenanceAndNothingElse) {
     TheMachine().CreateKey(kHKCU, kMaker);
     SetPref(kHKLM, bravo, L"DefaultFlag", 5);
-    TheMachine().SetString(kHKLM, kRunKeyPath, kRunValueName, L"<run>");
+    SetRunEntry(L"<run>");
     EXPECT_FALSE(Set(L"Bravo", L"maybe"));
     // The first maintenance loaded the list, which creates the user's keys, and pointed the entry at the
     // first proxy.
@@ -200,26 +154,29 @@ TEST_F(DefaultStatusTest, RefusalComesAfterOneOrderMaintenanceAndNothingElse) {
 
     // On the now settled machine, a refused call makes exactly the registry calls of one maintenance.
     const std::size_t oneMaintenance = MaintainOrderRegistryCalls();
-    const std::size_t before = TheMachine().RegistryCallCount();
-    EXPECT_FALSE(Set(L"Bravo", L"maybe"));
-    EXPECT_EQ(oneMaintenance, TheMachine().RegistryCallCount() - before);
-    const std::size_t beforeUnknown = TheMachine().RegistryCallCount();
-    EXPECT_FALSE(Set(L"Zulu", L"yes"));
-    EXPECT_EQ(oneMaintenance, TheMachine().RegistryCallCount() - beforeUnknown);
+    for (const wchar_t* name : {L"Bravo", L"Zulu"}) {
+        const std::size_t before = TheMachine().RegistryCallCount();
+        EXPECT_FALSE(Set(name, L"maybe"));
+        EXPECT_EQ(oneMaintenance, TheMachine().RegistryCallCount() - before);
+    }
 }
 
 TEST_F(DefaultStatusTest, SetDefaultFlagWritesEachHiveWhereKeyOpensForWriting) {
-    SetFlags(alpha, 9, 9);
-    SetDefaultFlag(alpha + L"\\Preferences", 4);
-    EXPECT_EQ(4u, Flag(kHKCU, alpha));
-    EXPECT_EQ(4u, Flag(kHKLM, alpha));
-    TheMachine().DenyWrite(kHKLM, alpha + L"\\Preferences");
-    SetDefaultFlag(alpha + L"\\Preferences", 0);
-    EXPECT_EQ(0u, Flag(kHKCU, alpha));
-    EXPECT_EQ(4u, Flag(kHKLM, alpha));
+    const std::wstring prefs = alpha + L"\\Preferences";
+    SetFlags({9, 9, 9, 9});
+    SetDefaultFlag(prefs, 4);
+    EXPECT_EQ((Flags{4, 4, 9, 9}), AllFlags());
+    TheMachine().DenyWrite(kHKLM, prefs);
+    SetDefaultFlag(prefs, 0);
+    EXPECT_EQ((Flags{0, 4, 9, 9}), AllFlags());
+    TheMachine().DenyWrite(kHKCU, bravo + L"\\Preferences");
     SetDefaultFlag(bravo + L"\\Preferences", 1);
-    EXPECT_FALSE(TheMachine().KeyExists(kHKCU, bravo + L"\\Preferences"));
-    EXPECT_FALSE(TheMachine().KeyExists(kHKLM, bravo + L"\\Preferences"));
+    EXPECT_EQ((Flags{0, 4, 9, 1}), AllFlags());
+
+    const std::wstring missing = RegistrationPath(L"C") + L"\\Preferences";
+    SetDefaultFlag(missing, 1);
+    EXPECT_FALSE(TheMachine().KeyExists(kHKCU, missing));
+    EXPECT_FALSE(TheMachine().KeyExists(kHKLM, missing));
 }
 
 using DefaultStatusDeathTest = DefaultStatusTest;
@@ -230,4 +187,4 @@ TEST_F(DefaultStatusDeathTest, NoApplicationRegisteredEndsProcessBeforeAnyCheck)
 }
 
 } // namespace
-} // namespace qel
+} // namespace qel::simtest

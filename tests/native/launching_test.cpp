@@ -1,24 +1,24 @@
 // Starting a compatible application with its launch arguments, choosing the application and the mode,
 // the console-session rule, and starting the sibling's proxy.
-#include <gtest/gtest.h>
-
-#include <cstdint>
-#include <string>
-#include <vector>
 
 #include "launch/command_handler.h"
-#include "qelboot.h"
 #include "sim_fixture.h"
 
-namespace qel {
+namespace qel::simtest {
 namespace {
-
-using namespace simtest;
 
 const std::wstring kUnableToLaunch = L"<QELBoot><!!! Unable to launch QEL.>";
 const std::wstring kViewer = L"C:\\Apps\\Viewer\\Viewer.exe";
 
 enum : std::uint8_t { kWorkstation = 1, kServer = 3 };
+
+// The debugger line of a start: its arguments separated by single spaces.
+std::wstring Joined(const Strings& argv) {
+    std::wstring line;
+    for (const auto& argument : argv)
+        line += (line.empty() ? L"" : L" ") + argument;
+    return line;
+}
 
 class LaunchTest : public SimTest {
 protected:
@@ -30,58 +30,45 @@ protected:
     void Launch(std::wstring appPath, std::wstring mode, std::wstring devType, std::wstring devId) {
         handler.LaunchQEL(appPath, mode, devType, devId);
     }
-    void LaunchDefault(std::wstring devType = L"volume", std::wstring devId = L"E:") {
+    void LaunchDefault() {
+        std::wstring devType = L"volume", devId = L"E:";
         handler.LaunchDefaultQEL(devType, devId);
     }
-    void LeaveConsoleSession() { TheMachine().FindProcess(sim::Machine::kSelfId)->session = 2; }
-    // The program and the mode argument of every start.
-    std::vector<Strings> ProgramsAndModes() {
-        std::vector<Strings> started;
-        for (const auto& command : SpawnedCommands())
-            started.push_back({command[0], command.size() > 4 ? command[4] : L"<none>"});
-        return started;
-    }
+    static void LeaveConsoleSession() { Self().session = 2; }
     CQELBootCommandHandler handler;
 };
 
-TEST_F(LaunchTest, DeviceLaunchPassesSixArgumentsAndWritesThem) {
+TEST_F(LaunchTest, StartsProgramWithLaunchArgumentsAndWritesThem) {
+    const std::wstring q = Quoted(kViewer), module = L"module=vandrel", params = L"params";
     Launch(kViewer, L"select", L"volume", L"E:");
-    ASSERT_EQ((std::vector<Strings>{{kViewer, L"\"C:\\Apps\\Viewer\\Viewer.exe\"", L"module=vandrel",
-                                     L"params", L"mode=select", L"devType=volume", L"priDevId=\"E:\""}}),
-              SpawnedCommands());
-    EXPECT_EQ(os::SpawnMode::NoWait, TheMachine().Spawns()[0].mode);
-    EXPECT_EQ((Strings{L"\"C:\\Apps\\Viewer\\Viewer.exe\" module=vandrel params mode=select devType=volume "
-                       L"priDevId=\"E:\""}),
-              TheMachine().DebugLines());
-}
-
-TEST_F(LaunchTest, IdentifierStartingWithQuoteIsPassedUnchanged) {
-    Launch(kViewer, L"direct", L"camera", L"\"\\\\?\\usb#vid_04a9");
-    ASSERT_EQ(1u, SpawnedCommands().size());
-    EXPECT_EQ(L"priDevId=\"\\\\?\\usb#vid_04a9", SpawnedCommands()[0].back());
-}
-
-TEST_F(LaunchTest, PathStartingWithQuoteIsArgumentZeroUnchanged) {
-    const std::wstring quoted = L"\"C:\\Apps\\Viewer\\Viewer.exe\"";
-    Launch(quoted, L"direct", L"", L"");
-    EXPECT_EQ((std::vector<Strings>{{quoted, quoted, L"module=vandrel", L"params", L"mode=direct"}}),
-              SpawnedCommands());
-}
-
-TEST_F(LaunchTest, EmptyIdentifierDropsDeviceTypeAndIdentifier) {
-    Launch(kViewer, L"direct", L"volume", L"");
+    Launch(kViewer, L"direct", L"camera", L"\"\\\\?\\usb#vid_04a9"); // a leading quote: passed unchanged
+    Launch(q, L"direct", L"", L"");                                  // so is such a path
+    Launch(kViewer, L"direct", L"volume", L"");                      // no identifier: no device type either
+    Launch(kViewer, L"Slideshow now", L"", L"F:");                   // the mode is not looked at
+    Launch(L"", L"direct", L"volume", L"");                          // a start that fails is written too
+    const Strings programs{kViewer, kViewer, q, kViewer, kViewer, L""};
+    const std::vector<Strings> argvs{
+        {q, module, params, L"mode=select", L"devType=volume", L"priDevId=\"E:\""},
+        {q, module, params, L"mode=direct", L"devType=camera", L"priDevId=\"\\\\?\\usb#vid_04a9"},
+        {q, module, params, L"mode=direct"},
+        {q, module, params, L"mode=direct"},
+        {q, module, params, L"mode=Slideshow now", L"devType=", L"priDevId=\"F:\""},
+        {L"\"\"", module, params, L"mode=direct"},
+    };
+    ASSERT_EQ(argvs.size(), TheMachine().Spawns().size());
+    Strings lines;
+    for (std::size_t i = 0; i < argvs.size(); ++i) {
+        const auto& spawn = TheMachine().Spawns()[i];
+        EXPECT_EQ(programs[i], spawn.program);
+        EXPECT_EQ(argvs[i], spawn.argv);
+        EXPECT_EQ(os::SpawnMode::NoWait, spawn.mode);
+        EXPECT_EQ(programs[i] == kViewer, spawn.result != -1);
+        lines.push_back(Joined(argvs[i]));
+    }
+    EXPECT_EQ(lines, TheMachine().DebugLines());
     EXPECT_EQ(
-        (std::vector<Strings>{{kViewer, Quoted(kViewer), L"module=vandrel", L"params", L"mode=direct"}}),
-        SpawnedCommands());
-    EXPECT_EQ((Strings{L"\"C:\\Apps\\Viewer\\Viewer.exe\" module=vandrel params mode=direct"}),
-              TheMachine().DebugLines());
-}
-
-TEST_F(LaunchTest, ModeIsPassedWithoutLookingAtIt) {
-    Launch(kViewer, L"Slideshow now", L"", L"F:");
-    EXPECT_EQ((std::vector<Strings>{{kViewer, Quoted(kViewer), L"module=vandrel", L"params",
-                                     L"mode=Slideshow now", L"devType=", L"priDevId=\"F:\""}}),
-              SpawnedCommands());
+        L"\"C:\\Apps\\Viewer\\Viewer.exe\" module=vandrel params mode=select devType=volume priDevId=\"E:\"",
+        lines.at(0));
 }
 
 TEST_F(LaunchTest, EmptyModeIsRefusedBeforeSessionCheck) {
@@ -93,59 +80,36 @@ TEST_F(LaunchTest, EmptyModeIsRefusedBeforeSessionCheck) {
     EXPECT_EQ((Strings{modeNotSet, modeNotSet}), TheMachine().DebugLines());
 }
 
-TEST_F(LaunchTest, FailedStartStillWritesCommandLine) {
-    Launch(L"", L"direct", L"volume", L"");
-    ASSERT_EQ(1u, TheMachine().Spawns().size());
-    EXPECT_EQ(-1, TheMachine().Spawns()[0].result);
-    EXPECT_EQ(L"\"\"", TheMachine().Spawns()[0].argv[0]);
-    EXPECT_EQ((Strings{L"\"\" module=vandrel params mode=direct"}), TheMachine().DebugLines());
-}
-
-TEST_F(LaunchTest, XpRequiresConsoleSessionWithAndWithoutDevice) {
-    TheMachine().SetVersion(5, 1, kWorkstation);
-    LeaveConsoleSession();
-    Launch(kViewer, L"direct", L"volume", L"E:");
-    Launch(kViewer, L"direct", L"volume", L"");
-    EXPECT_TRUE(TheMachine().Spawns().empty());
-    EXPECT_EQ((Strings{kUnableToLaunch, kUnableToLaunch}), TheMachine().DebugLines());
-}
-
-TEST_F(LaunchTest, VistaRequiresConsoleSessionOnlyWithDevice) {
-    TheMachine().SetVersion(6, 0, kWorkstation);
-    LeaveConsoleSession();
-    Launch(kViewer, L"direct", L"volume", L"E:");
-    EXPECT_TRUE(TheMachine().Spawns().empty());
-    EXPECT_EQ((Strings{kUnableToLaunch}), TheMachine().DebugLines());
-    Launch(kViewer, L"direct", L"volume", L"");
-    ASSERT_EQ(1u, TheMachine().Spawns().size());
-    EXPECT_EQ(5u, SpawnedCommands()[0].size());
-}
-
-TEST_F(LaunchTest, Windows2000AndOtherClassesSkipSessionCheck) {
-    LeaveConsoleSession();
-    TheMachine().RemoveModule(L"kernel32.dll");
-    TheMachine().SetVersion(5, 0, kWorkstation);
-    Launch(kViewer, L"direct", L"volume", L"E:");
-    Launch(kViewer, L"direct", L"volume", L"");
-    TheMachine().SetVersion(6, 0, kServer);
-    Launch(kViewer, L"direct", L"volume", L"E:");
-    TheMachine().SetVersion(6, 1, kWorkstation);
-    Launch(kViewer, L"direct", L"volume", L"");
-    EXPECT_EQ(4u, TheMachine().Spawns().size());
-    for (const auto& line : TheMachine().DebugLines())
-        EXPECT_NE(kUnableToLaunch, line);
-}
-
-TEST_F(LaunchTest, XpAndVistaLaunchInsideConsoleSession) {
-    TheMachine().SetConsoleSession(3);
-    TheMachine().FindProcess(sim::Machine::kSelfId)->session = 3;
-    TheMachine().SetVersion(5, 1, kWorkstation);
-    Launch(kViewer, L"direct", L"volume", L"E:");
-    Launch(kViewer, L"direct", L"volume", L"");
-    TheMachine().SetVersion(6, 0, kWorkstation);
-    Launch(kViewer, L"direct", L"volume", L"E:");
-    EXPECT_EQ(3u, TheMachine().Spawns().size());
-    EXPECT_EQ(0u, TheMachine().LoadedModuleCount());
+// XP starts an application only for the user at the console; Vista only when there is a device; other
+// classes never ask.
+TEST_F(LaunchTest, ConsoleSessionRuleFollowsOSClassAndDevice) {
+    const struct {
+        std::uint32_t major, minor;
+        std::uint8_t productType;
+        bool inConsole, device, starts;
+    } cases[] = {
+        {5, 1, kWorkstation, false, true, false}, {5, 1, kWorkstation, false, false, false},
+        {5, 1, kWorkstation, true, true, true},   {5, 1, kWorkstation, true, false, true},
+        {6, 0, kWorkstation, false, true, false}, {6, 0, kWorkstation, false, false, true},
+        {6, 0, kWorkstation, true, true, true},   {5, 0, kWorkstation, false, true, true},
+        {5, 0, kWorkstation, false, false, true}, {6, 0, kServer, false, true, true},
+        {6, 1, kWorkstation, false, false, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.major << "." << c.minor << " product " << int{c.productType}
+                                        << (c.inConsole ? " in" : " outside") << " the console session"
+                                        << (c.device ? " with" : " without") << " a device");
+        Fresh();
+        TheMachine().SetVersion(c.major, c.minor, c.productType);
+        TheMachine().SetConsoleSession(3);
+        Self().session = c.inConsole ? 3 : 4;
+        Launch(kViewer, L"direct", L"volume", c.device ? L"E:" : L"");
+        EXPECT_EQ(c.starts ? 1u : 0u, TheMachine().Spawns().size());
+        if (!c.starts) {
+            EXPECT_EQ(Strings{kUnableToLaunch}, TheMachine().DebugLines());
+        }
+        EXPECT_EQ(0u, TheMachine().LoadedModuleCount());
+    }
 }
 
 TEST_F(LaunchTest, ConsoleSessionNeedsTheLookupAndEqualSessions) {
@@ -163,77 +127,56 @@ TEST_F(LaunchTest, ConsoleSessionNeedsTheLookupAndEqualSessions) {
 
 // --- Choosing the application and the mode ---------------------------------------------------------------
 
-class DefaultLaunchTest : public LaunchTest {
-protected:
-    void AddThree() {
-        alpha = AddApp(L"A", L"Alpha");
-        bravo = AddApp(L"B", L"Bravo");
-        charlie = AddApp(L"C", L"Charlie");
+using DefaultLaunchTest = LaunchTest;
+
+TEST_F(DefaultLaunchTest, SingleDefaultOrLoneApplicationStartsDirectElseFirstStartsWithSelect) {
+    const struct {
+        const char* defaults; // one character per application, in list order: '1' for a default
+        bool sibling;
+        const wchar_t* started;
+        const wchar_t* mode;
+    } cases[] = {
+        {"010", true, L"Bravo", L"direct"},
+        {"011", false, L"Alpha", L"select"}, // the first of the whole list, not of the defaults
+        {"0", false, L"Alpha", L"direct"},
+        {"0", true, L"Alpha", L"select"}, // the sibling is a second choice
+        {"00", false, L"Alpha", L"select"},
+    };
+    const wchar_t* keys[] = {L"A", L"B", L"C"};
+    const wchar_t* names[] = {L"Alpha", L"Bravo", L"Charlie"};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.defaults) + (c.sibling ? " with the sibling" : ""));
+        Fresh();
+        for (std::size_t i = 0; c.defaults[i] != '\0'; ++i)
+            SetPref(kHKCU, AddApp(keys[i], names[i]), L"DefaultFlag", c.defaults[i] == '1' ? 1 : 0);
+        if (c.sibling)
+            InstallSibling();
+        LaunchDefault();
+        const std::wstring program = ProgramFile(c.started);
+        ExpectSpawns({{program, Quoted(program), L"module=vandrel", L"params",
+                       L"mode=" + std::wstring(c.mode), L"devType=volume", L"priDevId=\"E:\""}},
+                     os::SpawnMode::NoWait);
+        EXPECT_EQ(Quoted(ProxyFile(L"Alpha")), RunEntry());
     }
-    std::wstring alpha, bravo, charlie;
-};
-
-TEST_F(DefaultLaunchTest, SingleDefaultOfThreeStartsDirect) {
-    AddThree();
-    SetPref(kHKCU, bravo, L"DefaultFlag", 1);
-    InstallSibling();
-    LaunchDefault();
-    ASSERT_EQ((std::vector<Strings>{{ProgramFile(L"Bravo"), L"mode=direct"}}), ProgramsAndModes());
-    EXPECT_EQ((Strings{Quoted(ProgramFile(L"Bravo")), L"module=vandrel", L"params", L"mode=direct",
-                       L"devType=volume", L"priDevId=\"E:\""}),
-              TheMachine().Spawns()[0].argv);
-    EXPECT_EQ(Quoted(ProxyFile(L"Alpha")), RunEntry());
-}
-
-TEST_F(DefaultLaunchTest, TwoDefaultsStartFirstOfWholeListWithSelect) {
-    AddThree();
-    SetPref(kHKCU, bravo, L"DefaultFlag", 1);
-    SetPref(kHKCU, charlie, L"DefaultFlag", 1);
-    LaunchDefault();
-    EXPECT_EQ((std::vector<Strings>{{ProgramFile(L"Alpha"), L"mode=select"}}), ProgramsAndModes());
-}
-
-TEST_F(DefaultLaunchTest, NoDefaultSingleApplicationWithoutSiblingStartsDirect) {
-    AddApp(L"A", L"Alpha");
-    LaunchDefault(L"camera", L"");
-    ASSERT_EQ((std::vector<Strings>{{ProgramFile(L"Alpha"), L"mode=direct"}}), ProgramsAndModes());
-    EXPECT_EQ(5u, SpawnedCommands()[0].size());
-}
-
-TEST_F(DefaultLaunchTest, NoDefaultSingleApplicationWithSiblingStartsSelect) {
-    AddApp(L"A", L"Alpha");
-    InstallSibling();
-    LaunchDefault();
-    EXPECT_EQ((std::vector<Strings>{{ProgramFile(L"Alpha"), L"mode=select"}}), ProgramsAndModes());
-}
-
-TEST_F(DefaultLaunchTest, NoDefaultTwoApplicationsStartFirstWithSelect) {
-    AddApp(L"A", L"Alpha");
-    AddApp(L"B", L"Bravo");
-    LaunchDefault();
-    EXPECT_EQ((std::vector<Strings>{{ProgramFile(L"Alpha"), L"mode=select"}}), ProgramsAndModes());
 }
 
 TEST_F(DefaultLaunchTest, OwnLaunchMatchesProxyInAnyCaseAndPassesMode) {
-    AddThree();
-    TheMachine().SetSelf(L"c:\\apps\\CHARLIE\\proxy.exe");
+    AddApp(L"A", L"Alpha");
+    AddApp(L"C", L"Charlie");
     std::wstring mode = L"select", devType = L"scanner", devId = L"WIA-7";
-    handler.LaunchOwnQEL(mode, devType, devId);
-    EXPECT_EQ(
-        (std::vector<Strings>{{ProgramFile(L"Charlie"), Quoted(ProgramFile(L"Charlie")), L"module=vandrel",
-                               L"params", L"mode=select", L"devType=scanner", L"priDevId=\"WIA-7\""}}),
-        SpawnedCommands());
-    EXPECT_EQ(Quoted(ProxyFile(L"Charlie")), RunEntry());
-}
-
-TEST_F(DefaultLaunchTest, OwnLaunchFromUnregisteredProcessStartsNothing) {
-    AddThree();
-    std::wstring mode = L"direct", devType = L"volume", devId = L"E:";
     handler.LaunchOwnQEL(mode, devType, devId);
     EXPECT_TRUE(TheMachine().Spawns().empty());
     EXPECT_EQ((Strings{L"<QELBoot><!!! No QEL application found for this QEL proxy. This situation should be "
                        L"avoided.>"}),
               TheMachine().DebugLines());
+
+    TheMachine().SetSelf(L"c:\\apps\\CHARLIE\\proxy.exe");
+    handler.LaunchOwnQEL(mode, devType, devId);
+    const std::wstring program = ProgramFile(L"Charlie");
+    ExpectSpawns({{program, Quoted(program), L"module=vandrel", L"params", L"mode=select", L"devType=scanner",
+                   L"priDevId=\"WIA-7\""}},
+                 os::SpawnMode::NoWait);
+    EXPECT_EQ(Quoted(ProxyFile(L"Charlie")), RunEntry());
 }
 
 using LaunchDeathTest = LaunchTest;
@@ -246,53 +189,43 @@ TEST_F(LaunchDeathTest, DefaultLaunchWithoutApplicationEndsProcess) {
 
 class SiblingProxyLaunchTest : public LaunchTest {
 protected:
-    void SetUp() override {
-        LaunchTest::SetUp();
-        InstallSibling();
-    }
-    // The device argument given for a device type and identifier.
-    std::wstring DeviceArgument(std::wstring devType, std::wstring devId = L"X") {
-        std::wstring proxy = kProxy;
+    void LaunchSiblingProxy(std::wstring proxy, std::wstring devType, std::wstring devId) {
         handler.LaunchOST3Proxy(proxy, devType, devId);
-        const auto& spawns = TheMachine().Spawns();
-        return spawns.empty() || spawns.back().argv.size() != 3 ? L"<not started>" : spawns.back().argv[2];
     }
     const std::wstring kProxy = L"C:\\Ostrand\\OstProxy.exe";
 };
 
-TEST_F(SiblingProxyLaunchTest, VolumeStartsProxyWithDAndPrefixedIdentifier) {
-    std::wstring proxy = kProxy, devType = L"volume", devId = L"E:";
-    handler.LaunchOST3Proxy(proxy, devType, devId);
-    ASSERT_EQ((std::vector<Strings>{{kProxy, L"\"C:\\Ostrand\\OstProxy.exe\"", L"-d", L"\"V|E:\""}}),
-              SpawnedCommands());
-    EXPECT_EQ(os::SpawnMode::NoWait, TheMachine().Spawns()[0].mode);
-    EXPECT_EQ((Strings{L"\"C:\\Ostrand\\OstProxy.exe\" -d \"V|E:\""}), TheMachine().DebugLines());
-}
-
-TEST_F(SiblingProxyLaunchTest, PrefixFollowsDeviceTypeInAnyCase) {
-    EXPECT_EQ(L"\"C|X\"", DeviceArgument(L"Camera"));
-    EXPECT_EQ(L"\"S|X\"", DeviceArgument(L"SCANNER"));
-    EXPECT_EQ(L"\"S|X\"", DeviceArgument(L"scanner"));
-    EXPECT_EQ(L"\"V|X\"", DeviceArgument(L"Volume"));
-    EXPECT_EQ(L"\"C|X\"", DeviceArgument(L"mobile"));
-    EXPECT_EQ(L"\"C|X\"", DeviceArgument(L""));
-    EXPECT_EQ(L"\"C|X\"", DeviceArgument(L"video"));
-}
-
-TEST_F(SiblingProxyLaunchTest, IdentifierIsPassedUnchangedWithoutSessionCheck) {
-    LeaveConsoleSession();
-    EXPECT_EQ(L"\"V|\"", DeviceArgument(L"volume", L""));
-    EXPECT_EQ(L"\"C|\"usb#1\"", DeviceArgument(L"camera", L"\"usb#1"));
-    EXPECT_EQ(2u, TheMachine().Spawns().size());
+// "V|" for a volume, "S|" for a scanner, "C|" for anything else; no session check.
+TEST_F(SiblingProxyLaunchTest, DeviceArgumentIsIdentifierAfterPrefixOfDeviceTypeInAnyCase) {
+    const struct {
+        const wchar_t* devType;
+        const wchar_t* devId;
+        const wchar_t* argument;
+    } cases[] = {
+        {L"volume", L"E:", L"\"V|E:\""}, {L"Volume", L"X", L"\"V|X\""},
+        {L"SCANNER", L"X", L"\"S|X\""},  {L"scanner", L"X", L"\"S|X\""},
+        {L"Camera", L"X", L"\"C|X\""},   {L"mobile", L"X", L"\"C|X\""},
+        {L"", L"X", L"\"C|X\""},         {L"video", L"X", L"\"C|X\""},
+        {L"volume", L"", L"\"V|\""},     {L"camera", L"\"usb#1", L"\"C|\"usb#1\""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(Narrow(c.argument));
+        Fresh();
+        InstallSibling();
+        LeaveConsoleSession();
+        LaunchSiblingProxy(kProxy, c.devType, c.devId);
+        ExpectSpawns({{kProxy, L"\"C:\\Ostrand\\OstProxy.exe\"", L"-d", c.argument}}, os::SpawnMode::NoWait);
+        EXPECT_EQ(Strings{L"\"C:\\Ostrand\\OstProxy.exe\" -d " + std::wstring(c.argument)},
+                  TheMachine().DebugLines());
+    }
 }
 
 TEST_F(SiblingProxyLaunchTest, FailedStartWritesOnlyTheFailureLine) {
-    std::wstring proxy = L"C:\\Removed\\OstProxy.exe", devType = L"camera", devId = L"usb";
-    handler.LaunchOST3Proxy(proxy, devType, devId);
+    LaunchSiblingProxy(L"C:\\Removed\\OstProxy.exe", L"camera", L"usb");
     ASSERT_EQ(1u, TheMachine().Spawns().size());
     EXPECT_EQ(-1, TheMachine().Spawns()[0].result);
     EXPECT_EQ((Strings{L"<QELBoot><!!! Unable to start the process.>"}), TheMachine().DebugLines());
 }
 
 } // namespace
-} // namespace qel
+} // namespace qel::simtest

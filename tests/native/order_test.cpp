@@ -1,18 +1,13 @@
 // Keeping the log-on entry on a registered proxy, finding the calling proxy's own application, and handing
 // over to another application's proxy on uninstall.
-#include <gtest/gtest.h>
 
-#include <string>
-#include <vector>
+#include <tuple>
 
 #include "launch/order.h"
-#include "qelboot.h"
 #include "sim_fixture.h"
 
-namespace qel {
+namespace qel::simtest {
 namespace {
-
-using namespace simtest;
 
 const std::wstring kOtherRunEntry = L"\"C:\\Elsewhere\\Other.exe\"";
 const std::wstring kSwitchingAlpha =
@@ -23,35 +18,24 @@ protected:
     void SetUp() override {
         SimTest::SetUp();
         AddRunKey();
-        TheMachine().SetString(kHKLM, kRunKeyPath, kRunValueName, kOtherRunEntry);
+        SetRunEntry(kOtherRunEntry);
     }
     CQELBootInformationHandler handler;
 };
 
-TEST_F(OrderTest, FromRegisteredProxyEntryHoldsItsQuotedProxyInAnyCase) {
+TEST_F(OrderTest, EntryHoldsCallersQuotedProxyMatchedInAnyCaseElseFirstProxy) {
     AddApp(L"A", L"Alpha");
     AddApp(L"B", L"Bravo");
+    handler.MaintainOrder(); // from a process that is no registered proxy
+    EXPECT_EQ(Quoted(ProxyFile(L"Alpha")), RunEntry());
     TheMachine().SetSelf(L"c:\\APPS\\bravo\\proxy.EXE");
     handler.MaintainOrder();
-    EXPECT_EQ(Quoted(L"C:\\Apps\\Bravo\\Proxy.exe"), RunEntry());
+    EXPECT_EQ(Quoted(ProxyFile(L"Bravo")), RunEntry());
     EXPECT_EQ((Strings{L"Alpha", L"Bravo"}), Names(handler.apps));
+    Self().openable = false;
+    handler.MaintainOrder();
+    EXPECT_EQ(Quoted(ProxyFile(L"Alpha")), RunEntry());
     EXPECT_TRUE(TheMachine().DebugLines().empty());
-}
-
-TEST_F(OrderTest, FromUnregisteredProcessEntryHoldsFirstProxy) {
-    AddApp(L"A", L"Alpha");
-    AddApp(L"B", L"Bravo");
-    handler.MaintainOrder();
-    EXPECT_EQ(Quoted(ProxyFile(L"Alpha")), RunEntry());
-}
-
-TEST_F(OrderTest, UnreadableCallingProcessTakesFirstProxy) {
-    AddApp(L"A", L"Alpha");
-    AddApp(L"B", L"Bravo");
-    TheMachine().SetSelf(ProxyFile(L"Bravo"));
-    TheMachine().FindProcess(sim::Machine::kSelfId)->openable = false;
-    handler.MaintainOrder();
-    EXPECT_EQ(Quoted(ProxyFile(L"Alpha")), RunEntry());
 }
 
 TEST_F(OrderTest, UnwritableRunKeyKeepsEntryAndMissingOneIsNotCreated) {
@@ -86,45 +70,38 @@ TEST_F(OrderTest, DeleteRunKeyRemovesValueAndSucceedsWithoutIt) {
     EXPECT_FALSE(TheMachine().KeyExists(kHKLM, kRunKeyPath));
 }
 
-TEST_F(OrderTest, CurrentProcessInfoGivesIdAndPathCutAt259) {
+TEST_F(OrderTest, CurrentProcessInfoGivesIdAndPathCutAt259OrLeavesRecord) {
     const std::wstring longPath = L"C:\\" + std::wstring(300, L'p') + L".exe";
     TheMachine().SetSelf(longPath);
-    processInfo_tag info;
+    processInfo_tag info{7, L"<path>"};
     EXPECT_TRUE(GetCurrentProcessInfo(info));
     EXPECT_EQ(sim::Machine::kSelfId, info.processId);
     EXPECT_EQ(longPath.substr(0, 259), info.modulePath);
-    EXPECT_EQ(0u, TheMachine().OpenHandleCount());
-}
 
-TEST_F(OrderTest, CurrentProcessInfoLeavesRecordWhenProcessOrPathCannotBeRead) {
-    processInfo_tag info{7, L"<path>"};
-    TheMachine().FindProcess(sim::Machine::kSelfId)->path = L"";
+    info = {7, L"<path>"};
+    Self().path = L""; // the path cannot be read
     EXPECT_TRUE(GetCurrentProcessInfo(info));
     EXPECT_EQ(7u, info.processId);
     EXPECT_EQ(L"<path>", info.modulePath);
-    TheMachine().FindProcess(sim::Machine::kSelfId)->openable = false;
+    Self().openable = false;
     EXPECT_FALSE(GetCurrentProcessInfo(info));
     EXPECT_EQ(L"<path>", info.modulePath);
     EXPECT_EQ(0u, TheMachine().OpenHandleCount());
 }
 
-TEST_F(OrderTest, OwnApplicationMatchesProxyWithoutRegardToCase) {
+TEST_F(OrderTest, OwnApplicationMatchesProxyInAnyCaseAfterMaintainingOrder) {
     AddApp(L"A", L"Alpha");
     AddApp(L"B", L"Bravo");
+    appInfo_tag own = SentinelRecord();
+    EXPECT_FALSE(GetOwnApplicationInfo(handler, own));
+    EXPECT_EQ(Fields(SentinelRecord()), Fields(own));
+    EXPECT_EQ(Quoted(ProxyFile(L"Alpha")), RunEntry());
+
     TheMachine().SetSelf(L"C:\\APPS\\BRAVO\\PROXY.EXE");
-    appInfo_tag own;
     EXPECT_TRUE(GetOwnApplicationInfo(handler, own));
     EXPECT_EQ(L"Bravo", own.name);
     EXPECT_EQ(RegistrationPath(L"B"), own.keyPath);
     EXPECT_EQ(Quoted(ProxyFile(L"Bravo")), RunEntry());
-}
-
-TEST_F(OrderTest, OwnApplicationOfUnregisteredProcessIsFalseAndRecordUntouched) {
-    AddApp(L"A", L"Alpha");
-    appInfo_tag own = SentinelRecord();
-    EXPECT_FALSE(GetOwnApplicationInfo(handler, own));
-    EXPECT_TRUE(SameRecord(SentinelRecord(), own));
-    EXPECT_EQ(Quoted(ProxyFile(L"Alpha")), RunEntry());
 }
 
 using OrderDeathTest = OrderTest;
@@ -150,48 +127,53 @@ protected:
     // A running instance of the calling program showing its boot window.
     std::uint32_t AddInstance(const std::wstring& title = L"Quorl Vandrel Boot") {
         const std::uint32_t id = TheMachine().AddProcess(ProxyFile(L"Charlie"));
-        windows.push_back(TheMachine().AddWindow(id, title));
+        windows.push_back(static_cast<std::uintptr_t>(TheMachine().AddWindow(id, title)));
         return id;
     }
-    bool Alive(std::uint32_t id) { return TheMachine().FindProcess(id)->alive; }
-    std::vector<os::Window> windows;
+    using Message = std::tuple<std::uintptr_t, std::uint32_t, std::uint32_t, std::uint64_t>;
+    // Every message sent: (window, its process, message, time).
+    static std::vector<Message> Sent() {
+        std::vector<Message> sent;
+        for (const auto& m : TheMachine().SentMessages())
+            sent.emplace_back(static_cast<std::uintptr_t>(m.window), m.processId, m.message, m.at);
+        return sent;
+    }
+    using Ending = std::tuple<std::uint32_t, std::uint32_t, std::uint64_t>;
+    // Every process ended: (id, exit code, time).
+    static std::vector<Ending> Ended() {
+        std::vector<Ending> ended;
+        for (const auto& t : TheMachine().Terminations())
+            ended.emplace_back(t.id, t.exitCode, t.at);
+        return ended;
+    }
+    static constexpr std::uint32_t kQuit = 0x0012;
+    std::vector<std::uintptr_t> windows;
 };
 
-TEST_F(UninstallTest, WithoutOtherInstanceChangesNothing) {
-    const std::uint32_t other = TheMachine().AddProcess(ProxyFile(L"Alpha"));
-    TheMachine().AddWindow(other, L"Quorl Vandrel Boot");
-    const std::uint32_t locked = TheMachine().AddProcess(ProxyFile(L"Charlie"));
-    TheMachine().FindProcess(locked)->openable = false;
-    TheMachine().AddProcess(L"");
-    handler.Uninstall();
-    EXPECT_EQ(kOtherRunEntry, RunEntry());
-    EXPECT_TRUE(TheMachine().SentMessages().empty());
-    EXPECT_TRUE(TheMachine().Terminations().empty());
-    EXPECT_TRUE(TheMachine().Spawns().empty());
-    EXPECT_TRUE(TheMachine().DebugLines().empty());
-    EXPECT_EQ(0u, TheMachine().Now());
-    EXPECT_TRUE(handler.apps.empty());
-    EXPECT_FALSE(TheMachine().KeyExists(kHKCU, RegistrationPath(L"A") + L"\\Preferences"));
-    EXPECT_EQ(0u, TheMachine().OpenHandleCount());
-}
-
-TEST_F(UninstallTest, FailedProcessWalkChangesNothing) {
-    const std::uint32_t instance = AddInstance();
+TEST_F(UninstallTest, WithoutAnotherInstanceThatCanBeFoundChangesNothing) {
+    const auto uninstallChangesNothing = [this](const char* situation) {
+        SCOPED_TRACE(situation);
+        handler.Uninstall();
+        EXPECT_EQ(kOtherRunEntry, RunEntry());
+        EXPECT_TRUE(TheMachine().SentMessages().empty());
+        EXPECT_TRUE(TheMachine().Terminations().empty());
+        EXPECT_TRUE(TheMachine().Spawns().empty());
+        EXPECT_TRUE(TheMachine().DebugLines().empty());
+        EXPECT_EQ(0u, TheMachine().Now());
+        EXPECT_TRUE(handler.apps.empty()); // the list was not even loaded
+        EXPECT_FALSE(TheMachine().KeyExists(kHKCU, RegistrationPath(L"A") + L"\\Preferences"));
+        EXPECT_EQ(0u, TheMachine().OpenHandleCount());
+    };
+    TheMachine().AddWindow(TheMachine().AddProcess(ProxyFile(L"Alpha")), L"Quorl Vandrel Boot");
+    TheMachine().FindProcess(TheMachine().AddProcess(ProxyFile(L"Charlie")))->openable = false;
+    TheMachine().AddProcess(L""); // its path cannot be read
+    uninstallChangesNothing("other programs and instances that cannot be read");
+    AddInstance();
     TheMachine().FailProcessSnapshot(true);
-    handler.Uninstall();
-    EXPECT_TRUE(Alive(instance));
-    EXPECT_TRUE(TheMachine().SentMessages().empty());
-    EXPECT_TRUE(TheMachine().Spawns().empty());
-    EXPECT_EQ(kOtherRunEntry, RunEntry());
-}
-
-TEST_F(UninstallTest, UnreadableCallingProcessFindsNoInstance) {
-    TheMachine().FindProcess(sim::Machine::kSelfId)->openable = false;
-    const std::uint32_t instance = AddInstance();
-    handler.Uninstall();
-    EXPECT_TRUE(Alive(instance));
-    EXPECT_TRUE(TheMachine().Spawns().empty());
-    EXPECT_EQ(kOtherRunEntry, RunEntry());
+    uninstallChangesNothing("failed process walk");
+    TheMachine().FailProcessSnapshot(false);
+    Self().openable = false;
+    uninstallChangesNothing("unreadable calling process");
 }
 
 TEST_F(UninstallTest, OneInstanceIsAskedToQuitEndedAndNextProxyStarted) {
@@ -199,66 +181,23 @@ TEST_F(UninstallTest, OneInstanceIsAskedToQuitEndedAndNextProxyStarted) {
     TheMachine().AddWindow(unrelated, L"Quorl Vandrel Boot - notes");
     const std::uint32_t instance = AddInstance(L"QUORL VANDREL BOOT");
     handler.Uninstall();
-
-    const auto& sent = TheMachine().SentMessages();
-    ASSERT_EQ(1u, sent.size());
-    EXPECT_EQ(windows[0], sent[0].window);
-    EXPECT_EQ(instance, sent[0].processId);
-    EXPECT_EQ(0x0012u, sent[0].message);
-    EXPECT_EQ(0u, sent[0].at);
-
-    const auto& ended = TheMachine().Terminations();
-    ASSERT_EQ(1u, ended.size());
-    EXPECT_EQ(instance, ended[0].id);
-    EXPECT_EQ(0u, ended[0].exitCode);
-    EXPECT_EQ(2000u, ended[0].at);
-    EXPECT_TRUE(Alive(unrelated));
-
-    const std::wstring next = L"C:\\Apps\\Alpha\\Proxy.exe";
-    ASSERT_EQ((std::vector<Strings>{{next, L"\"C:\\Apps\\Alpha\\Proxy.exe\""}}), SpawnedCommands());
-    EXPECT_EQ(os::SpawnMode::NoWait, TheMachine().Spawns()[0].mode);
-    EXPECT_EQ(4000u, TheMachine().Spawns()[0].at);
+    EXPECT_EQ((std::vector<Message>{{windows[0], instance, kQuit, 0}}), Sent());
+    EXPECT_EQ((std::vector<Ending>{{instance, 0, 2000}}), Ended());
+    EXPECT_TRUE(TheMachine().FindProcess(unrelated)->alive);
+    ExpectSpawns({{L"C:\\Apps\\Alpha\\Proxy.exe", L"\"C:\\Apps\\Alpha\\Proxy.exe\""}}, os::SpawnMode::NoWait);
+    EXPECT_EQ(4000u, TheMachine().Spawns().at(0).at);
     EXPECT_EQ((Strings{kSwitchingAlpha}), TheMachine().DebugLines());
     EXPECT_EQ(Quoted(ProxyFile(L"Charlie")), RunEntry()); // the order was maintained before switching
     EXPECT_EQ(4000u, TheMachine().Now());
-}
-
-TEST_F(UninstallTest, SwitchSkipsCallingProgramInAnyCase) {
-    sim::Machine::Reset();
-    AddRunKey();
-    AddApp(L"A", L"Alpha");
-    AddApp(L"C", L"Charlie");
-    TheMachine().SetSelf(L"c:\\apps\\alpha\\PROXY.exe");
-    TheMachine().AddProcess(L"C:\\Apps\\Alpha\\Proxy.exe");
-    handler.Uninstall();
-    EXPECT_EQ((std::vector<Strings>{{ProxyFile(L"Charlie"), Quoted(ProxyFile(L"Charlie"))}}),
-              SpawnedCommands());
-    EXPECT_EQ((Strings{L"<QELBoot><Switching application to ...<Charlie><C:\\Apps\\Charlie\\Proxy.exe> >"}),
-              TheMachine().DebugLines());
 }
 
 TEST_F(UninstallTest, TwoInstancesAreEndedOneAfterTheOther) {
     const std::uint32_t first = AddInstance();
     const std::uint32_t second = AddInstance(L"quorl vandrel boot");
     handler.Uninstall();
-
-    const auto& sent = TheMachine().SentMessages();
-    ASSERT_EQ(2u, sent.size());
-    EXPECT_EQ(windows[0], sent[0].window);
-    EXPECT_EQ(0u, sent[0].at);
-    EXPECT_EQ(windows[1], sent[1].window);
-    EXPECT_EQ(second, sent[1].processId);
-    EXPECT_EQ(0x0012u, sent[1].message);
-    EXPECT_EQ(2000u, sent[1].at);
-
-    const auto& ended = TheMachine().Terminations();
-    ASSERT_EQ(2u, ended.size());
-    EXPECT_EQ(first, ended[0].id);
-    EXPECT_EQ(2000u, ended[0].at);
-    EXPECT_EQ(second, ended[1].id);
-    EXPECT_EQ(0u, ended[1].exitCode);
-    EXPECT_EQ(4000u, ended[1].at);
-
+    EXPECT_EQ((std::vector<Message>{{windows[0], first, kQuit, 0}, {windows[1], second, kQuit, 2000}}),
+              Sent());
+    EXPECT_EQ((std::vector<Ending>{{first, 0, 2000}, {second, 0, 4000}}), Ended());
     ASSERT_EQ(1u, TheMachine().Spawns().size());
     EXPECT_EQ(6000u, TheMachine().Spawns()[0].at);
     EXPECT_EQ((Strings{kSwitchingAlpha}), TheMachine().DebugLines());
@@ -267,11 +206,18 @@ TEST_F(UninstallTest, TwoInstancesAreEndedOneAfterTheOther) {
 TEST_F(UninstallTest, InstanceWithoutBootWindowIsStillEnded) {
     const std::uint32_t instance = TheMachine().AddProcess(ProxyFile(L"Charlie"));
     handler.Uninstall();
-    EXPECT_TRUE(TheMachine().SentMessages().empty());
-    ASSERT_EQ(1u, TheMachine().Terminations().size());
-    EXPECT_EQ(instance, TheMachine().Terminations()[0].id);
-    EXPECT_EQ(2000u, TheMachine().Terminations()[0].at);
+    EXPECT_TRUE(Sent().empty());
+    EXPECT_EQ((std::vector<Ending>{{instance, 0, 2000}}), Ended());
     EXPECT_EQ(1u, TheMachine().Spawns().size());
+}
+
+TEST_F(UninstallTest, SwitchSkipsCallingProgramInAnyCase) {
+    TheMachine().SetSelf(L"c:\\apps\\alpha\\PROXY.exe");
+    TheMachine().AddProcess(L"C:\\Apps\\Alpha\\Proxy.exe");
+    handler.Uninstall();
+    ExpectSpawns({{ProxyFile(L"Charlie"), Quoted(ProxyFile(L"Charlie"))}}, os::SpawnMode::NoWait);
+    EXPECT_EQ((Strings{L"<QELBoot><Switching application to ...<Charlie><C:\\Apps\\Charlie\\Proxy.exe> >"}),
+              TheMachine().DebugLines());
 }
 
 TEST_F(UninstallTest, OnlyRegisteredProxyLeftDeletesEntryAndGivesLaunchingBackToSibling) {
@@ -283,9 +229,7 @@ TEST_F(UninstallTest, OnlyRegisteredProxyLeftDeletesEntryAndGivesLaunchingBackTo
     AddInstance();
     handler.Uninstall();
     EXPECT_EQ(1u, TheMachine().Terminations().size());
-    const std::wstring program = SiblingDeviceConnect();
-    ASSERT_EQ((std::vector<Strings>{{program, Quoted(program), L"-i"}}), SpawnedCommands());
-    EXPECT_EQ(os::SpawnMode::Detach, TheMachine().Spawns()[0].mode);
+    ExpectSpawns({SiblingCommand(L"-i")}, os::SpawnMode::Detach);
     EXPECT_TRUE(TheMachine().KeyExists(kHKLM, kRunKeyPath));
     EXPECT_FALSE(TheMachine().GetValue(kHKLM, kRunKeyPath, kRunValueName).has_value());
     EXPECT_EQ((Strings{L"<QELBOOT><Deleting run key. Auto run is going to discontinue from now onwards.>"}),
@@ -294,4 +238,4 @@ TEST_F(UninstallTest, OnlyRegisteredProxyLeftDeletesEntryAndGivesLaunchingBackTo
 }
 
 } // namespace
-} // namespace qel
+} // namespace qel::simtest

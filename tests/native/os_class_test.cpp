@@ -1,67 +1,56 @@
 // Classifying the running Windows version.
-#include <gtest/gtest.h>
-
-#include <cstdint>
 
 #include "deviceconnect/os_class.h"
 #include "sim_fixture.h"
 
-namespace qel {
+namespace qel::simtest {
 namespace {
-
-using namespace simtest;
 
 constexpr std::uint8_t kWorkstation = 1;
 constexpr std::uint8_t kDomainController = 2;
 constexpr std::uint8_t kServer = 3;
-constexpr std::uint32_t kPlatformWindows9x = 1;
+constexpr std::uint32_t kNt = 2;
+constexpr std::uint32_t kWindows9x = 1;
 
-class OSClassTest : public SimTest {
-protected:
-    OSClass ClassOf(std::uint32_t major, std::uint32_t minor, std::uint8_t productType = kWorkstation,
-                    std::uint32_t platformId = 2) {
-        TheMachine().SetVersion(major, minor, productType, platformId);
-        return GetOSClass();
+class OSClassTest : public SimTest {};
+
+// NT 5.1 is XP and 5.0 is 2000 whatever the product type; 6.0 is Vista on a workstation only; everything
+// else, and every platform other than NT, is "other".
+TEST_F(OSClassTest, ClassFollowsPlatformVersionAndProductType) {
+    const struct {
+        std::uint32_t major, minor;
+        std::uint8_t productType;
+        std::uint32_t platformId;
+        OSClass expected;
+    } cases[] = {
+        {5, 1, kWorkstation, kNt, OSClassXP},         {5, 1, kServer, kNt, OSClassXP},
+        {5, 0, kWorkstation, kNt, OSClass2000},       {5, 0, kDomainController, kNt, OSClass2000},
+        {6, 0, kWorkstation, kNt, OSClassVista},      {6, 0, kServer, kNt, OSClassOther},
+        {6, 0, kDomainController, kNt, OSClassOther}, {5, 2, kWorkstation, kNt, OSClassOther},
+        {6, 1, kWorkstation, kNt, OSClassOther},      {10, 0, kWorkstation, kNt, OSClassOther},
+        {4, 0, kWorkstation, kNt, OSClassOther},      {5, 1, kWorkstation, kWindows9x, OSClassOther},
+        {5, 0, kWorkstation, 0, OSClassOther},        {6, 0, kWorkstation, 3, OSClassOther},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.major << "." << c.minor << " product " << int{c.productType}
+                                        << " platform " << c.platformId);
+        TheMachine().SetVersion(c.major, c.minor, c.productType, c.platformId);
+        EXPECT_EQ(c.expected, GetOSClass());
     }
-};
-
-TEST_F(OSClassTest, Nt51IsXpAndNt50Is2000WhateverProductType) {
-    EXPECT_EQ(OSClassXP, ClassOf(5, 1));
-    EXPECT_EQ(OSClassXP, ClassOf(5, 1, kServer));
-    EXPECT_EQ(OSClass2000, ClassOf(5, 0));
-    EXPECT_EQ(OSClass2000, ClassOf(5, 0, kDomainController));
 }
 
-TEST_F(OSClassTest, Nt60WorkstationIsVistaAndServerIsOther) {
-    EXPECT_EQ(OSClassVista, ClassOf(6, 0, kWorkstation));
-    EXPECT_EQ(OSClassOther, ClassOf(6, 0, kServer));
-    EXPECT_EQ(OSClassOther, ClassOf(6, 0, kDomainController));
-}
-
-TEST_F(OSClassTest, OtherNtVersionsAreOther) {
-    EXPECT_EQ(OSClassOther, ClassOf(5, 2));
-    EXPECT_EQ(OSClassOther, ClassOf(6, 1));
-    EXPECT_EQ(OSClassOther, ClassOf(10, 0));
-    EXPECT_EQ(OSClassOther, ClassOf(4, 0));
-}
-
-TEST_F(OSClassTest, NonNtPlatformIsOtherEvenWithXpNumbers) {
-    EXPECT_EQ(OSClassOther, ClassOf(5, 1, kWorkstation, kPlatformWindows9x));
-    EXPECT_EQ(OSClassOther, ClassOf(5, 0, kWorkstation, 0));
-    EXPECT_EQ(OSClassOther, ClassOf(6, 0, kWorkstation, 3));
-}
-
-TEST_F(OSClassTest, BasicRecordServesWhenExtendedFailsButHasNoProductType) {
+TEST_F(OSClassTest, BasicRecordServesWhenExtendedFailsButHasNoProductTypeAndNoRecordIsOther) {
     TheMachine().FailVersionQuery(true, false);
-    EXPECT_EQ(OSClassXP, ClassOf(5, 1));
-    EXPECT_EQ(OSClass2000, ClassOf(5, 0));
-    EXPECT_EQ(OSClassOther, ClassOf(6, 0, kWorkstation));
-}
-
-TEST_F(OSClassTest, UnreadableVersionIsOther) {
+    TheMachine().SetVersion(5, 1, kWorkstation);
+    EXPECT_EQ(OSClassXP, GetOSClass());
+    TheMachine().SetVersion(5, 0, kWorkstation);
+    EXPECT_EQ(OSClass2000, GetOSClass());
+    TheMachine().SetVersion(6, 0, kWorkstation);
+    EXPECT_EQ(OSClassOther, GetOSClass());
     TheMachine().FailVersionQuery(true, true);
-    EXPECT_EQ(OSClassOther, ClassOf(5, 1));
+    TheMachine().SetVersion(5, 1, kWorkstation);
+    EXPECT_EQ(OSClassOther, GetOSClass());
 }
 
 } // namespace
-} // namespace qel
+} // namespace qel::simtest

@@ -1,55 +1,49 @@
 // CRegistryKey: one open key, failures as status codes and "none" results, buffers that grow and are reused.
-#include <gtest/gtest.h>
 
-#include <cstdint>
 #include <cwchar>
-#include <string>
-#include <vector>
 
 #include "platform/utf16.h"
 #include "registry/registry_key.h"
 #include "sim_fixture.h"
 
-namespace qel {
+namespace qel::simtest {
 namespace {
-
-using namespace simtest;
 
 const std::wstring kPath = L"SOFTWARE\\Quorl\\Viewer";
 
+// A stored value as its type and bytes.
+using Raw = std::optional<std::pair<std::uint32_t, std::vector<std::uint8_t>>>;
+Raw Stored(os::Hive hive, const std::wstring& path, const wchar_t* name) {
+    const auto value = TheMachine().GetValue(hive, path, name);
+    return value ? Raw{{value->type, value->bytes}} : std::nullopt;
+}
+Raw Text(const wchar_t* text) { return Raw{{os::kRegSz, os::Utf16LeBytes(text, true)}}; }
+
 class RegistryKeyTest : public SimTest {};
 
-TEST_F(RegistryKeyTest, OpeningMissingKeyGivesStatusAndKeepsNoPath) {
-    CLocalMachineKey key(kPath, os::kKeyRead);
-    EXPECT_EQ(os::kFileNotFound, key.status);
-    EXPECT_FALSE(key.IsOpen());
-    EXPECT_TRUE(key.path.empty());
-}
-
-TEST_F(RegistryKeyTest, OpeningUnreadableKeyGivesAccessDenied) {
-    TheMachine().DenyRead(kHKLM, kPath);
-    CLocalMachineKey key(kPath, os::kKeyRead);
-    EXPECT_EQ(os::kAccessDenied, key.status);
-    EXPECT_FALSE(key.IsOpen());
-}
-
-TEST_F(RegistryKeyTest, OpeningExistingKeyKeepsPathAndHiveAndIsClosedOnDestruction) {
+TEST_F(RegistryKeyTest, OpeningGivesStatusKeepsPathOfOpenKeyOnlyAndClosesOnDestruction) {
     TheMachine().CreateKey(kHKCU, kPath);
     {
         CCurrentUserKey user(kPath, os::kKeyRead);
         EXPECT_EQ(os::kSuccess, user.status);
         EXPECT_EQ(kPath, user.path);
         EXPECT_EQ(1u, TheMachine().OpenKeyCount());
-        CLocalMachineKey machine(kPath, os::kKeyRead); // only the user's hive has it
-        EXPECT_EQ(os::kFileNotFound, machine.status);
+        CLocalMachineKey missing(kPath, os::kKeyRead); // only the user's hive has it
+        EXPECT_EQ(os::kFileNotFound, missing.status);
+        EXPECT_FALSE(missing.IsOpen());
+        EXPECT_TRUE(missing.path.empty());
     }
     EXPECT_EQ(0u, TheMachine().OpenKeyCount());
+    TheMachine().DenyRead(kHKCU, kPath);
+    CCurrentUserKey unreadable(kPath, os::kKeyRead);
+    EXPECT_EQ(os::kAccessDenied, unreadable.status);
+    EXPECT_FALSE(unreadable.IsOpen());
+    EXPECT_TRUE(unreadable.path.empty());
 }
 
 TEST_F(RegistryKeyTest, KeyThatDidNotOpenMakesNoRegistryCall) {
     CLocalMachineKey key(kPath, os::kKeyRead | os::kKeyWrite);
     const std::size_t calls = TheMachine().RegistryCallCount();
-
     EXPECT_EQ(nullptr, key.GetStringValue(L"Name"));
     EXPECT_EQ(-1, key.GetDWORDValue(L"DefaultFlag"));
     EXPECT_EQ(nullptr, key.EnumSubKey(0));
@@ -57,52 +51,59 @@ TEST_F(RegistryKeyTest, KeyThatDidNotOpenMakesNoRegistryCall) {
     key.SetStringValue(L"Name", L"text");
     EXPECT_FALSE(key.DeleteValue(L"Name"));
     EXPECT_FALSE(key.CreateSubKey(L"Sub", L"Name", L"text"));
-
     EXPECT_EQ(calls, TheMachine().RegistryCallCount());
     EXPECT_EQ(os::kFileNotFound, key.status);
     EXPECT_FALSE(TheMachine().KeyExists(kHKLM, kPath));
 }
 
-TEST_F(RegistryKeyTest, DwordReadsStoredBits) {
-    TheMachine().SetDword(kHKLM, kPath, L"Small", 7);
-    TheMachine().SetDword(kHKLM, kPath, L"High", 0x80000000u);
+// Up to four bytes of any type are the value's raw bits; all ones reads like a missing value.
+TEST_F(RegistryKeyTest, DwordIsRawBitsOfAtMostFourBytesAndAllOnesOrFailureIsMinusOne) {
+    auto& m = TheMachine();
+    m.SetDword(kHKLM, kPath, L"Small", 7);
+    m.SetDword(kHKLM, kPath, L"High", 0x80000000u);
+    m.SetValue(kHKLM, kPath, L"Raw", os::kRegBinary, {0x78, 0x56, 0x34, 0x12});
+    m.SetString(kHKLM, kPath, L"Text", L"1"); // '1' and the terminator: four bytes
+    m.SetDword(kHKLM, kPath, L"AllOnes", 0xFFFFFFFFu);
+    m.SetValue(kHKLM, kPath, L"Five", os::kRegBinary, {1, 0, 0, 0, 0});
+    m.SetValue(kHKLM, kPath, L"Eight", os::kRegDword, {1, 0, 0, 0, 0, 0, 0, 0});
     CLocalMachineKey key(kPath, os::kKeyRead);
-    EXPECT_EQ(7, key.GetDWORDValue(L"Small"));
-    EXPECT_EQ(INT32_MIN, key.GetDWORDValue(L"High"));
-    EXPECT_EQ(os::kSuccess, key.status);
+    const struct {
+        const wchar_t* name;
+        std::int32_t value;
+        long status;
+    } cases[] = {
+        {L"Small", 7, os::kSuccess},        {L"High", INT32_MIN, os::kSuccess},
+        {L"Raw", 0x12345678, os::kSuccess}, {L"Text", 0x31, os::kSuccess},
+        {L"AllOnes", -1, os::kSuccess},     {L"Missing", -1, os::kFileNotFound},
+        {L"Five", -1, os::kMoreData},       {L"Eight", -1, os::kMoreData},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(Narrow(c.name));
+        EXPECT_EQ(c.value, key.GetDWORDValue(c.name));
+        EXPECT_EQ(c.status, key.status);
+    }
 }
 
-TEST_F(RegistryKeyTest, DwordOfAllOnesReadsLikeMissingValue) {
-    TheMachine().SetDword(kHKLM, kPath, L"AllOnes", 0xFFFFFFFFu);
-    CLocalMachineKey key(kPath, os::kKeyRead);
-    EXPECT_EQ(-1, key.GetDWORDValue(L"AllOnes"));
-    EXPECT_EQ(-1, key.GetDWORDValue(L"Missing"));
-    EXPECT_EQ(os::kFileNotFound, key.status);
-}
-
-TEST_F(RegistryKeyTest, DwordOfValueLongerThanFourBytesFails) {
-    TheMachine().SetValue(kHKLM, kPath, L"Five", os::kRegBinary, {1, 0, 0, 0, 0});
-    TheMachine().SetValue(kHKLM, kPath, L"Eight", os::kRegDword, {1, 0, 0, 0, 0, 0, 0, 0});
-    CLocalMachineKey key(kPath, os::kKeyRead);
-    EXPECT_EQ(-1, key.GetDWORDValue(L"Five"));
-    EXPECT_EQ(os::kMoreData, key.status);
-    EXPECT_EQ(-1, key.GetDWORDValue(L"Eight"));
-}
-
-TEST_F(RegistryKeyTest, DwordOfFourByteBinaryIsItsRawBits) {
-    TheMachine().SetValue(kHKLM, kPath, L"Raw", os::kRegBinary, {0x78, 0x56, 0x34, 0x12});
-    TheMachine().SetString(kHKLM, kPath, L"Text", L"1"); // '1' and the terminator: four bytes
-    CLocalMachineKey key(kPath, os::kKeyRead);
-    EXPECT_EQ(0x12345678, key.GetDWORDValue(L"Raw"));
-    EXPECT_EQ(0x31, key.GetDWORDValue(L"Text"));
-}
-
-TEST_F(RegistryKeyTest, StringValueIsReadWhateverItsType) {
-    TheMachine().SetString(kHKLM, kPath, L"Name", L"Quorl Viewer");
-    TheMachine().SetDword(kHKLM, kPath, L"Word", 0x00420041u); // "AB" without terminator
+TEST_F(RegistryKeyTest, StringValueIsReadWhateverItsTypeKeepingWholeCharacters) {
+    auto& m = TheMachine();
+    m.SetString(kHKLM, kPath, L"Name", L"Quorl Viewer");
+    m.SetDword(kHKLM, kPath, L"Word", 0x00420041u); // "AB" without terminator
+    m.SetValue(kHKLM, kPath, L"NoBytes", os::kRegSz, {});
+    m.SetString(kHKLM, kPath, L"OnlyTerminator", L"");
+    m.SetValue(kHKLM, kPath, L"Odd", os::kRegSz, {'a', 0, 'b', 0, 'c'});
+    m.SetValue(kHKLM, kPath, L"OneByte", os::kRegBinary, {'z'});
     CLocalMachineKey key(kPath, os::kKeyRead);
     EXPECT_STREQ(L"Quorl Viewer", key.GetStringValue(L"Name"));
     EXPECT_STREQ(L"AB", key.GetStringValue(L"Word"));
+    EXPECT_STREQ(L"", key.GetStringValue(L"NoBytes"));
+    EXPECT_STREQ(L"", key.GetStringValue(L"OnlyTerminator"));
+    EXPECT_EQ(os::kSuccess, key.status);
+    const std::wstring odd = key.GetStringValue(L"Odd");
+    EXPECT_EQ(L"ab", odd.substr(0, 2));
+    EXPECT_LE(odd.size(), 3u);
+    const wchar_t* const oneByte = key.GetStringValue(L"OneByte");
+    ASSERT_NE(nullptr, oneByte);
+    EXPECT_LE(std::wcslen(oneByte), 1u);
     EXPECT_EQ(nullptr, key.GetStringValue(L"Missing"));
     EXPECT_EQ(os::kFileNotFound, key.status);
 }
@@ -113,13 +114,11 @@ TEST_F(RegistryKeyTest, StringBufferGrowsForLongerValueAndIsReusedForShorter) {
     TheMachine().SetString(kHKLM, kPath, L"Long", longText);
     TheMachine().SetString(kHKLM, kPath, L"Shorter", L"xyz");
     CLocalMachineKey key(kPath, os::kKeyRead);
-
     EXPECT_STREQ(L"ab", key.GetStringValue(L"Short"));
     EXPECT_EQ(6u, key.valueBufferSize);
     EXPECT_EQ(longText, key.GetStringValue(L"Long"));
     EXPECT_EQ(602u, key.valueBufferSize);
     const wchar_t* const grown = key.valueBuffer.get();
-
     EXPECT_STREQ(L"xyz", key.GetStringValue(L"Shorter"));
     EXPECT_EQ(grown, key.valueBuffer.get());
     EXPECT_EQ(602u, key.valueBufferSize);
@@ -132,89 +131,47 @@ TEST_F(RegistryKeyTest, UnterminatedStringThatFillsBufferComesBackTerminated) {
     TheMachine().SetUnterminatedString(kHKLM, kPath, L"Short", L"pq");
     CLocalMachineKey key(kPath, os::kKeyRead);
     EXPECT_STREQ(L"abcd", key.GetStringValue(L"Fresh"));
-
     CLocalMachineKey again(kPath, os::kKeyRead);
     EXPECT_STREQ(L"wxyz", again.GetStringValue(L"Sized"));
     EXPECT_STREQ(L"12345", again.GetStringValue(L"Exact"));
     EXPECT_STREQ(L"pq", again.GetStringValue(L"Short")); // after a longer one, nothing of it remains
 }
 
-TEST_F(RegistryKeyTest, OddLengthValueKeepsItsWholeCharacters) {
-    TheMachine().SetValue(kHKLM, kPath, L"Odd", os::kRegSz, {'a', 0, 'b', 0, 'c'});
-    TheMachine().SetValue(kHKLM, kPath, L"OneByte", os::kRegBinary, {'z'});
-    CLocalMachineKey key(kPath, os::kKeyRead);
-    const std::wstring odd = key.GetStringValue(L"Odd");
-    EXPECT_EQ(L"ab", odd.substr(0, 2));
-    EXPECT_LE(odd.size(), 3u);
-    const wchar_t* const oneByte = key.GetStringValue(L"OneByte");
-    ASSERT_NE(nullptr, oneByte);
-    EXPECT_LE(std::wcslen(oneByte), 1u);
-}
-
-TEST_F(RegistryKeyTest, EmptyValueReadsAsEmptyText) {
-    TheMachine().SetValue(kHKLM, kPath, L"NoBytes", os::kRegSz, {});
-    TheMachine().SetString(kHKLM, kPath, L"OnlyTerminator", L"");
-    CLocalMachineKey key(kPath, os::kKeyRead);
-    EXPECT_STREQ(L"", key.GetStringValue(L"NoBytes"));
-    EXPECT_STREQ(L"", key.GetStringValue(L"OnlyTerminator"));
-    EXPECT_EQ(os::kSuccess, key.status);
-}
-
-TEST_F(RegistryKeyTest, SetOperationsWriteDwordAndTerminatedString) {
+TEST_F(RegistryKeyTest, WritesDwordAndTerminatedStringAndDeleteReportsWhetherValueWent) {
     TheMachine().CreateKey(kHKCU, kPath);
     CCurrentUserKey key(kPath, os::kKeyWrite);
     key.SetDWORDValue(L"DefaultFlag", 0x01020304u);
     key.SetStringValue(L"Name", L"Viewer");
     EXPECT_EQ(os::kSuccess, key.status);
-
-    const auto word = TheMachine().GetValue(kHKCU, kPath, L"DefaultFlag");
-    ASSERT_TRUE(word.has_value());
-    EXPECT_EQ(os::kRegDword, word->type);
-    EXPECT_EQ((std::vector<std::uint8_t>{4, 3, 2, 1}), word->bytes);
-    const auto text = TheMachine().GetValue(kHKCU, kPath, L"Name");
-    ASSERT_TRUE(text.has_value());
-    EXPECT_EQ(os::kRegSz, text->type);
-    EXPECT_EQ(os::Utf16LeBytes(L"Viewer", true), text->bytes); // 14 bytes: six characters and the null
-}
-
-TEST_F(RegistryKeyTest, DeleteValueReportsWhetherValueWasDeleted) {
-    TheMachine().SetDword(kHKCU, kPath, L"Status", 1);
-    CCurrentUserKey key(kPath, os::kKeyWrite);
-    EXPECT_TRUE(key.DeleteValue(L"Status"));
-    EXPECT_FALSE(TheMachine().GetValue(kHKCU, kPath, L"Status").has_value());
-    EXPECT_FALSE(key.DeleteValue(L"Status"));
+    EXPECT_EQ((Raw{{os::kRegDword, {4, 3, 2, 1}}}), Stored(kHKCU, kPath, L"DefaultFlag"));
+    EXPECT_EQ(Text(L"Viewer"), Stored(kHKCU, kPath, L"Name")); // 14 bytes: six characters and the null
+    EXPECT_TRUE(key.DeleteValue(L"Name"));
+    EXPECT_EQ(std::nullopt, Stored(kHKCU, kPath, L"Name"));
+    EXPECT_FALSE(key.DeleteValue(L"Name"));
     EXPECT_EQ(os::kFileNotFound, key.status);
 }
 
-TEST_F(RegistryKeyTest, EnumSubKeyListsNamesInRegistryOrderUntilNoMoreItems) {
-    for (const wchar_t* name : {L"gamma", L"Alpha", L"Beta"})
+TEST_F(RegistryKeyTest, EnumSubKeyListsNamesInRegistryOrderUntilNoMoreItemsOrNameOf128Characters) {
+    const std::wstring longest = L"D" + std::wstring(126, L'x');
+    for (const std::wstring name : {L"gamma", L"Alpha", L"Beta", longest.c_str()})
         TheMachine().CreateKey(kHKLM, kPath + L"\\" + name);
     CLocalMachineKey key(kPath, os::kKeyRead);
     EXPECT_STREQ(L"Alpha", key.EnumSubKey(0));
     EXPECT_STREQ(L"Beta", key.EnumSubKey(1));
-    EXPECT_STREQ(L"gamma", key.EnumSubKey(2));
-    EXPECT_EQ(nullptr, key.EnumSubKey(3));
+    EXPECT_EQ(longest, key.EnumSubKey(2));
+    EXPECT_STREQ(L"gamma", key.EnumSubKey(3));
+    EXPECT_EQ(nullptr, key.EnumSubKey(4));
     EXPECT_EQ(os::kNoMoreItems, key.status);
+
+    TheMachine().CreateKey(kHKLM, kPath + L"\\C" + std::wstring(127, L'x'));
+    CLocalMachineKey again(kPath, os::kKeyRead);
+    EXPECT_STREQ(L"Beta", again.EnumSubKey(1));
+    EXPECT_EQ(nullptr, again.EnumSubKey(2));
+    EXPECT_NE(os::kSuccess, again.status);
 }
 
-TEST_F(RegistryKeyTest, EnumSubKeyReturnsNameOf127Characters) {
-    const std::wstring name = L"A" + std::wstring(126, L'x');
-    TheMachine().CreateKey(kHKLM, kPath + L"\\" + name);
-    CLocalMachineKey key(kPath, os::kKeyRead);
-    EXPECT_EQ(name, key.EnumSubKey(0));
-}
-
-TEST_F(RegistryKeyTest, EnumSubKeyStopsAtNameOf128Characters) {
-    TheMachine().CreateKey(kHKLM, kPath + L"\\A");
-    TheMachine().CreateKey(kHKLM, kPath + L"\\B" + std::wstring(127, L'x'));
-    TheMachine().CreateKey(kHKLM, kPath + L"\\C");
-    CLocalMachineKey key(kPath, os::kKeyRead);
-    EXPECT_STREQ(L"A", key.EnumSubKey(0));
-    EXPECT_EQ(nullptr, key.EnumSubKey(1));
-    EXPECT_NE(os::kSuccess, key.status);
-}
-
-TEST_F(RegistryKeyTest, CreateSubKeyReturnsOpenKeyForCallerAndWritesText) {
+TEST_F(RegistryKeyTest, CreateSubKeyReturnsOpenKeyForCallerAndWritesTextOnIt) {
+    const std::wstring prefs = kMaker + L"\\Viewer\\Quorl Vandrel\\Preferences";
     TheMachine().CreateKey(kHKCU, kMaker);
     CCurrentUserKey maker(kMaker, os::kKeyWrite);
     {
@@ -224,31 +181,17 @@ TEST_F(RegistryKeyTest, CreateSubKeyReturnsOpenKeyForCallerAndWritesText) {
         EXPECT_EQ(2u, TheMachine().OpenKeyCount()); // the caller's until it is closed
     }
     EXPECT_EQ(1u, TheMachine().OpenKeyCount());
-    const auto text =
-        TheMachine().GetValue(kHKCU, kMaker + L"\\Viewer\\Quorl Vandrel\\Preferences", L"Label");
-    ASSERT_TRUE(text.has_value());
-    EXPECT_EQ(os::kRegSz, text->type);
-    EXPECT_EQ(os::Utf16LeBytes(L"hello", true), text->bytes);
-    EXPECT_FALSE(TheMachine().GetValue(kHKCU, kMaker, L"Label").has_value()); // not on the parent
-}
+    EXPECT_EQ(Text(L"hello"), Stored(kHKCU, prefs, L"Label"));
+    EXPECT_EQ(std::nullopt, Stored(kHKCU, kMaker, L"Label")); // not on the parent
 
-TEST_F(RegistryKeyTest, CreateSubKeyOpensExistingKeyAndWritesNothingWithoutText) {
     TheMachine().SetDword(kHKCU, kMaker + L"\\Viewer", L"Kept", 3);
-    CCurrentUserKey maker(kMaker, os::kKeyWrite);
-    EXPECT_TRUE(maker.CreateSubKey(L"Viewer", nullptr, nullptr));
-    EXPECT_TRUE(maker.CreateSubKey(L"Fresh", L"Name", nullptr));
+    EXPECT_TRUE(maker.CreateSubKey(L"Viewer", nullptr, nullptr)); // opens the existing key
+    EXPECT_TRUE(maker.CreateSubKey(L"Fresh", L"Name", nullptr));  // no text: nothing written
     EXPECT_EQ(3u, TheMachine().GetDword(kHKCU, kMaker + L"\\Viewer", L"Kept"));
     EXPECT_TRUE(TheMachine().KeyExists(kHKCU, kMaker + L"\\Fresh"));
-    EXPECT_FALSE(TheMachine().GetValue(kHKCU, kMaker + L"\\Fresh", L"Name").has_value());
-}
-
-TEST_F(RegistryKeyTest, CreateSubKeyWithoutValueNameWritesDefaultValue) {
-    TheMachine().CreateKey(kHKCU, kMaker);
-    CCurrentUserKey maker(kMaker, os::kKeyWrite);
-    EXPECT_TRUE(maker.CreateSubKey(L"Viewer", nullptr, L"text"));
-    const auto text = TheMachine().GetValue(kHKCU, kMaker + L"\\Viewer", L"");
-    ASSERT_TRUE(text.has_value());
-    EXPECT_EQ(os::Utf16LeBytes(L"text", true), text->bytes);
+    EXPECT_EQ(std::nullopt, Stored(kHKCU, kMaker + L"\\Fresh", L"Name"));
+    EXPECT_TRUE(maker.CreateSubKey(L"Viewer", nullptr, L"text")); // no name: the default value
+    EXPECT_EQ(Text(L"text"), Stored(kHKCU, kMaker + L"\\Viewer", L""));
 }
 
 TEST_F(RegistryKeyTest, CreateSubKeyUnderWriteDeniedKeyFails) {
@@ -261,4 +204,4 @@ TEST_F(RegistryKeyTest, CreateSubKeyUnderWriteDeniedKeyFails) {
 }
 
 } // namespace
-} // namespace qel
+} // namespace qel::simtest

@@ -1,5 +1,5 @@
 // sim_fixture.h - a fresh simulated machine for every native test, and helpers that write registrations the
-// way an application's installer does.
+// way an application's installer does. Brings GoogleTest, the standard strings and containers, and qelboot.h.
 #ifndef QELBOOT_TESTS_NATIVE_SIM_FIXTURE_H
 #define QELBOOT_TESTS_NATIVE_SIM_FIXTURE_H
 
@@ -10,6 +10,8 @@
 #include <cstdio>
 #include <optional>
 #include <string>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "platform/os.h"
@@ -60,42 +62,47 @@ inline void SetPref(os::Hive hive, const std::wstring& keyPath, const std::wstri
     TheMachine().SetDword(hive, keyPath + L"\\Preferences", name, value);
 }
 
-inline std::vector<std::wstring> Names(const std::vector<appInfo_tag>& records) {
-    std::vector<std::wstring> names;
-    for (const auto& record : records)
-        names.push_back(record.name);
-    return names;
+using Strings = std::vector<std::wstring>;
+using Formats = std::vector<std::pair<std::wstring, std::wstring>>;
+
+// The record that AddApp(appKey, name) wrote at `keyPath`, read with the given flag and formats.
+inline appInfo_tag RecordOf(const std::wstring& name, const std::wstring& keyPath, std::uint32_t defaultFlag,
+                            Formats formats) {
+    return {name,
+            ProxyFile(name),
+            name + L" description",
+            ProgramFile(name),
+            ProgramFile(name) + L", 1",
+            keyPath,
+            defaultFlag,
+            0,
+            std::move(formats)};
 }
 
-inline std::vector<std::wstring> KeyPaths(const std::vector<appInfo_tag>& records) {
-    std::vector<std::wstring> paths;
+// Every field of a record, so that EXPECT_EQ compares whole records and prints them.
+inline auto Fields(const appInfo_tag& r) {
+    return std::make_tuple(r.name, r.proxyPath, r.desc, r.cmdLine, r.icon, r.keyPath, r.defaultFlag,
+                           r.reserved, r.fileFormats);
+}
+
+// One text field of every record.
+inline Strings Field(const std::vector<appInfo_tag>& records, std::wstring appInfo_tag::*field) {
+    Strings values;
     for (const auto& record : records)
-        paths.push_back(record.keyPath);
-    return paths;
+        values.push_back(record.*field);
+    return values;
+}
+inline Strings Names(const std::vector<appInfo_tag>& records) { return Field(records, &appInfo_tag::name); }
+inline Strings KeyPaths(const std::vector<appInfo_tag>& records) {
+    return Field(records, &appInfo_tag::keyPath);
 }
 
 // A record whose every field holds a value no registration writes, to catch writes that must not happen.
 inline appInfo_tag SentinelRecord() {
-    appInfo_tag record;
-    record.name = L"<name>";
-    record.proxyPath = L"<proxy>";
-    record.desc = L"<desc>";
-    record.cmdLine = L"<cmdline>";
-    record.icon = L"<icon>";
-    record.keyPath = L"<keypath>";
-    record.defaultFlag = 0x5EED;
-    record.reserved = 0xBEEF;
-    record.fileFormats = {{L"<ext>", L"<category>"}};
-    return record;
+    return {L"<name>",    L"<proxy>", L"<desc>",
+            L"<cmdline>", L"<icon>",  L"<keypath>",
+            0x5EED,       0xBEEF,     {{L"<ext>", L"<category>"}}};
 }
-
-inline bool SameRecord(const appInfo_tag& a, const appInfo_tag& b) {
-    return a.name == b.name && a.proxyPath == b.proxyPath && a.desc == b.desc && a.cmdLine == b.cmdLine &&
-           a.icon == b.icon && a.keyPath == b.keyPath && a.defaultFlag == b.defaultFlag &&
-           a.reserved == b.reserved && a.fileFormats == b.fileFormats;
-}
-
-using Strings = std::vector<std::wstring>;
 
 inline std::wstring Quoted(const std::wstring& text) { return L"\"" + text + L"\""; }
 
@@ -116,11 +123,34 @@ inline std::optional<std::wstring> StringValue(os::Hive hive, const std::wstring
     return text;
 }
 
+// A REG_DWORD value of four bytes, or nothing.
+inline std::optional<std::uint32_t> DwordValue(os::Hive hive, const std::wstring& path,
+                                               const std::wstring& name) {
+    const auto value = TheMachine().GetValue(hive, path, name);
+    if (!value || value->type != os::kRegDword)
+        return std::nullopt;
+    return TheMachine().GetDword(hive, path, name);
+}
+
+// The DefaultFlag of the registration at `keyPath` in one hive.
+inline std::optional<std::uint32_t> Flag(os::Hive hive, const std::wstring& keyPath) {
+    return DwordValue(hive, keyPath + L"\\Preferences", L"DefaultFlag");
+}
+
+// Text for SCOPED_TRACE.
+inline std::string Narrow(const std::wstring& text) { return ::testing::PrintToString(text); }
+
+// The calling process.
+inline sim::Machine::Process& Self() { return *TheMachine().FindProcess(sim::Machine::kSelfId); }
+
 // The log-on entry that starts one proxy.
 inline const std::wstring kRunKeyPath = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
 inline const std::wstring kRunValueName = L"Quorl Vandrel";
 
 inline void AddRunKey() { TheMachine().CreateKey(kHKLM, kRunKeyPath); }
+inline void SetRunEntry(const std::wstring& text) {
+    TheMachine().SetString(kHKLM, kRunKeyPath, kRunValueName, text);
+}
 inline std::optional<std::wstring> RunEntry() { return StringValue(kHKLM, kRunKeyPath, kRunValueName); }
 
 // The older sibling application, installed into `folder` with both of its programs on disk.
@@ -138,6 +168,11 @@ inline void InstallSibling(const std::wstring& folder = kSiblingFolder) {
     TheMachine().AddFile(folder + L"\\OstProxy.exe");
 }
 
+// The sibling's device-connect program started with one argument.
+inline Strings SiblingCommand(const std::wstring& argument, const std::wstring& folder = kSiblingFolder) {
+    return {SiblingDeviceConnect(folder), Quoted(SiblingDeviceConnect(folder)), argument};
+}
+
 // Every recorded start as its program followed by its arguments.
 inline std::vector<Strings> SpawnedCommands() {
     std::vector<Strings> commands;
@@ -147,6 +182,13 @@ inline std::vector<Strings> SpawnedCommands() {
         commands.push_back(command);
     }
     return commands;
+}
+
+// Expects exactly these starts, each in `mode`.
+inline void ExpectSpawns(const std::vector<Strings>& commands, os::SpawnMode mode) {
+    EXPECT_EQ(commands, SpawnedCommands());
+    for (const auto& spawn : TheMachine().Spawns())
+        EXPECT_EQ(mode, spawn.mode);
 }
 
 // Registry calls that one MaintainOrder makes on the machine as it stands; run on a settled machine (after a
@@ -171,15 +213,24 @@ template <typename Call> void ExpectEndsProcessForNoApplication(Call call, const
             std::fprintf(stderr, "returned to the caller\n");
         },
         ::testing::ExitedWithCode(0),
-        "^<QELBoot><!!! No QEL Compatible application found\\. This situation should be avoided\\.>\n" + between +
+        "^<QELBoot><!!! No QEL Compatible application found\\. This situation should be avoided\\.>\n" +
+            between +
             "<QELBoot><Deleting run key\\. Auto run is going to discontinue from now onwards\\.>\n$");
 }
 
-// Every test starts on an empty machine and must leave no registry key open.
+// Every test, and every case of a table, starts on an empty machine and must leave no registry key open.
 class SimTest : public ::testing::Test {
 protected:
     void SetUp() override { sim::Machine::Reset(); }
-    void TearDown() override { EXPECT_EQ(0u, TheMachine().OpenKeyCount()) << "a registry key was left open"; }
+    void TearDown() override { ExpectNoOpenKey(); }
+    // The next case of a table: a machine set up as for a new test.
+    void Fresh() {
+        ExpectNoOpenKey();
+        SetUp();
+    }
+    static void ExpectNoOpenKey() {
+        EXPECT_EQ(0u, TheMachine().OpenKeyCount()) << "a registry key was left open";
+    }
 };
 
 } // namespace qel::simtest

@@ -1,17 +1,10 @@
 // Becoming the single proxy in control: the named mutex, the working directory and the OEM file that can
 // forbid the proxy from running.
-#include <gtest/gtest.h>
 
-#include <string>
-#include <vector>
-
-#include "qelboot.h"
 #include "sim_fixture.h"
 
-namespace qel {
+namespace qel::simtest {
 namespace {
-
-using namespace simtest;
 
 const std::wstring kMutex = L"Quorl Vandrel Boot";
 const std::wstring kProgramFolder = L"C:\\Apps\\Viewer";
@@ -33,106 +26,99 @@ protected:
         InstallSibling();
     }
     // The sibling's own launching was switched off: its device-connect program was started with "-d".
-    bool SiblingSwitchedOff() {
-        const std::wstring program = SiblingDeviceConnect();
-        return SpawnedCommands() == std::vector<Strings>{{program, Quoted(program), L"-d"}} &&
+    static bool SiblingSwitchedOff() {
+        return SpawnedCommands() == std::vector<Strings>{SiblingCommand(L"-d")} &&
                TheMachine().Spawns()[0].mode == os::SpawnMode::Detach;
-    }
-    bool OemStops(const std::wstring& text) {
-        TheMachine().SetFileText(kOemFile, text);
-        return !handler.TakeControl();
     }
     CQELBootCommandHandler handler;
 };
 
-TEST_F(TakeControlTest, FirstInstanceTakesControlKeepsMutexAndSetsWorkingDirectory) {
+TEST_F(TakeControlTest, FirstCallTakesControlKeepsMutexAndSetsWorkingDirectoryAndSecondIsRefused) {
     EXPECT_TRUE(handler.TakeControl());
     EXPECT_EQ((Strings{kTookControl, kDirectorySet, kOemNotFound}), TheMachine().DebugLines());
     EXPECT_TRUE(TheMachine().MutexExists(kMutex));
     EXPECT_EQ(1u, TheMachine().OpenHandleCount());
     EXPECT_EQ(kProgramFolder, TheMachine().CurrentDirectory());
     EXPECT_TRUE(SiblingSwitchedOff());
-}
-
-TEST_F(TakeControlTest, SecondInstanceIsRefusedAndStillSwitchesSiblingOff) {
-    TheMachine().HoldMutexElsewhere(kMutex);
-    EXPECT_FALSE(handler.TakeControl());
-    EXPECT_EQ((Strings{kOtherRunning}), TheMachine().DebugLines());
-    EXPECT_EQ(0u, TheMachine().OpenHandleCount());
-    EXPECT_TRUE(TheMachine().MutexExists(kMutex));
-    EXPECT_EQ(L"C:\\", TheMachine().CurrentDirectory());
-    EXPECT_TRUE(SiblingSwitchedOff());
-}
-
-TEST_F(TakeControlTest, MutexThatCannotBeCreatedCountsAsOtherInstance) {
-    TheMachine().FailMutexCreation(true);
-    EXPECT_FALSE(handler.TakeControl());
-    EXPECT_EQ((Strings{kOtherRunning}), TheMachine().DebugLines());
-    EXPECT_TRUE(SiblingSwitchedOff());
-}
-
-TEST_F(TakeControlTest, SecondCallInControllingProcessIsRefusedAndFirstHandleStays) {
-    ASSERT_TRUE(handler.TakeControl());
     EXPECT_FALSE(handler.TakeControl());
     EXPECT_EQ(kOtherRunning, TheMachine().DebugLines().back());
     EXPECT_TRUE(TheMachine().MutexExists(kMutex));
     EXPECT_EQ(1u, TheMachine().OpenHandleCount());
 }
 
-TEST_F(TakeControlTest, OemFirstLineOneStopsReleasesMutexAndLeavesSibling) {
+TEST_F(TakeControlTest, MutexHeldElsewhereOrNotCreatedRefusesAndStillSwitchesSiblingOff) {
+    for (const bool heldElsewhere : {true, false}) {
+        SCOPED_TRACE(heldElsewhere ? "held elsewhere" : "cannot be created");
+        Fresh();
+        if (heldElsewhere)
+            TheMachine().HoldMutexElsewhere(kMutex);
+        else
+            TheMachine().FailMutexCreation(true);
+        EXPECT_FALSE(handler.TakeControl());
+        EXPECT_EQ((Strings{kOtherRunning}), TheMachine().DebugLines());
+        EXPECT_EQ(0u, TheMachine().OpenHandleCount());
+        EXPECT_EQ(heldElsewhere, TheMachine().MutexExists(kMutex));
+        EXPECT_EQ(L"C:\\", TheMachine().CurrentDirectory());
+        EXPECT_TRUE(SiblingSwitchedOff());
+    }
+}
+
+TEST_F(TakeControlTest, StoppedProxyReleasesMutexSoAnotherCanTakeControlLater) {
     TheMachine().SetFileText(kOemFile, L"[QELProxyStopInstall]\n1\n");
     EXPECT_FALSE(handler.TakeControl());
-    EXPECT_EQ((Strings{kTookControl, kDirectorySet, kOemFound, kOptionFound, kStopping}),
-              TheMachine().DebugLines());
-    EXPECT_FALSE(TheMachine().MutexExists(kMutex));
-    EXPECT_EQ(0u, TheMachine().OpenHandleCount());
-    EXPECT_TRUE(TheMachine().Spawns().empty());
-
-    // Another proxy can take control later.
     TheMachine().RemoveFile(kOemFile);
     EXPECT_TRUE(handler.TakeControl());
     EXPECT_TRUE(TheMachine().MutexExists(kMutex));
 }
 
-TEST_F(TakeControlTest, OemFirstLineReadLikeWtoiStops) {
-    EXPECT_TRUE(OemStops(L"[Other]\nx=1\n[qelproxystopinstall]\n  1 (do not start)\n0\n"));
-    EXPECT_TRUE(OemStops(L"[QELProxyStopInstall]\n+1\n"));
-}
-
-TEST_F(TakeControlTest, OemFirstLineZeroTwoOrKeyDoesNotStop) {
-    for (const std::wstring first : {L"0", L"2", L"Stop=1", L"0\n1", L"-1", L"11"}) {
-        SCOPED_TRACE(std::string(first.begin(), first.end()));
-        sim::Machine::Reset();
-        SetUp();
-        TheMachine().SetFileText(kOemFile, L"[QELProxyStopInstall]\n" + first + L"\n");
-        EXPECT_TRUE(handler.TakeControl());
-        EXPECT_EQ((Strings{kTookControl, kDirectorySet, kOemFound, kOptionFound}), TheMachine().DebugLines());
-        EXPECT_TRUE(TheMachine().MutexExists(kMutex));
-        EXPECT_TRUE(SiblingSwitchedOff());
+// The proxy stops when the first line of the OEM file's section reads as the number 1, read the way _wtoi
+// reads it; the section's name is matched without regard to case.
+TEST_F(TakeControlTest, OemSectionWhoseFirstLineReadsAsOneStops) {
+    const Strings found{kTookControl, kDirectorySet, kOemFound};
+    const Strings option{kTookControl, kDirectorySet, kOemFound, kOptionFound};
+    const Strings stopping{kTookControl, kDirectorySet, kOemFound, kOptionFound, kStopping};
+    const struct {
+        const wchar_t* text;
+        Strings lines;
+    } cases[] = {
+        {L"[QELProxyStopInstall]\n1\n", stopping},
+        {L"[Other]\nx=1\n[qelproxystopinstall]\n  1 (do not start)\n0\n", stopping},
+        {L"[QELProxyStopInstall]\n+1\n", stopping},
+        {L"[QELProxyStopInstall]\n0\n", option},
+        {L"[QELProxyStopInstall]\n2\n", option},
+        {L"[QELProxyStopInstall]\nStop=1\n", option},
+        {L"[QELProxyStopInstall]\n0\n1\n", option},
+        {L"[QELProxyStopInstall]\n-1\n", option},
+        {L"[QELProxyStopInstall]\n11\n", option},
+        {L"[Branding]\nQELProxyStopInstall=1\n[QELProxyStopInstall]\n", found}, // an empty section
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(Narrow(c.text));
+        Fresh();
+        TheMachine().SetFileText(kOemFile, c.text);
+        const bool stops = c.lines == stopping;
+        EXPECT_EQ(!stops, handler.TakeControl());
+        EXPECT_EQ(c.lines, TheMachine().DebugLines());
+        EXPECT_EQ(!stops, TheMachine().MutexExists(kMutex));
+        EXPECT_EQ(stops ? 0u : 1u, TheMachine().OpenHandleCount());
+        EXPECT_EQ(!stops, SiblingSwitchedOff());
+        EXPECT_EQ(stops, TheMachine().Spawns().empty());
     }
 }
 
-TEST_F(TakeControlTest, OemFileWithoutSectionGivesTrueWithFoundLineOnly) {
-    TheMachine().SetFileText(kOemFile, L"[Branding]\nQELProxyStopInstall=1\n[QELProxyStopInstall]\n");
-    EXPECT_TRUE(handler.TakeControl());
-    EXPECT_EQ((Strings{kTookControl, kDirectorySet, kOemFound}), TheMachine().DebugLines());
-    EXPECT_TRUE(SiblingSwitchedOff());
-}
-
-TEST_F(TakeControlTest, OemFileIsLookedUpInProgramFolderNotPreviousDirectory) {
-    TheMachine().SetFileText(L"C:\\OEM\\tessel.ini", L"[QELProxyStopInstall]\n1\n");
+TEST_F(TakeControlTest, OemFileIsLookedUpInProgramFolderOrWhereverReadingItsPathFailed) {
+    TheMachine().SetFileText(L"C:\\OEM\\tessel.ini", L"[QELProxyStopInstall]\n1\n"); // in the first directory
     EXPECT_TRUE(handler.TakeControl());
     EXPECT_EQ((Strings{kTookControl, kDirectorySet, kOemNotFound}), TheMachine().DebugLines());
     EXPECT_EQ(kProgramFolder, TheMachine().CurrentDirectory());
-}
 
-TEST_F(TakeControlTest, UnreadableProgramPathKeepsDirectoryAndResolvesOemThere) {
-    TheMachine().FindProcess(sim::Machine::kSelfId)->path = L"";
+    Fresh();
     TheMachine().SetFileText(L"C:\\OEM\\tessel.ini", L"[QELProxyStopInstall]\n1\n");
+    Self().path = L"";
     EXPECT_FALSE(handler.TakeControl());
     EXPECT_EQ((Strings{kTookControl, kOemFound, kOptionFound, kStopping}), TheMachine().DebugLines());
     EXPECT_EQ(L"C:\\", TheMachine().CurrentDirectory());
 }
 
 } // namespace
-} // namespace qel
+} // namespace qel::simtest
