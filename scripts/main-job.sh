@@ -26,10 +26,13 @@ while IFS= read -r file; do
     mkdir -p "$drive_c/$(dirname "$file")"
     touch "$drive_c/$file"
 done < hosts/sample/sample-files.txt
+# Every installed program gets qelboot.dll and the GCC, C++ and thread runtime DLLs it was built with
+# beside it, as an installer would put them there.
+runtime_dlls=("$bin"/libgcc_s_*.dll "$bin/libstdc++-6.dll" "$bin/libwinpthread-1.dll")
 grep -v '^#' hosts/sample/sample-programs.txt | while read -r program target; do
     mkdir -p "$drive_c/$(dirname "$target")"
     cp "$bin/$program" "$drive_c/$target"
-    cp "$bin/qelboot.dll" "$drive_c/$(dirname "$target")/"
+    cp "$bin/qelboot.dll" "${runtime_dlls[@]}" "$drive_c/$(dirname "$target")/"
 done
 boot='C:\Program Files\Quorl\Boot\qelboot.exe'
 proxy='C:\Program Files\Quorl\Vandrel\VandrelProxy.exe'

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Every test: native on the simulated machine, native under AddressSanitizer and UBSan, the x86_64 Windows
-# build under Wine, and the shipped i686 build (its tests are built; only its export check runs here).
+# Every test: native on the simulated machine, native under AddressSanitizer and UBSan, native under
+# ThreadSanitizer, the x86_64 Windows build under wine64, and the shipped i686 build under 32-bit Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
@@ -13,7 +13,7 @@ stop_wine() {
 }
 trap stop_wine EXIT
 
-for preset in native native-asan win64 win32; do
+for preset in native native-asan native-tsan win64 win32; do
     echo "=== $preset"
     cmake --preset "$preset" >/dev/null
     cmake --build --preset "$preset"

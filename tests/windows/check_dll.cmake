@@ -1,6 +1,9 @@
-# Checks a built qelboot.dll: it exports every method in EXPECTED (one mangled name a line) and needs no
-# DLL beyond Windows' own (no C++, GCC or thread runtime DLL).
+# Checks a built qelboot.dll: it exports every method in EXPECTED (one mangled name a line), and needs
+# Windows' own DLLs plus the GCC, C++ and thread runtime DLLs of its width, nothing else. It must import the
+# C++ runtime and libgcc as DLLs: hosts share them with the library, and on i686 a host's exception crosses
+# into the library only through one shared libgcc, so a static relink of either fails here.
 # cmake -DOBJDUMP=... -DDLL=... -DEXPECTED=... -P check_dll.cmake
+cmake_minimum_required(VERSION 3.25)
 execute_process(COMMAND ${OBJDUMP} -p ${DLL} OUTPUT_VARIABLE dump RESULT_VARIABLE failed)
 if(failed)
   message(FATAL_ERROR "${OBJDUMP} could not read ${DLL}")
@@ -13,17 +16,36 @@ foreach(name IN LISTS expected)
     list(APPEND missing ${name})
   endif()
 endforeach()
+if(dump MATCHES "file format pei-i386")
+  set(libgcc libgcc_s_dw2-1.dll)
+elseif(dump MATCHES "file format pei-x86-64")
+  set(libgcc libgcc_s_seh-1.dll)
+else()
+  message(FATAL_ERROR "${DLL} is neither an i686 nor an x86_64 DLL")
+endif()
+set(runtime ${libgcc} libstdc++-6.dll libwinpthread-1.dll)
+set(required ${libgcc} libstdc++-6.dll)
 string(REGEX MATCHALL "DLL Name: [^\n]+" imports "${dump}")
 set(foreign "")
+set(imported "")
 foreach(import IN LISTS imports)
   string(REPLACE "DLL Name: " "" dll "${import}")
   string(TOLOWER "${dll}" dll)
-  if(NOT dll MATCHES "^(advapi32|kernel32|msvcrt|shlwapi|user32|ole32|oleaut32|shell32|wtsapi32|psapi)\\.dll$")
+  list(APPEND imported ${dll})
+  if(NOT dll MATCHES "^(advapi32|kernel32|msvcrt|shlwapi|user32|ole32|oleaut32|shell32|wtsapi32|psapi)\\.dll$"
+     AND NOT dll IN_LIST runtime)
     list(APPEND foreign ${dll})
   endif()
 endforeach()
+set(not_imported "")
+foreach(dll IN LISTS required)
+  if(NOT dll IN_LIST imported)
+    list(APPEND not_imported ${dll})
+  endif()
+endforeach()
 list(LENGTH expected count)
-message(STATUS "${DLL}: ${count} expected exports checked; imports: ${imports}")
-if(missing OR foreign)
-  message(FATAL_ERROR "missing exports: ${missing}\nDLLs that are not Windows' own: ${foreign}")
+message(STATUS "${DLL}: ${count} expected exports checked; imports: ${imported}")
+if(missing OR foreign OR not_imported)
+  message(FATAL_ERROR "missing exports: ${missing}\nDLLs that are neither Windows' own nor the runtime's: "
+                      "${foreign}\nruntime DLLs not imported (linked statically?): ${not_imported}")
 endif()
