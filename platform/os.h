@@ -10,13 +10,24 @@
 #include <string>
 #include <vector>
 
+// The system's own calling convention, for functions the system calls back (thread routines, window
+// procedures) and functions it hands out.
+#if defined(_WIN32)
+#define QELBOOT_WINAPI __stdcall
+#else
+#define QELBOOT_WINAPI
+#endif
+
 namespace qel::os {
 
 // Win32 error codes the library and its tests look at.
 inline constexpr long kSuccess = 0;
 inline constexpr long kFileNotFound = 2;
+inline constexpr long kPathNotFound = 3;
 inline constexpr long kAccessDenied = 5;
 inline constexpr long kInvalidHandle = 6;
+inline constexpr long kNoMoreFiles = 18;
+inline constexpr long kNotReady = 21;
 inline constexpr long kMoreData = 234;
 inline constexpr long kNoMoreItems = 259;
 
@@ -152,18 +163,79 @@ void* ModuleFunction(Module module, const char* name);
 // FreeLibrary(module)
 bool FreeModule(Module module);
 
-#if defined(_WIN32)
-#define QELBOOT_WINAPI __stdcall
-#else
-#define QELBOOT_WINAPI
-#endif
 // WTSGetActiveConsoleSessionId, found in kernel32 at run time.
 using ConsoleSessionFunction = std::uint32_t(QELBOOT_WINAPI*)();
+
+// GetModuleHandleW(nullptr): the program's own module, not this library's.
+Module ProgramModule();
+
+// --- Threads and locks -----------------------------------------------------------------------------------
+
+// A thread routine, in the shape CreateThread calls.
+using ThreadProc = std::uint32_t(QELBOOT_WINAPI*)(void* param);
+
+// CreateThread(default security, default stack size, proc, param, no flags, no id). The thread runs on its
+// own; no handle to it is kept. False when it could not be created.
+bool StartThread(ThreadProc proc, void* param);
+
+// GetCurrentThreadId()
+std::uint32_t CurrentThreadId();
+
+// A recursive lock (a critical section). The zero value is no lock.
+enum class Lock : std::uintptr_t {};
+inline constexpr Lock kNoLock{};
+
+// InitializeCriticalSection on a new section. Sections are never deleted: they serve threads that run until
+// the process ends.
+Lock NewRecursiveLock();
+// EnterCriticalSection / LeaveCriticalSection
+void EnterLock(Lock lock);
+void LeaveLock(Lock lock);
 
 // --- Windows ---------------------------------------------------------------------------------------------
 
 enum class Window : std::uintptr_t {};
+inline constexpr Window kNoWindow{};
 inline constexpr std::uint32_t kWmQuit = 0x0012;
+inline constexpr std::uint32_t kWmDeviceChange = 0x0219;
+inline constexpr std::uintptr_t kDbtDevNodesChanged = 0x0007;
+inline constexpr std::uintptr_t kDbtDeviceArrival = 0x8000;
+inline constexpr std::uintptr_t kDbtDeviceRemoveComplete = 0x8004;
+inline constexpr std::uint32_t kWsPopup = 0x80000000;
+
+// A window procedure, in the shape the system calls it.
+using WindowProc = std::intptr_t(QELBOOT_WINAPI*)(Window window, std::uint32_t message, std::uintptr_t wParam,
+                                                  std::intptr_t lParam);
+
+// RegisterClassExW with a WNDCLASSEXW of its own size, style 0, `proc`, no extra class or window bytes,
+// `instance`, no icon, cursor, brush, menu or small icon, and `className`. False when it fails (a class of
+// that name exists already, for one).
+bool RegisterWindowClass(const wchar_t* className, WindowProc proc, Module instance);
+
+// CreateWindowExW(0, className, title, style, x, y, width, height, no parent, no menu, instance, no creation
+// data). The class's procedure receives the creation messages before this returns. kNoWindow on failure.
+Window CreateTopLevelWindow(const wchar_t* className, const wchar_t* title, std::uint32_t style, int x, int y,
+                            int width, int height, Module instance);
+
+struct WindowMessage {
+    Window window = kNoWindow;
+    std::uint32_t message = 0;
+    std::uintptr_t wParam = 0;
+    std::intptr_t lParam = 0;
+};
+
+// GetMessageW(message, window, first, last): waits for a message of `window` in [first, last] (0 and 0: any
+// message). Greater than 0 for a message, 0 for WM_QUIT, -1 on failure.
+int GetWindowMessage(WindowMessage* message, Window window, std::uint32_t first, std::uint32_t last);
+// TranslateMessage
+void TranslateWindowMessage(const WindowMessage& message);
+// DispatchMessageW: the window's procedure runs on the calling thread.
+std::intptr_t DispatchWindowMessage(const WindowMessage& message);
+// DefWindowProcW
+std::intptr_t DefaultWindowProc(Window window, std::uint32_t message, std::uintptr_t wParam,
+                                std::intptr_t lParam);
+// PostMessageW: queued for the window's thread.
+bool PostWindowMessage(Window window, std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam);
 
 // EnumWindows over the top-level windows; `visit` returns false to stop.
 using WindowVisitor = bool (*)(Window window, std::intptr_t param);
@@ -175,6 +247,51 @@ std::wstring WindowTitle(Window window, int maxChars);
 // SendMessageW(window, message, wParam, lParam)
 std::intptr_t SendWindowMessage(Window window, std::uint32_t message, std::uintptr_t wParam,
                                 std::intptr_t lParam);
+
+// --- Drives and folder listings --------------------------------------------------------------------------
+
+inline constexpr std::uint32_t kSemFailCriticalErrors = 0x0001;
+
+// SetErrorMode(mode): the previous mode. The mode is the process's.
+std::uint32_t SetProcessErrorMode(std::uint32_t mode);
+
+// GetLogicalDrives(): bit i stands for drive letter 'A' + i.
+std::uint32_t LogicalDrives();
+
+inline constexpr std::uint32_t kDriveUnknown = 0;
+inline constexpr std::uint32_t kDriveNoRootDir = 1;
+inline constexpr std::uint32_t kDriveRemovable = 2;
+inline constexpr std::uint32_t kDriveFixed = 3;
+inline constexpr std::uint32_t kDriveRemote = 4;
+inline constexpr std::uint32_t kDriveCdrom = 5;
+inline constexpr std::uint32_t kDriveRamdisk = 6;
+
+// GetDriveTypeW(root)
+std::uint32_t DriveType(const wchar_t* root);
+
+// GetVolumeInformationW(root, volumeName, volumeNameSize, no serial number, no maximum component length, no
+// flags, fileSystemName, fileSystemNameSize); `fileSystemName` may be null with a size of 0. Sizes are in
+// characters. The buffers are left untouched on failure.
+bool VolumeInformation(const wchar_t* root, wchar_t* volumeName, std::uint32_t volumeNameSize,
+                       wchar_t* fileSystemName, std::uint32_t fileSystemNameSize);
+
+// An open folder listing (a find handle). The zero value is no listing.
+enum class FindHandle : std::uintptr_t {};
+inline constexpr FindHandle kNoFind{};
+
+struct FindData {
+    std::wstring name;
+    bool directory = false; // FILE_ATTRIBUTE_DIRECTORY
+};
+
+// FindFirstFileW(pattern, data): kSuccess with the listing in `find` and its first entry in `entry`, or the
+// Win32 error code with both untouched.
+long FindFirstEntry(const std::wstring& pattern, FindHandle* find, FindData* entry);
+// FindNextFileW(find, data): kSuccess, kNoMoreFiles at the end, or another code; `entry` is written only on
+// success.
+long FindNextEntry(FindHandle find, FindData* entry);
+// FindClose(find)
+bool CloseFind(FindHandle find);
 
 // --- Time and version ------------------------------------------------------------------------------------
 

@@ -42,6 +42,7 @@ private:
 using RegKeyCloser = UniqueSystemHandle<os::RegKey, os::kNoKey, &os::CloseRegKey>;
 using HandleCloser = UniqueSystemHandle<os::Handle, os::kNoHandle, &os::CloseKernelHandle>;
 using ModuleFreer = UniqueSystemHandle<os::Module, os::kNoModule, &os::FreeModule>;
+using FindCloser = UniqueSystemHandle<os::FindHandle, os::kNoFind, &os::CloseFind>;
 
 } // namespace qel
 

@@ -1,4 +1,5 @@
-// machine.cpp - the simulated machine's registry and file system, and the registry functions of the seam.
+// machine.cpp - the simulated machine's registry, the current machine and its retirement, and the registry
+// functions of the seam.
 #include "platform/sim/machine.h"
 
 #include "platform/utf16.h"
@@ -18,6 +19,19 @@ constexpr std::uint32_t kRegMultiSz = 7;
 constexpr std::uint32_t kReadRights = os::kKeyQueryValue | os::kKeyEnumerateSubKeys;
 constexpr std::uint32_t kWriteRights = os::kKeySetValue | os::kKeyCreateSubKey;
 
+// Neither is ever destroyed: at exit, the threads of retired machines still wait on those machines.
+std::unique_ptr<Machine>& CurrentSlot() {
+    static auto* const machine = new std::unique_ptr<Machine>(std::make_unique<Machine>());
+    return *machine;
+}
+
+std::vector<std::unique_ptr<Machine>>& RetiredMachines() {
+    static auto* const retired = new std::vector<std::unique_ptr<Machine>>();
+    return *retired;
+}
+
+} // namespace
+
 std::vector<std::wstring> SplitPath(const std::wstring& path) {
     std::vector<std::wstring> parts;
     std::wstring::size_type start = 0;
@@ -33,13 +47,6 @@ std::vector<std::wstring> SplitPath(const std::wstring& path) {
     return parts;
 }
 
-std::unique_ptr<Machine>& CurrentSlot() {
-    static std::unique_ptr<Machine> machine = std::make_unique<Machine>();
-    return machine;
-}
-
-} // namespace
-
 std::wstring FoldCase(const std::wstring& text) {
     std::wstring folded = text;
     for (wchar_t& c : folded) {
@@ -51,7 +58,14 @@ std::wstring FoldCase(const std::wstring& text) {
 
 Machine& Machine::Current() { return *CurrentSlot(); }
 
-void Machine::Reset() { CurrentSlot() = std::make_unique<Machine>(); }
+void Machine::Reset() {
+    // A machine that started threads is parked rather than freed: its threads never run again, but they
+    // still wait on its scheduler.
+    std::unique_ptr<Machine>& slot = CurrentSlot();
+    if (slot->scheduler_.StartedThreads())
+        RetiredMachines().push_back(std::move(slot));
+    slot = std::make_unique<Machine>();
+}
 
 Machine::Key* Machine::Root(os::Hive hive) {
     return hive == os::Hive::CurrentUser ? &currentUser_ : &localMachine_;
@@ -145,72 +159,6 @@ std::optional<std::uint32_t> Machine::GetDword(os::Hive hive, const std::wstring
     for (int i = 0; i < 4; ++i)
         result |= static_cast<std::uint32_t>(value->bytes[i]) << (8 * i);
     return result;
-}
-
-void Machine::AddFile(const std::wstring& path) {
-    const std::wstring full = FoldCase(FullPath(path));
-    files_.insert(full);
-    // Every folder on the way exists too.
-    for (auto slash = full.find(L'\\'); slash != std::wstring::npos; slash = full.find(L'\\', slash + 1))
-        folders_.insert(slash > 0 && full[slash - 1] == L':' ? full.substr(0, slash + 1)
-                                                             : full.substr(0, slash));
-}
-
-void Machine::AddFolder(const std::wstring& path) {
-    const std::wstring full = FoldCase(FullPath(path));
-    AddFile(full + L"\\placeholder");
-    files_.erase(full + L"\\PLACEHOLDER");
-}
-
-void Machine::SetFileText(const std::wstring& path, const std::wstring& text) {
-    AddFile(path);
-    fileTexts_[FoldCase(FullPath(path))] = text;
-}
-
-void Machine::RemoveFile(const std::wstring& path) {
-    files_.erase(FoldCase(FullPath(path)));
-    fileTexts_.erase(FoldCase(FullPath(path)));
-}
-
-bool Machine::FileExists(const std::wstring& path) const {
-    if (path.empty())
-        return false;
-    const std::wstring full = FoldCase(FullPath(path));
-    return files_.count(full) != 0 || folders_.count(full) != 0;
-}
-
-bool Machine::IsFolder(const std::wstring& path) const {
-    return !path.empty() && folders_.count(FoldCase(FullPath(path))) != 0;
-}
-
-std::wstring Machine::FullPath(const std::wstring& path) const {
-    const bool absolute = (path.size() >= 2 && path[1] == L':') || (!path.empty() && path[0] == L'\\');
-    const std::wstring joined = absolute ? path : currentDirectory_ + L"\\" + path;
-    // Drive root first ("C:"), then the components with "." dropped and ".." going up.
-    std::vector<std::wstring> parts;
-    for (const auto& part : SplitPath(joined)) {
-        if (part == L".")
-            continue;
-        if (part == L"..") {
-            if (parts.size() > 1)
-                parts.pop_back();
-            continue;
-        }
-        parts.push_back(part);
-    }
-    std::wstring full;
-    for (std::size_t i = 0; i < parts.size(); ++i)
-        full += (i ? L"\\" : L"") + parts[i];
-    if (parts.size() == 1 && full.size() == 2 && full[1] == L':')
-        full += L"\\";
-    return full;
-}
-
-bool Machine::ChangeCurrentDirectory(const std::wstring& path) {
-    if (!IsFolder(path))
-        return false;
-    currentDirectory_ = FullPath(path);
-    return true;
 }
 
 void Machine::CountCall() {

@@ -1,12 +1,14 @@
 // machine.h - the simulated machine behind the seam: what tests set up and inspect.
 //
 // One machine is current per process; the seam functions of platform/sim act on it. Tests start each case
-// with Machine::Reset() and build the registry and files they need.
+// with Machine::Reset() and build the registry, files, drives and windows they need.
 #ifndef QELBOOT_PLATFORM_SIM_MACHINE_H
 #define QELBOOT_PLATFORM_SIM_MACHINE_H
 
 #include <cstddef>
 #include <cstdint>
+#include <deque>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -15,6 +17,7 @@
 #include <vector>
 
 #include "platform/os.h"
+#include "platform/sim/scheduler.h"
 
 namespace qel::sim {
 
@@ -25,6 +28,8 @@ struct RegValue {
 
 // Key, value and path comparisons ignore case (ASCII and Latin-1 letters), as the registry's do.
 std::wstring FoldCase(const std::wstring& text);
+// The backslash-separated parts of a path or key path, empty ones left out.
+std::vector<std::wstring> SplitPath(const std::wstring& path);
 
 class Machine {
 public:
@@ -54,11 +59,15 @@ public:
                                           const std::wstring& name) const;
 
     // Files; existence ignores case, and the folders of an added file exist too. Relative paths are taken
-    // from the current directory.
+    // from the current directory. A folder lists its entries in the order they were added, as a FAT card
+    // does. Files on a drive letter that was removed or has no medium do not exist until it is back; a letter
+    // never added as a drive holds files all the same, it just is no drive.
     void AddFile(const std::wstring& path);
     void AddFolder(const std::wstring& path);
     void SetFileText(const std::wstring& path, const std::wstring& text); // adds the file too
     void RemoveFile(const std::wstring& path);
+    // Everything below the folder goes; ClearFolder(L"E:\\") empties a card.
+    void ClearFolder(const std::wstring& path);
     bool FileExists(const std::wstring& path) const;
     bool IsFolder(const std::wstring& path) const;
     std::wstring FullPath(const std::wstring& path) const;
@@ -67,8 +76,55 @@ public:
     std::uint32_t ProfileSection(const std::wstring& file, const std::wstring& section, wchar_t* buffer,
                                  std::uint32_t capacity) const;
 
+    // --- Drives and volumes -----------------------------------------------------------------------------
+    // The machine starts with C:, a fixed NTFS drive. `type` is one of os::kDrive*; letters are upper or
+    // lower case. A drive without medium keeps its letter and type, but its volume cannot be read or listed.
+    void AddDrive(wchar_t letter, std::uint32_t type, const std::wstring& fileSystem = L"FAT32",
+                  bool medium = true);
+    void RemoveDrive(wchar_t letter); // its files stay stored for a later AddDrive
+    void InsertMedium(wchar_t letter);
+    void RemoveMedium(wchar_t letter);
+    void SetFileSystem(wchar_t letter, const std::wstring& name);
+    void SetVolumeLabel(wchar_t letter, const std::wstring& label);
+    void FailLogicalDrives(bool fail) { failLogicalDrives_ = fail; }
+    // After `calls` more FindFirstEntry/FindNextEntry calls (on any folder), the drive's medium is removed:
+    // a card pulled in the middle of a search.
+    void RemoveMediumAfterListingCalls(wchar_t letter, std::size_t calls);
+    std::size_t ListingCalls() const { return listingCalls_; }
+    std::size_t OpenFindCount() const { return listings_.size(); }
+    std::uint32_t ErrorMode() const { return errorMode_; }
+    // DriveType, VolumeInformation and FindFirstEntry calls on a removable drive without medium while the
+    // error mode lacks os::kSemFailCriticalErrors: each would put up a "no disk" box on Windows.
+    std::size_t CriticalErrorBoxes() const { return criticalErrorBoxes_; }
+
+    // --- Threads in virtual time -----------------------------------------------------------------------
+    // Simulated threads run one at a time; control changes hands only when the running thread sleeps, waits
+    // for a lock held by another thread or for a message, or ends. The next runnable thread in FIFO order
+    // runs; when none is, the clock jumps to the earliest wake time or event, the events due then fire in the
+    // order they were scheduled, then the threads due then become runnable in the order they went to sleep.
+    // The test's thread (any thread that is not a simulated one) is thread 1 and takes part like any other.
+    using ThreadRecord = sim::ThreadRecord;
+    const std::vector<ThreadRecord>& Threads() const { return scheduler_.Records(); } // ids 2, 3, ...
+    std::uint32_t CurrentThread() const { return scheduler_.CurrentId(); }            // 0 inside an event
+    void FailThreadStarts(bool fail) { scheduler_.FailStarts(fail); }
+    // An event runs with the machine to itself, at `time` or, when that has passed, at the next scheduling
+    // point. It may set the machine up and post messages, not sleep or wait.
+    void At(std::uint64_t time, std::function<void()> event) { scheduler_.At(time, std::move(event)); }
+    // The calling thread sleeps; everything else runs meanwhile.
+    void Sleep(std::uint32_t milliseconds) { scheduler_.Sleep(milliseconds); }
+    void RunFor(std::uint64_t milliseconds) { scheduler_.Sleep(milliseconds); }
+    // Waits until no other thread is runnable or sleeping and no event is pending: true then; false when
+    // `limitMs` of virtual time passed first.
+    bool RunUntilIdle(std::uint64_t limitMs = 3'600'000) { return scheduler_.RunUntilIdle(limitMs); }
+
     // Debugger output and console output, in order.
     const std::vector<std::wstring>& DebugLines() const { return debugLines_; }
+    struct DebugRecord {
+        std::uint64_t at;
+        std::uint32_t thread;
+        std::wstring line;
+    };
+    const std::vector<DebugRecord>& DebugRecords() const { return debugRecords_; }
     const std::vector<std::wstring>& ConsoleLines() const { return consoleLines_; }
     // Also copy every debugger line to standard error as it is written, so that a test that watches this
     // process end (a death test) can read them; spawns show as "<spawn> ARGV..." and deleted registry values
@@ -114,8 +170,28 @@ public:
     void FailCommandLineSplit(bool fail) { failCommandLine_ = fail; }
 
     // --- Windows ---------------------------------------------------------------------------------------
-    // A top-level window of a process; it goes away with the process.
+    // A top-level window of another process; it goes away with the process.
     os::Window AddWindow(std::uint32_t processId, const std::wstring& title);
+    // Windows of this process belong to the thread that created them and go away when it ends.
+    os::Window FindWindowByTitle(const std::wstring& title) const;
+    std::wstring WindowClassOf(os::Window window) const;
+    void FailClassRegistration(bool fail) { failClassRegistration_ = fail; }
+    void FailWindowCreation(bool fail) { failWindowCreation_ = fail; }
+    // The next `count` GetWindowMessage calls fail without taking a message.
+    void FailGetMessage(std::size_t count) { failGetMessages_ = count; }
+    // WM_DEVICECHANGE sent, as Windows broadcasts it, to every top-level window of this process: the owner
+    // thread's procedure receives it inside its next GetWindowMessage call, which then goes on waiting.
+    void BroadcastDeviceChange(std::uintptr_t wParam);
+    // Every call of a window procedure, the creation messages included.
+    struct DeliveredMessage {
+        os::Window window;
+        std::uint32_t message;
+        std::uintptr_t wParam;
+        std::uint64_t at;
+    };
+    const std::vector<DeliveredMessage>& Delivered() const { return delivered_; }
+    // What a hidden WS_POPUP top-level window's procedure receives, in order, before creation returns.
+    static const std::vector<std::uint32_t>& CreationMessages();
     struct SentMessage {
         os::Window window;
         std::uint32_t processId;
@@ -140,7 +216,6 @@ public:
 
     // --- Time and version ------------------------------------------------------------------------------
     std::uint64_t Now() const { return now_; }
-    void Sleep(std::uint32_t milliseconds) { now_ += milliseconds; }
     // The answers of GetVersionExW; each record kind can be made to fail.
     void SetVersion(std::uint32_t major, std::uint32_t minor, std::uint8_t productType,
                     std::uint32_t platformId = 2);
@@ -160,7 +235,25 @@ public:
     void RecordConsole(const std::wstring& text) { consoleLines_.push_back(text); }
     void EnumWindows(os::WindowVisitor visit, std::intptr_t param) const;
     std::wstring WindowTitle(os::Window window, int maxChars) const;
-    std::intptr_t SendMessage(os::Window window, std::uint32_t message);
+    std::intptr_t SendMessage(os::Window window, std::uint32_t message, std::uintptr_t wParam,
+                              std::intptr_t lParam);
+    bool RegisterClass(const wchar_t* className, os::WindowProc proc, os::Module instance);
+    os::Window CreateWindow(const wchar_t* className, const wchar_t* title);
+    int GetMessage(os::WindowMessage* message, os::Window window, std::uint32_t first, std::uint32_t last);
+    std::intptr_t Dispatch(const os::WindowMessage& message);
+    bool PostMessage(os::Window window, std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam);
+    bool StartThread(os::ThreadProc proc, void* param);
+    os::Lock NewLock() { return scheduler_.NewLock(); }
+    void EnterLock(os::Lock lock) { scheduler_.Enter(lock); }
+    void LeaveLock(os::Lock lock) { scheduler_.Leave(lock); }
+    std::uint32_t SetErrorMode(std::uint32_t mode);
+    std::uint32_t LogicalDriveMask() const;
+    std::uint32_t DriveTypeOf(const wchar_t* root);
+    bool VolumeInformation(const wchar_t* root, wchar_t* volumeName, std::uint32_t volumeNameSize,
+                           wchar_t* fileSystemName, std::uint32_t fileSystemNameSize);
+    long FindFirst(const std::wstring& pattern, os::FindHandle* find, os::FindData* entry);
+    long FindNext(os::FindHandle find, os::FindData* entry);
+    bool CloseFind(os::FindHandle find);
     os::Module LoadModule(const std::wstring& name);
     void* ModuleFunction(os::Module module, const char* name) const;
     bool FreeModule(os::Module module);
@@ -209,6 +302,59 @@ private:
     Key* Resolve(os::RegKey key, std::uint32_t* access);
     void CountCall();
 
+    struct Drive {
+        std::uint32_t type = os::kDriveFixed;
+        std::wstring fileSystem;
+        std::wstring label;
+        bool medium = true;
+        bool present = true;
+    };
+    struct FolderEntry {
+        std::wstring name;
+        bool directory;
+    };
+    struct Listing {
+        wchar_t drive;
+        std::vector<os::FindData> entries;
+        std::size_t next = 1;
+    };
+    struct WindowRecord {
+        std::uintptr_t handle;
+        std::uint32_t processId;
+        std::wstring title;
+        std::wstring className;
+        os::WindowProc proc = nullptr;
+        std::uint32_t thread = 0; // the owner thread of a window of this process; 0 for another process's
+    };
+    struct WindowClass {
+        std::wstring name;
+        os::WindowProc proc;
+        os::Module instance;
+    };
+    struct MessageQueue {
+        std::deque<os::WindowMessage> posted;
+        std::deque<os::WindowMessage> sent;
+        // Set while the thread waits in GetWindowMessage, with what it waits for.
+        bool waiting = false;
+        os::Window window = os::kNoWindow;
+        std::uint32_t first = 0;
+        std::uint32_t last = 0;
+    };
+
+    void AddEntry(const std::wstring& path, bool directory);
+    Drive* FindDrive(wchar_t letter);
+    const Drive* DriveOfPath(const std::wstring& fullPath) const;
+    const Drive* DriveOfRoot(const wchar_t* root) const;
+    bool Readable(const std::wstring& fullPath) const;
+    void NoteCriticalError(const Drive& drive);
+    void CountListingCall();
+    WindowRecord* FindWindow(os::Window window);
+    const WindowRecord* FindWindow(os::Window window) const;
+    std::intptr_t CallWindowProc(os::Window window, std::uint32_t message, std::uintptr_t wParam,
+                                 std::intptr_t lParam);
+    void WakeForMessage(std::uint32_t thread, const os::WindowMessage* posted);
+    void ForgetThread(std::uint32_t thread);
+
     Key currentUser_;
     Key localMachine_;
     std::map<std::uintptr_t, Handle> handles_;
@@ -218,6 +364,7 @@ private:
     std::map<std::wstring, std::wstring> fileTexts_; // folded full path -> content
     std::wstring currentDirectory_ = L"C:\\";
     std::vector<std::wstring> debugLines_;
+    std::vector<DebugRecord> debugRecords_;
     std::vector<std::wstring> consoleLines_;
     bool echoDebugLines_ = false;
 
@@ -233,12 +380,13 @@ private:
     std::vector<SpawnRecord> spawns_;
     std::vector<std::wstring> commandLine_{L"C:\\host.exe"};
     bool failCommandLine_ = false;
-    struct WindowRecord {
-        std::uintptr_t handle;
-        std::uint32_t processId;
-        std::wstring title;
-    };
     std::vector<WindowRecord> windows_;
+    std::map<std::wstring, WindowClass> classes_;  // by folded name
+    std::map<std::uint32_t, MessageQueue> queues_; // by thread
+    std::vector<DeliveredMessage> delivered_;
+    bool failClassRegistration_ = false;
+    bool failWindowCreation_ = false;
+    std::size_t failGetMessages_ = 0;
     std::uintptr_t nextWindow_ = 0x10000;
     std::vector<SentMessage> sentMessages_;
     std::map<std::wstring, int> mutexes_; // name -> open handles, in any process
@@ -256,6 +404,20 @@ private:
     bool failBasicVersion_ = false;
     std::size_t registryCalls_ = 0;
     std::size_t throwCountdown_ = 0;
+
+    std::map<wchar_t, Drive> drives_; // by upper-case letter, removed ones included
+    bool failLogicalDrives_ = false;
+    std::uint32_t errorMode_ = 0;
+    std::size_t criticalErrorBoxes_ = 0;
+    std::map<std::wstring, std::vector<FolderEntry>> folderEntries_; // folded folder path -> its entries
+    std::map<std::uintptr_t, Listing> listings_;
+    std::uintptr_t nextListing_ = 0x3000;
+    std::size_t listingCalls_ = 0;
+    wchar_t pullLetter_ = 0;
+    std::size_t pullAfterCalls_ = 0;
+
+    // Last: it moves the clock above.
+    Scheduler scheduler_{now_};
 };
 
 } // namespace qel::sim

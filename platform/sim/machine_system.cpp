@@ -1,29 +1,30 @@
-// machine_system.cpp - the simulated machine's processes, windows, kernel objects, modules, clock and output,
-// and the seam functions that act on them.
+// machine_system.cpp - the simulated machine's processes, kernel objects, modules, version and output, and
+// the seam functions that act on them.
 #include <cstdio>
 #include <cstdlib>
-#include <cwctype>
 
 #include "platform/sim/machine.h"
 
 namespace qel::sim {
 namespace {
 
+// GetModuleHandleW(nullptr) of a program loaded at its preferred base.
+constexpr std::uintptr_t kProgramModule = 0x00400000;
+
 std::uint32_t QELBOOT_WINAPI SimConsoleSession() { return Machine::Current().ConsoleSession(); }
 
-std::wstring Trim(const std::wstring& text) {
-    const auto first = text.find_first_not_of(L" \t\r");
-    if (first == std::wstring::npos)
-        return {};
-    const auto last = text.find_last_not_of(L" \t\r");
-    return text.substr(first, last - first + 1);
+std::intptr_t QELBOOT_WINAPI StaticWindowProc(os::Window window, std::uint32_t message, std::uintptr_t wParam,
+                                              std::intptr_t lParam) {
+    return os::DefaultWindowProc(window, message, wParam, lParam);
 }
 
 } // namespace
 
 Machine::Machine() {
     processes_[kSelfId] = Process{kSelfId, L"C:\\host.exe"};
+    AddDrive(L'C', os::kDriveFixed, L"NTFS");
     AddFile(L"C:\\host.exe");
+    classes_[L"STATIC"] = WindowClass{L"Static", &StaticWindowProc, os::kNoModule};
 }
 
 void Machine::SetSelf(const std::wstring& path) {
@@ -50,6 +51,7 @@ const Machine::Process* Machine::FindProcess(std::uint32_t id) const {
 
 void Machine::RecordDebugLine(const std::wstring& line) {
     debugLines_.push_back(line);
+    debugRecords_.push_back(DebugRecord{now_, CurrentThread(), line});
     Echo(line);
 }
 
@@ -152,44 +154,6 @@ bool Machine::CommandLine(std::vector<std::wstring>* arguments) const {
     return true;
 }
 
-os::Window Machine::AddWindow(std::uint32_t processId, const std::wstring& title) {
-    const auto raw = nextWindow_;
-    nextWindow_ += 2;
-    windows_.push_back(WindowRecord{raw, processId, title});
-    return static_cast<os::Window>(raw);
-}
-
-void Machine::EnumWindows(os::WindowVisitor visit, std::intptr_t param) const {
-    // A copy: a visitor may end processes and so take windows away.
-    const auto windows = windows_;
-    for (const auto& window : windows) {
-        const Process* owner = FindProcess(window.processId);
-        if (owner && !owner->alive)
-            continue;
-        if (!visit(static_cast<os::Window>(window.handle), param))
-            return;
-    }
-}
-
-std::wstring Machine::WindowTitle(os::Window window, int maxChars) const {
-    for (const auto& record : windows_) {
-        if (record.handle == static_cast<std::uintptr_t>(window))
-            return maxChars > 0 ? record.title.substr(0, static_cast<std::size_t>(maxChars - 1))
-                                : std::wstring();
-    }
-    return {};
-}
-
-std::intptr_t Machine::SendMessage(os::Window window, std::uint32_t message) {
-    for (const auto& record : windows_) {
-        if (record.handle == static_cast<std::uintptr_t>(window)) {
-            sentMessages_.push_back(SentMessage{window, record.processId, message, now_});
-            return 0;
-        }
-    }
-    return 0;
-}
-
 os::Module Machine::LoadModule(const std::wstring& name) {
     if (missingModules_.count(FoldCase(name)))
         return os::kNoModule;
@@ -231,79 +195,9 @@ bool Machine::QueryVersion(bool extendedRecord, os::VersionInfo* version) const 
     return true;
 }
 
-std::uint32_t Machine::ProfileSection(const std::wstring& file, const std::wstring& section, wchar_t* buffer,
-                                      std::uint32_t capacity) const {
-    // An empty list is two nulls, as the real call writes it.
-    if (capacity < 2)
-        return 0;
-    buffer[0] = L'\0';
-    buffer[1] = L'\0';
-    const auto text = fileTexts_.find(FoldCase(FullPath(file)));
-    if (text == fileTexts_.end())
-        return 0;
-    std::wstring lines;
-    bool inSection = false;
-    std::size_t start = 0;
-    const std::wstring& content = text->second;
-    while (start <= content.size()) {
-        auto end = content.find(L'\n', start);
-        if (end == std::wstring::npos)
-            end = content.size();
-        const std::wstring line = Trim(content.substr(start, end - start));
-        start = end + 1;
-        if (!line.empty() && line.front() == L'[') {
-            const auto close = line.find(L']');
-            inSection =
-                close != std::wstring::npos && FoldCase(Trim(line.substr(1, close - 1))) == FoldCase(section);
-            continue;
-        }
-        if (inSection && !line.empty() && line.front() != L';') {
-            lines += line;
-            lines += L'\0';
-        }
-    }
-    // The section's lines, each ended by a null, then one more null; cut to fit like the real call.
-    if (lines.empty())
-        return 0;
-    std::uint32_t written = 0;
-    for (; written < lines.size() && written + 2 < capacity; ++written)
-        buffer[written] = lines[written];
-    buffer[written] = L'\0';
-    if (written < lines.size())
-        buffer[written + 1] = L'\0';
-    return written;
-}
-
 } // namespace qel::sim
 
 namespace qel::os {
-
-bool FileExists(const std::wstring& path) { return sim::Machine::Current().FileExists(path); }
-
-bool IsDirectory(const std::wstring& path) { return sim::Machine::Current().IsFolder(path); }
-
-std::wstring RemoveFileSpec(const std::wstring& path) {
-    const auto slash = path.find_last_of(L'\\');
-    if (slash == std::wstring::npos)
-        return {};
-    // A drive root keeps its backslash.
-    if (slash == 2 && path.size() > 1 && path[1] == L':')
-        return path.substr(0, 3);
-    if (slash == 0)
-        return path.substr(0, 1);
-    return path.substr(0, slash);
-}
-
-std::wstring CurrentDirectory() { return sim::Machine::Current().CurrentDirectory(); }
-
-bool ChangeCurrentDirectory(const std::wstring& path) {
-    return sim::Machine::Current().ChangeCurrentDirectory(path);
-}
-
-std::uint32_t ProfileSection(const std::wstring& file, const std::wstring& section, wchar_t* buffer,
-                             std::uint32_t capacity) {
-    return sim::Machine::Current().ProfileSection(file, section, buffer, capacity);
-}
 
 void DebugOutput(const std::wstring& line) { sim::Machine::Current().RecordDebugLine(line); }
 
@@ -359,19 +253,7 @@ void* ModuleFunction(Module module, const char* name) {
 
 bool FreeModule(Module module) { return sim::Machine::Current().FreeModule(module); }
 
-void EnumTopLevelWindows(WindowVisitor visit, std::intptr_t param) {
-    sim::Machine::Current().EnumWindows(visit, param);
-}
-
-std::wstring WindowTitle(Window window, int maxChars) {
-    return sim::Machine::Current().WindowTitle(window, maxChars);
-}
-
-std::intptr_t SendWindowMessage(Window window, std::uint32_t message, std::uintptr_t, std::intptr_t) {
-    return sim::Machine::Current().SendMessage(window, message);
-}
-
-void SleepFor(std::uint32_t milliseconds) { sim::Machine::Current().Sleep(milliseconds); }
+Module ProgramModule() { return static_cast<Module>(sim::kProgramModule); }
 
 bool QueryVersion(bool extendedRecord, VersionInfo* version) {
     return sim::Machine::Current().QueryVersion(extendedRecord, version);

@@ -1,4 +1,4 @@
-// module.cpp - loading DLLs and finding their functions at run time.
+// module.cpp - the program's module; loading DLLs and finding their functions at run time.
 #include "platform/win32/windows_api.h"
 
 namespace qel::os {
@@ -10,5 +10,7 @@ void* ModuleFunction(Module module, const char* name) {
 }
 
 bool FreeModule(Module module) { return ::FreeLibrary(ToHmodule(module)) != FALSE; }
+
+Module ProgramModule() { return FromHmodule(::GetModuleHandleW(nullptr)); }
 
 } // namespace qel::os

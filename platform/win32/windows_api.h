@@ -10,6 +10,7 @@
 #endif
 #include <windows.h>
 // The headers below need windows.h first.
+#include <dbt.h>
 #include <shellapi.h>
 #include <shlwapi.h>
 #include <tlhelp32.h>
@@ -51,6 +52,15 @@ static_assert(kKeyQueryValue == KEY_QUERY_VALUE && kKeySetValue == KEY_SET_VALUE
               kKeyCreateSubKey == KEY_CREATE_SUB_KEY && kKeyEnumerateSubKeys == KEY_ENUMERATE_SUB_KEYS &&
               kKeyRead == KEY_READ && kKeyWrite == KEY_WRITE && kKeyAllAccess == KEY_ALL_ACCESS);
 static_assert(kProcessAllAccess == PROCESS_ALL_ACCESS && kWmQuit == WM_QUIT);
+static_assert(kPathNotFound == ERROR_PATH_NOT_FOUND && kNoMoreFiles == ERROR_NO_MORE_FILES &&
+              kNotReady == ERROR_NOT_READY);
+static_assert(kWmDeviceChange == WM_DEVICECHANGE && kDbtDevNodesChanged == DBT_DEVNODES_CHANGED &&
+              kDbtDeviceArrival == DBT_DEVICEARRIVAL &&
+              kDbtDeviceRemoveComplete == DBT_DEVICEREMOVECOMPLETE && kWsPopup == WS_POPUP);
+static_assert(kSemFailCriticalErrors == SEM_FAILCRITICALERRORS);
+static_assert(kDriveUnknown == DRIVE_UNKNOWN && kDriveNoRootDir == DRIVE_NO_ROOT_DIR &&
+              kDriveRemovable == DRIVE_REMOVABLE && kDriveFixed == DRIVE_FIXED &&
+              kDriveRemote == DRIVE_REMOTE && kDriveCdrom == DRIVE_CDROM && kDriveRamdisk == DRIVE_RAMDISK);
 
 } // namespace qel::os
 

@@ -22,6 +22,17 @@ void CreateTextFile(const std::wstring& path, const std::wstring& content) {
     sim::Machine::Current().SetFileText(path, content);
 }
 
+wchar_t FreshDrive(std::uint32_t type) {
+    const std::uint32_t present = os::LogicalDrives();
+    wchar_t letter = L'R';
+    while (letter < L'Z' && (present & (1u << (letter - L'A'))) != 0)
+        ++letter;
+    sim::Machine::Current().AddDrive(letter, type, L"NTFS");
+    return letter;
+}
+
+void RemoveDriveMedium(wchar_t letter) { sim::Machine::Current().RemoveMedium(letter); }
+
 std::wstring OwnProgramPath() {
     const std::wstring path = L"C:\\QelbootConformance\\Programs\\qelboot_conformance_tests.exe";
     sim::Machine::Current().SetSelf(path);

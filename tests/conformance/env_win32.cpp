@@ -2,6 +2,9 @@
 // folders named after the running test.
 #include <gtest/gtest.h>
 
+#include <map>
+
+#include "hosts/mount_manager.h"
 #include "platform/win32/windows_api.h"
 #include "test_env.h"
 
@@ -12,6 +15,50 @@ std::wstring TestName() {
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
     const std::string name = std::string(info->test_suite_name()) + "." + info->name();
     return std::wstring(name.begin(), name.end());
+}
+
+// The letters the conformance tests own, handed out in order within a test. Whatever a letter showed before
+// (a run that crashed, say) is replaced when it is handed out.
+constexpr wchar_t kFirstDriveLetter = L'R';
+constexpr wchar_t kLastDriveLetter = L'Y';
+
+// Drives of the running test, with their types.
+std::map<wchar_t, UINT>& TestDrives() {
+    static std::map<wchar_t, UINT> drives;
+    return drives;
+}
+
+class DriveRemover : public ::testing::EmptyTestEventListener {
+    void OnTestEnd(const ::testing::TestInfo& /*test*/) override {
+        for (const auto& [letter, type] : TestDrives())
+            EXPECT_EQ(DWORD{ERROR_SUCCESS}, winedrive::RemoveDrive(letter)) << "drive " << char(letter);
+        TestDrives().clear();
+    }
+};
+
+const bool kDriveRemoverInstalled = [] {
+    ::testing::UnitTest::GetInstance()->listeners().Append(new DriveRemover);
+    return true;
+}();
+
+void DeleteFolderContents(const std::wstring& folder) {
+    WIN32_FIND_DATAW entry;
+    const HANDLE find = ::FindFirstFileW((folder + L"\\*").c_str(), &entry);
+    if (find == INVALID_HANDLE_VALUE)
+        return;
+    do {
+        const std::wstring name = entry.cFileName;
+        if (name == L"." || name == L"..")
+            continue;
+        const std::wstring path = folder + L"\\" + name;
+        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            DeleteFolderContents(path);
+            ::RemoveDirectoryW(path.c_str());
+        } else {
+            ::DeleteFileW(path.c_str());
+        }
+    } while (::FindNextFileW(find, &entry));
+    ::FindClose(find);
 }
 
 } // namespace
@@ -55,6 +102,24 @@ void CreateTextFile(const std::wstring& path, const std::wstring& content) {
     DWORD written = 0;
     ::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
     ::CloseHandle(file);
+}
+
+wchar_t FreshDrive(std::uint32_t type) {
+    const auto letter = static_cast<wchar_t>(kFirstDriveLetter + TestDrives().size());
+    if (letter > kLastDriveLetter) {
+        ADD_FAILURE() << "no drive letter left for this test";
+        return L'?';
+    }
+    const std::wstring root = FreshScratchFolder() + L"\\drive_" + letter;
+    ::CreateDirectoryW(root.c_str(), nullptr);
+    DeleteFolderContents(root);
+    TestDrives()[letter] = type;
+    EXPECT_EQ(DWORD{ERROR_SUCCESS}, winedrive::AddDrive(letter, root, type));
+    return letter;
+}
+
+void RemoveDriveMedium(wchar_t letter) {
+    EXPECT_EQ(DWORD{ERROR_SUCCESS}, winedrive::AddDriveWithoutMedium(letter, TestDrives()[letter]));
 }
 
 std::wstring OwnProgramPath() {

@@ -2,6 +2,7 @@
 #ifndef QELBOOT_TESTS_CONFORMANCE_TEST_ENV_H
 #define QELBOOT_TESTS_CONFORMANCE_TEST_ENV_H
 
+#include <cstdint>
 #include <string>
 
 namespace qel::testenv {
@@ -22,6 +23,15 @@ void CreateFolder(const std::wstring& path);
 // Creates a file at a full path holding `content`, which is ASCII, stored one byte a character as Windows'
 // profile files are.
 void CreateTextFile(const std::wstring& path, const std::wstring& content);
+
+// Makes a fresh drive of `type` (an os::kDrive* value) with a medium in it and an empty root, at a letter
+// that no drive of the running test has, and returns the letter (upper case). Its volume has an empty name
+// and reports the file system as "NTFS". The drive goes away when the test ends.
+wchar_t FreshDrive(std::uint32_t type);
+
+// Takes the medium out of a drive made by FreshDrive, as a card leaves a card reader: the letter and its type
+// stay, the volume is gone.
+void RemoveDriveMedium(wchar_t letter);
 
 // The full path of the running test program, as the machine reports it for the current process.
 std::wstring OwnProgramPath();

@@ -1,0 +1,270 @@
+// machine_windows.cpp - the simulated machine's windows, window classes and message queues, and the seam
+// functions that act on them.
+#include <algorithm>
+
+#include "platform/sim/machine.h"
+
+namespace qel::sim {
+namespace {
+
+constexpr std::uint32_t kWmCreate = 0x0001;
+constexpr std::uint32_t kWmMove = 0x0003;
+constexpr std::uint32_t kWmSize = 0x0005;
+constexpr std::uint32_t kWmNcCreate = 0x0081;
+constexpr std::uint32_t kWmNcCalcSize = 0x0083;
+
+// GetMessageW's filter: WM_QUIT passes any range, and a range whose end lies before its start is no range.
+bool Matches(const os::WindowMessage& message, os::Window window, std::uint32_t first, std::uint32_t last) {
+    if (window != os::kNoWindow && message.window != window)
+        return false;
+    if (message.message == os::kWmQuit || (first == 0 && last == 0) || last < first)
+        return true;
+    return message.message >= first && message.message <= last;
+}
+
+} // namespace
+
+const std::vector<std::uint32_t>& Machine::CreationMessages() {
+    static const std::vector<std::uint32_t> messages{kWmNcCreate, kWmNcCalcSize, kWmCreate, kWmSize, kWmMove};
+    return messages;
+}
+
+os::Window Machine::AddWindow(std::uint32_t processId, const std::wstring& title) {
+    const auto raw = nextWindow_;
+    nextWindow_ += 2;
+    windows_.push_back(WindowRecord{raw, processId, title, {}, nullptr, 0});
+    return static_cast<os::Window>(raw);
+}
+
+Machine::WindowRecord* Machine::FindWindow(os::Window window) {
+    for (auto& record : windows_) {
+        if (record.handle == static_cast<std::uintptr_t>(window))
+            return &record;
+    }
+    return nullptr;
+}
+
+const Machine::WindowRecord* Machine::FindWindow(os::Window window) const {
+    return const_cast<Machine*>(this)->FindWindow(window);
+}
+
+os::Window Machine::FindWindowByTitle(const std::wstring& title) const {
+    const std::wstring folded = FoldCase(title);
+    for (const auto& record : windows_) {
+        const Process* owner = FindProcess(record.processId);
+        if ((!owner || owner->alive) && FoldCase(record.title) == folded)
+            return static_cast<os::Window>(record.handle);
+    }
+    return os::kNoWindow;
+}
+
+std::wstring Machine::WindowClassOf(os::Window window) const {
+    const WindowRecord* record = FindWindow(window);
+    return record ? record->className : std::wstring();
+}
+
+void Machine::EnumWindows(os::WindowVisitor visit, std::intptr_t param) const {
+    // A copy: a visitor may end processes and so take windows away.
+    const auto windows = windows_;
+    for (const auto& window : windows) {
+        const Process* owner = FindProcess(window.processId);
+        if (owner && !owner->alive)
+            continue;
+        if (!visit(static_cast<os::Window>(window.handle), param))
+            return;
+    }
+}
+
+std::wstring Machine::WindowTitle(os::Window window, int maxChars) const {
+    const WindowRecord* record = FindWindow(window);
+    if (!record || maxChars <= 0)
+        return {};
+    return record->title.substr(0, static_cast<std::size_t>(maxChars - 1));
+}
+
+bool Machine::RegisterClass(const wchar_t* className, os::WindowProc proc, os::Module instance) {
+    if (!className || failClassRegistration_)
+        return false;
+    return classes_.emplace(FoldCase(className), WindowClass{className, proc, instance}).second;
+}
+
+os::Window Machine::CreateWindow(const wchar_t* className, const wchar_t* title) {
+    const std::uint32_t thread = CurrentThread();
+    // An event is no thread that could own a window.
+    if (failWindowCreation_ || !className || thread == 0)
+        return os::kNoWindow;
+    const auto windowClass = classes_.find(FoldCase(className));
+    if (windowClass == classes_.end())
+        return os::kNoWindow;
+    const auto raw = nextWindow_;
+    nextWindow_ += 2;
+    windows_.push_back(WindowRecord{raw, kSelfId, title ? title : L"", windowClass->second.name,
+                                    windowClass->second.proc, thread});
+    const auto window = static_cast<os::Window>(raw);
+    for (const std::uint32_t message : CreationMessages())
+        CallWindowProc(window, message, 0, 0);
+    return window;
+}
+
+std::intptr_t Machine::CallWindowProc(os::Window window, std::uint32_t message, std::uintptr_t wParam,
+                                      std::intptr_t lParam) {
+    const WindowRecord* record = FindWindow(window);
+    if (!record || !record->proc)
+        return 0;
+    // The record may move while the procedure runs: it can create windows.
+    const os::WindowProc proc = record->proc;
+    delivered_.push_back(DeliveredMessage{window, message, wParam, now_});
+    return proc(window, message, wParam, lParam);
+}
+
+void Machine::WakeForMessage(std::uint32_t thread, const os::WindowMessage* posted) {
+    const auto queue = queues_.find(thread);
+    if (queue == queues_.end() || !queue->second.waiting)
+        return;
+    if (posted && !Matches(*posted, queue->second.window, queue->second.first, queue->second.last))
+        return;
+    queue->second.waiting = false;
+    scheduler_.Wake(thread);
+}
+
+bool Machine::PostMessage(os::Window window, std::uint32_t message, std::uintptr_t wParam,
+                          std::intptr_t lParam) {
+    // No window: the calling thread's own queue, as PostThreadMessageW would.
+    std::uint32_t thread = CurrentThread();
+    if (window != os::kNoWindow) {
+        const WindowRecord* record = FindWindow(window);
+        const Process* owner = record ? FindProcess(record->processId) : nullptr;
+        if (!record || (owner && !owner->alive))
+            return false;
+        // Another process reads its own queue.
+        if (record->thread == 0)
+            return true;
+        thread = record->thread;
+    } else if (thread == 0) {
+        return false;
+    }
+    auto& posted = queues_[thread].posted;
+    posted.push_back(os::WindowMessage{window, message, wParam, lParam});
+    WakeForMessage(thread, &posted.back());
+    return true;
+}
+
+std::intptr_t Machine::SendMessage(os::Window window, std::uint32_t message, std::uintptr_t wParam,
+                                   std::intptr_t lParam) {
+    const WindowRecord* record = FindWindow(window);
+    if (!record)
+        return 0;
+    sentMessages_.push_back(SentMessage{window, record->processId, message, now_});
+    if (!record->proc)
+        return 0;
+    if (record->thread == CurrentThread())
+        return CallWindowProc(window, message, wParam, lParam);
+    // Another thread's window: its procedure runs inside that thread's next GetWindowMessage. The sender
+    // does not wait for the answer here.
+    const std::uint32_t owner = record->thread;
+    queues_[owner].sent.push_back(os::WindowMessage{window, message, wParam, lParam});
+    WakeForMessage(owner, nullptr);
+    return 0;
+}
+
+void Machine::BroadcastDeviceChange(std::uintptr_t wParam) {
+    for (const auto& record : windows_) {
+        if (record.thread == 0)
+            continue;
+        queues_[record.thread].sent.push_back(
+            os::WindowMessage{static_cast<os::Window>(record.handle), os::kWmDeviceChange, wParam, 0});
+        WakeForMessage(record.thread, nullptr);
+    }
+}
+
+int Machine::GetMessage(os::WindowMessage* message, os::Window window, std::uint32_t first,
+                        std::uint32_t last) {
+    if (failGetMessages_ != 0) {
+        --failGetMessages_;
+        return -1;
+    }
+    if (window != os::kNoWindow && !FindWindow(window))
+        return -1;
+    const std::uint32_t thread = CurrentThread();
+    for (;;) {
+        // Sent messages are handled inside the call and never returned by it. The queue is looked up
+        // afresh each time: a procedure may post, send or end windows.
+        while (!queues_[thread].sent.empty()) {
+            const os::WindowMessage sent = queues_[thread].sent.front();
+            queues_[thread].sent.pop_front();
+            CallWindowProc(sent.window, sent.message, sent.wParam, sent.lParam);
+        }
+        MessageQueue& queue = queues_[thread];
+        const auto found =
+            std::find_if(queue.posted.begin(), queue.posted.end(), [&](const os::WindowMessage& posted) {
+                return Matches(posted, window, first, last);
+            });
+        if (found != queue.posted.end()) {
+            *message = *found;
+            queue.posted.erase(found);
+            return message->message == os::kWmQuit ? 0 : 1;
+        }
+        queue.waiting = true;
+        queue.window = window;
+        queue.first = first;
+        queue.last = last;
+        scheduler_.Block();
+        queues_[thread].waiting = false;
+    }
+}
+
+std::intptr_t Machine::Dispatch(const os::WindowMessage& message) {
+    return CallWindowProc(message.window, message.message, message.wParam, message.lParam);
+}
+
+void Machine::ForgetThread(std::uint32_t thread) {
+    // Windows go away with the thread that made them.
+    windows_.erase(std::remove_if(windows_.begin(), windows_.end(),
+                                  [&](const WindowRecord& record) { return record.thread == thread; }),
+                   windows_.end());
+    queues_.erase(thread);
+}
+
+} // namespace qel::sim
+
+namespace qel::os {
+
+bool RegisterWindowClass(const wchar_t* className, WindowProc proc, Module instance) {
+    return sim::Machine::Current().RegisterClass(className, proc, instance);
+}
+
+Window CreateTopLevelWindow(const wchar_t* className, const wchar_t* title, std::uint32_t, int, int, int, int,
+                            Module) {
+    return sim::Machine::Current().CreateWindow(className, title);
+}
+
+int GetWindowMessage(WindowMessage* message, Window window, std::uint32_t first, std::uint32_t last) {
+    return sim::Machine::Current().GetMessage(message, window, first, last);
+}
+
+void TranslateWindowMessage(const WindowMessage&) {}
+
+std::intptr_t DispatchWindowMessage(const WindowMessage& message) {
+    return sim::Machine::Current().Dispatch(message);
+}
+
+std::intptr_t DefaultWindowProc(Window, std::uint32_t, std::uintptr_t, std::intptr_t) { return 0; }
+
+bool PostWindowMessage(Window window, std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam) {
+    return sim::Machine::Current().PostMessage(window, message, wParam, lParam);
+}
+
+void EnumTopLevelWindows(WindowVisitor visit, std::intptr_t param) {
+    sim::Machine::Current().EnumWindows(visit, param);
+}
+
+std::wstring WindowTitle(Window window, int maxChars) {
+    return sim::Machine::Current().WindowTitle(window, maxChars);
+}
+
+std::intptr_t SendWindowMessage(Window window, std::uint32_t message, std::uintptr_t wParam,
+                                std::intptr_t lParam) {
+    return sim::Machine::Current().SendMessage(window, message, wParam, lParam);
+}
+
+} // namespace qel::os
