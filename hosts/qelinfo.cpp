@@ -1,13 +1,22 @@
 // qelinfo - shows which photo applications this machine's qelboot.dll would start, and why the other
 // registrations are not among them.
+//
+//   qelinfo.exe                    the application list, and why registrations were left out
+//   qelinfo.exe --check-volume E:  whether a volume in E: would be reported, and why: the kind of drive, the
+//                                  depth searched, the formats searched for, the first match or why none.
+//                                  Nothing is launched and no setting is written.
 #include <cstdio>
 #include <string>
 #include <vector>
 
+#include "deviceconnect/media_check.h"
 #include "hosts/utf8.h"
+#include "launch/order.h"
 #include "platform/win32/windows_api.h"
 #include "qelboot.h"
 #include "registry/discovery.h"
+#include "registry/registry_key.h"
+#include "registry/text.h"
 
 namespace {
 
@@ -32,9 +41,104 @@ std::string WhyLeftOut(const appInfo_tag& record, qel::Listing listing) {
     return "listed";
 }
 
+const char* DriveKind(std::uint32_t type) {
+    switch (type) {
+    case qel::os::kDriveRemovable:
+        return "removable";
+    case qel::os::kDriveFixed:
+        return "fixed";
+    case qel::os::kDriveRemote:
+        return "network";
+    case qel::os::kDriveCdrom:
+        return "CD-ROM";
+    case qel::os::kDriveRamdisk:
+        return "RAM disk";
+    case qel::os::kDriveNoRootDir:
+        return "no such drive";
+    default:
+        return "unknown";
+    }
+}
+
+// The application whose proxy starts at log-on runs the service, so its depth is the one in force.
+const appInfo_tag* ServiceApplication(const std::vector<appInfo_tag>& apps) {
+    qel::CLocalMachineKey run(qel::kRunKey, qel::os::kKeyRead);
+    const wchar_t* entry = run.status == qel::os::kSuccess ? run.GetStringValue(qel::kRunValue) : nullptr;
+    for (const auto& app : apps) {
+        if (entry && qel::EqualsIgnoringCase(qel::QuoteArgument(app.proxyPath), entry))
+            return &app;
+    }
+    return apps.empty() ? nullptr : &apps.front();
+}
+
+int CheckVolume(const std::wstring& root) {
+    using namespace qel;
+    std::printf("Volume %s, as the library would check it (nothing is launched)\n", Utf8(root).c_str());
+    std::uint32_t type = os::kDriveUnknown;
+    wchar_t label[kPathCapacity] = {};
+    wchar_t fileSystem[kPathCapacity] = {};
+    bool readable = false;
+    {
+        CriticalErrorsFailed quiet;
+        type = os::DriveType(root.c_str());
+        readable = os::VolumeInformation(root.c_str(), label, kPathCapacity, fileSystem, kPathCapacity);
+    }
+    std::printf("  drive:          %s, %s\n", DriveKind(type),
+                readable ? ("file system " + Utf8(fileSystem)).c_str() : "no readable volume (no card?)");
+    const bool floppy =
+        !root.empty() && (root[0] == L'A' || root[0] == L'B' || root[0] == L'a' || root[0] == L'b');
+    if (floppy || !readable || !IsSupportedVolume(root)) {
+        std::printf("  => not reported: %s\n",
+                    floppy ? "drives A: and B: are never reported"
+                    : !readable
+                        ? "no volume can be read there"
+                        : "only removable drives, and fixed drives whose file system is named \"kodak\", "
+                          "are accepted");
+        return 1;
+    }
+    CQELBootInformationHandler handler;
+    handler.LoadInformation();
+    const appInfo_tag* service = ServiceApplication(handler.apps);
+    const std::uint32_t depth = ReadSniffDepth(service ? service->keyPath : std::wstring());
+    std::printf("  depth:          %u folder level(s), the root being level 1 (SniffDepth of %s)\n", depth,
+                service ? ("\"" + Utf8(service->name) + "\"").c_str() : "no registered application");
+    FileFormatList formats;
+    GetSupportedFileFormats(handler, formats);
+    std::string list;
+    for (const auto& format : formats)
+        list += (list.empty() ? "" : " ") + Utf8(format.first);
+    std::printf("  formats:        %s\n", list.empty() ? "none" : list.c_str());
+    if (depth == 0) {
+        std::printf("  => not reported: SniffDepth 0 turns the search off\n");
+        return 1;
+    }
+    SearchOutcome outcome;
+    {
+        CriticalErrorsFailed quiet;
+        outcome = SearchVolume(root, depth, formats);
+    }
+    if (!outcome.match.empty()) {
+        std::printf("  first match:    %s\n  => reported as \"volume\" \"%s\"\n", Utf8(outcome.match).c_str(),
+                    Utf8(root).c_str());
+        return 0;
+    }
+    if (!outcome.unlistedFolder.empty())
+        std::printf("  => not reported: %s could not be listed (error %ld%s)\n",
+                    Utf8(outcome.unlistedFolder).c_str(), outcome.error,
+                    outcome.error == os::kFileNotFound ? ": the folder is empty" : "");
+    else
+        std::printf("  => not reported: no supported file in %u folder(s) searched%s (pdf never counts)\n",
+                    outcome.foldersListed, outcome.deeperFolders ? ", deeper folders left unsearched" : "");
+    return 1;
+}
+
 } // namespace
 
-int main() {
+int main(int argc, char** argv) {
+    if (argc == 3 && std::string(argv[1]) == "--check-volume") {
+        const std::string root = argv[2];
+        return CheckVolume(std::wstring(root.begin(), root.end()));
+    }
     CQELBootInformationHandler handler;
     handler.LoadInformation();
     std::vector<appInfo_tag> apps;

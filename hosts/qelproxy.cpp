@@ -5,10 +5,16 @@
 //   qelproxy.exe --launch-own MODE TYPE ID      the same start, then launch its own application for a
 //   qelproxy.exe --launch-default TYPE ID       device (or the default one) and end
 //   qelproxy.exe --uninstall              stop the other instances and hand over to another proxy
+//   qelproxy.exe --service [N] [--throw-first]
+//                                         the same start, then watch for devices: each one is printed and the
+//                                         default application launched for it; ends after N devices (default:
+//                                         runs until WM_QUIT). --throw-first: the first device's callback
+//                                         throws after printing, as a faulty host would
 //   --no-control (first)                  skip taking control, so several instances can run
 //
 // Exit code 0; 3 when it may not take control (another proxy has it, or the OEM file forbids running).
 #include <cstdio>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -44,6 +50,31 @@ std::string Narrow(const std::wstring& text) {
     return narrow;
 }
 
+// The service's callback runs on a tracker's thread: it reaches the main thread only through these.
+DWORD mainThread = 0;
+LONG devicesLeft = -1;
+bool throwFirst = false;
+LONG devicesSeen = 0;
+
+// After the last device the main thread is told to end, however the callback ends.
+struct EndAfterLastDevice {
+    ~EndAfterLastDevice() {
+        if (devicesLeft > 0 && ::InterlockedDecrement(&devicesLeft) == 0)
+            ::PostThreadMessageW(mainThread, WM_QUIT, 0, 0);
+    }
+};
+
+void OnDeviceConnect(std::wstring& devType, std::wstring& devId) {
+    EndAfterLastDevice endAfterLast;
+    const LONG seen = ::InterlockedIncrement(&devicesSeen);
+    std::printf("qelproxy: device %s %s\n", Narrow(devType).c_str(), Narrow(devId).c_str());
+    std::fflush(stdout);
+    if (throwFirst && seen == 1)
+        throw std::runtime_error("the host's callback failed");
+    CQELBootCommandHandler launcher;
+    launcher.LaunchDefaultQEL(devType, devId);
+}
+
 } // namespace
 
 int main() {
@@ -77,6 +108,19 @@ int main() {
                 localeStored ? "" : " (default)");
     std::fflush(stdout);
 
+    if (!args.empty() && args[0] == L"--service") {
+        for (std::size_t i = 1; i < args.size(); ++i) {
+            if (args[i] == L"--throw-first")
+                throwFirst = true;
+            else
+                devicesLeft = std::stol(args[i]);
+        }
+        mainThread = ::GetCurrentThreadId();
+        RegisterDeviceConnectCallback(&OnDeviceConnect);
+        StartDeviceConnectService();
+        std::printf("qelproxy: watching for devices\n");
+        std::fflush(stdout);
+    }
     if (args.size() == 4 && args[0] == L"--launch-own") {
         handler.LaunchOwnQEL(args[1], args[2], args[3]);
     } else if (args.size() == 3 && args[0] == L"--launch-default") {
@@ -87,7 +131,9 @@ int main() {
             ::TranslateMessage(&message);
             ::DispatchMessageW(&message);
         }
-        std::printf("qelproxy: boot window asked to quit\n");
+        std::printf(devicesSeen > 0 ? "qelproxy: done after %ld devices\n"
+                                    : "qelproxy: boot window asked to quit\n",
+                    devicesSeen);
     }
     if (bootWindow)
         ::DestroyWindow(bootWindow);

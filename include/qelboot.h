@@ -1,7 +1,9 @@
 // qelboot.h - the interface of qelboot.dll for host programs.
 //
 // A host includes this header, links the import library and creates a handler object on its own stack. The
-// classes are plain, without virtual functions; their only data member is the loaded application list.
+// classes are plain, without virtual functions; their only data member is the loaded application list. The
+// interface passes standard C++ strings and containers, so a host is built with the same mingw-w64 toolchain
+// and shares the library's C++, GCC and thread runtime DLLs.
 #ifndef QELBOOT_H
 #define QELBOOT_H
 
@@ -103,5 +105,18 @@ public:
     // True when the calling proxy is now the single one in control.
     bool TakeControl();
 };
+
+// The host's function that is told about each arriving device: its type ("volume", "camera", "scanner",
+// "mobile", "video", "audio", "archive" or "unknown") and its identifier ("E:" for a volume). It runs on the
+// thread of the tracker that found the device, one device at a time; the strings live only for the call.
+typedef void (*DeviceConnectCallback)(std::wstring& devType, std::wstring& devId);
+
+// Replaces the registered callback; null turns notifications off. Devices found while none is registered are
+// not remembered.
+QELBOOT_API void RegisterDeviceConnectCallback(DeviceConnectCallback callback);
+
+// Starts watching for devices on background threads and returns at once. Call it once per process; later
+// calls are ignored.
+QELBOOT_API void StartDeviceConnectService();
 
 #endif // QELBOOT_H

@@ -1,0 +1,68 @@
+// Starting the trackers by Windows version, and handing their devices to the host's callback.
+#include "deviceconnect/device_connect.h"
+
+#include <atomic>
+
+#include "deviceconnect/os_class.h"
+#include "platform/os.h"
+#include "qelboot.h"
+#include "trackers/volume_tracker.h"
+
+namespace qel {
+namespace {
+
+// Written by the host without the lock (a single pointer-sized store), read by the trackers under it.
+std::atomic<DeviceConnectCallback> registeredCallback{nullptr};
+os::Lock callbackLock = os::kNoLock;
+bool serviceStarted = false;
+
+// Leaves the lock however the callback ends.
+class LockHeld {
+public:
+    explicit LockHeld(os::Lock lock) : lock_(lock) { os::EnterLock(lock_); }
+    ~LockHeld() { os::LeaveLock(lock_); }
+    LockHeld(const LockHeld&) = delete;
+    LockHeld& operator=(const LockHeld&) = delete;
+
+private:
+    os::Lock lock_;
+};
+
+} // namespace
+
+void NotifyDeviceConnect(std::wstring& devType, std::wstring& devId) {
+    try {
+        LockHeld held(callbackLock);
+        if (const DeviceConnectCallback callback = registeredCallback.load(std::memory_order_relaxed))
+            callback(devType, devId);
+    } catch (...) {
+    }
+}
+
+void ResetDeviceConnectService() {
+    registeredCallback.store(nullptr, std::memory_order_relaxed);
+    callbackLock = os::kNoLock;
+    serviceStarted = false;
+}
+
+} // namespace qel
+
+void RegisterDeviceConnectCallback(DeviceConnectCallback callback) {
+    qel::registeredCallback.store(callback, std::memory_order_relaxed);
+}
+
+void StartDeviceConnectService() {
+    using namespace qel;
+    try {
+        // Trackers run until the process ends and share one lock: a second set would report every device
+        // twice.
+        if (serviceStarted)
+            return;
+        serviceStarted = true;
+        callbackLock = os::NewRecursiveLock();
+        // A thread that cannot be created is left out; the others still start.
+        if (GetOSClass() != OSClassOther)
+            os::StartThread(&VolumeTrackerThread, nullptr);
+    } catch (...) {
+    }
+}
