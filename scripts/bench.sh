@@ -1,15 +1,50 @@
 #!/usr/bin/env bash
-# Times loading the application list against a bare registry walk, on the simulated machine and on the real
-# registry under Wine. Arguments: registration counts (default 250 500 1000, each with ten other keys).
+# The benchmarks: loading the application list against a bare registry walk, and searching a card for its
+# first picture against a bare listing loop, each on the simulated machine and on the real system under
+# Wine; then, with the shipped 32-bit qelboot.dll under Wine, how long a card takes from becoming readable
+# to the callback, and what polling an empty card reader costs.
+#
+#   scripts/bench.sh [polling seconds]    default 60
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
+polling=${1:-60}
 
-for preset in native win64; do
+for preset in native win64 win32; do
     cmake --preset "$preset" >/dev/null
-    cmake --build --preset "$preset" --target qelboot_load_bench >/dev/null
 done
+cmake --build --preset native --target qelboot_load_bench qelboot_search_bench >/dev/null
+cmake --build --preset win64 --target qelboot_load_bench qelboot_search_bench >/dev/null
+cmake --build --preset win32 --target qelboot_arrival_bench >/dev/null
+
 echo "== simulated machine"
-build/native/bin/qelboot_load_bench "$@"
-echo "== Windows registry under Wine"
-QELBOOT_WINEPREFIX="$PWD/build/win64/bench-machine" build/win64/wine-run.sh build/win64/bin/qelboot_load_bench.exe "$@"
+build/native/bin/qelboot_load_bench
+build/native/bin/qelboot_search_bench
+echo "== Windows registry and files under Wine"
+export QELBOOT_WINEPREFIX="$PWD/build/win64/bench-machine"
+build/win64/wine-run.sh build/win64/bin/qelboot_load_bench.exe
+build/win64/wine-run.sh build/win64/bin/qelboot_search_bench.exe
+
+echo "== card arrival and polling, the 32-bit DLL under Wine"
+export QELBOOT_WINEPREFIX="$PWD/build/win32/bench-machine"
+# The wine server answers most of the calls a poll makes; its processor time counts too.
+server_ticks() {
+    local proc
+    for proc in /proc/[0-9]*; do
+        case "$(tr '\0' ' ' 2>/dev/null <"$proc/cmdline")" in
+        *wineserver*)
+            if tr '\0' '\n' 2>/dev/null <"$proc/environ" | grep -qxF "WINEPREFIX=$QELBOOT_WINEPREFIX"; then
+                awk '{ print $14 + $15 }' "$proc/stat"
+                return
+            fi ;;
+        esac
+    done
+    echo 0
+}
+build/win32/wine-run.sh build/win32/bin/qelboot_arrival_bench.exe 10 0
+before=$(server_ticks)
+build/win32/wine-run.sh build/win32/bin/qelboot_arrival_bench.exe 0 "$polling"
+after=$(server_ticks)
+hz=$(getconf CLK_TCK)
+awk -v t=$((after - before)) -v hz="$hz" -v s="$polling" \
+    'BEGIN { printf "the wine server meanwhile (its whole run, start-up included): %.2f s, %.3f %% of one core\n", t / hz, t / hz * 100 / s }'

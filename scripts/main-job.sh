@@ -1,16 +1,17 @@
 #!/usr/bin/env bash
-# Builds qelboot.dll and its hosts, sets up a sample Windows machine under Wine with a few photo
-# applications installed, and runs the library's main job on it: list the applications, make one the
-# default with the boot executable, then let that application's proxy take control and launch the
-# application for a memory card in drive E:.
+# Builds the shipped 32-bit qelboot.dll and its hosts, sets up a sample Windows XP machine under Wine with a
+# few photo applications installed, and runs the library's main job on it: list the applications, make one
+# the default with the boot executable, then let that application's proxy watch for devices while memory
+# cards go into a card reader: a card with a picture launches the default application, a card with only
+# music is refused.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 
-cmake --preset win64 >/dev/null
-cmake --build --preset win64 --target qelboot qelinfo qelboot_exe qelproxy qelapp dbgrec
+cmake --preset win32 >/dev/null
+cmake --build --preset win32 --target qelboot qelinfo qelboot_exe qelproxy qelapp dbgrec qelmount
 
-build=build/win64
+build=build/win32
 bin=$build/bin
 export QELBOOT_WINEPREFIX="$PWD/$build/sample-machine"
 run() { "$build/wine-run.sh" "$@"; }
@@ -56,8 +57,50 @@ run "$bin/qelinfo.exe"
 echo "Log-on entry:"
 run_entry
 
-step "The default application's proxy takes control and a card arrives in E:   (debugger lines)"
-run "$recorder" "$proxy" --launch-default volume E:
+# The proxy's debugger lines are collected in a file while it runs; `new_lines` shows those not shown yet.
+lines_file="$QELBOOT_WINEPREFIX/proxy-lines.txt"
+shown=0
+new_lines() {
+    local total
+    total=$(wc -l <"$lines_file")
+    tail -n +$((shown + 1)) "$lines_file" | head -n $((total - shown)) | sed 's/^/    /'
+    shown=$total
+}
+started_with() {
+    echo "Vandrel.exe was started with:"
+    sed 's/^/    /' "$drive_c/Program Files/Quorl/Vandrel/qelapp-started.txt" 2>/dev/null || echo "    (not started)"
+}
+mount() { run "$bin/qelmount.exe" "$@"; }
+card() { # card NAME FILE: a memory card's content, as a folder of the sample machine
+    mkdir -p "$drive_c/cards/$1/$(dirname "$2")"
+    touch "$drive_c/cards/$1/$2"
+}
+stop_machine() { WINEPREFIX="$QELBOOT_WINEPREFIX" /usr/lib/wine/wineserver -k 2>/dev/null || true; }
+trap stop_machine EXIT
+
+step "A card reader without a card is attached as R:; the default application's proxy starts watching"
+mount reader R:
+run "$recorder" "$proxy" --service >"$lines_file" 2>&1 &
+sleep 4
+new_lines
+
+step "A card with a picture goes into the reader (C:\\cards\\holiday appears as E:)   (debugger lines)"
+card holiday DCIM/100QUORL/IMG_0001.JPG
+mount add E: 'C:\cards\holiday'
+sleep 3
+new_lines
+started_with
+
+step "That card comes out, and a card holding only music goes in as E:   (debugger lines)"
+mount remove E:
 sleep 1
-echo "Vandrel.exe was started with:"
-sed 's/^/    /' "$drive_c/Program Files/Quorl/Vandrel/qelapp-started.txt" 2>/dev/null || echo "    (not started)"
+card music Albums/song.mp3
+mount add E: 'C:\cards\music'
+sleep 6
+new_lines
+started_with
+
+step "qelinfo.exe --check-volume E:   (why the music card was refused)"
+run "$bin/qelinfo.exe" --check-volume E: || true
+mount remove E:
+mount remove R:

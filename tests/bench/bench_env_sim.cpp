@@ -9,3 +9,5 @@ std::wstring PrepareBenchMachine() {
 }
 
 void CreateBenchFile(const std::wstring& path) { qel::sim::Machine::Current().AddFile(path); }
+
+void CreateBenchFolder(const std::wstring& path) { qel::sim::Machine::Current().AddFolder(path); }

@@ -18,3 +18,5 @@ void CreateBenchFile(const std::wstring& path) {
     if (file != INVALID_HANDLE_VALUE)
         ::CloseHandle(file);
 }
+
+void CreateBenchFolder(const std::wstring& path) { ::CreateDirectoryW(path.c_str(), nullptr); }
