@@ -23,13 +23,6 @@ const wchar_t kSuppressingLine[] = L"<***DeviceConnect***><Suppressing auto laun
 const wchar_t kEntryLine[] = L"<***DeviceConnect***><%d><%s><%s>\n";
 const wchar_t kFoundLine[] = L"<***DeviceConnect***><Supported file format is found on device.>";
 
-std::wstring Lowered(const wchar_t* text) {
-    std::wstring lowered = text;
-    for (wchar_t& c : lowered)
-        c = static_cast<wchar_t>(std::towlower(static_cast<std::wint_t>(c)));
-    return lowered;
-}
-
 // The text after the last dot of a file name; a name without a dot has no extension and is never tested.
 bool IsSupportedFile(const std::wstring& name, const FileFormatList& formats) {
     const auto dot = name.find_last_of(L'.');
@@ -52,6 +45,13 @@ void LogEntry(std::uint32_t level, const wchar_t* kind, const std::wstring& text
 
 } // namespace
 
+bool NamesKodak(const wchar_t* fileSystem) {
+    std::wstring lowered = fileSystem;
+    for (wchar_t& c : lowered)
+        c = static_cast<wchar_t>(std::towlower(static_cast<std::wint_t>(c)));
+    return lowered.find(L"kodak") != std::wstring::npos;
+}
+
 bool IsSupportedVolume(const std::wstring& root) {
     try {
         std::uint32_t type = os::kDriveUnknown;
@@ -71,7 +71,7 @@ bool IsSupportedVolume(const std::wstring& root) {
             read = os::VolumeInformation(root.c_str(), volumeName, kPathCapacity, fileSystem, kPathCapacity);
         }
         // It is the file system's name, not the volume label, that a camera's own drive carries.
-        return read && Lowered(fileSystem).find(L"kodak") != std::wstring::npos;
+        return read && NamesKodak(fileSystem);
     } catch (...) {
         return false;
     }

@@ -26,6 +26,8 @@ bool CheckMediaContent(const std::wstring& root);
 
 // A removable drive, or a fixed drive whose file-system name contains "kodak" in any letter case.
 bool IsSupportedVolume(const std::wstring& root);
+// A camera's own drive carries this in its file system's name, in any letter case.
+bool NamesKodak(const wchar_t* fileSystem);
 
 // One breadth-first search of the volume for a file of a supported format, at the calling application's
 // depth.

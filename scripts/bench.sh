@@ -15,7 +15,7 @@ for preset in native win64 win32; do
 done
 cmake --build --preset native --target qelboot_load_bench qelboot_search_bench >/dev/null
 cmake --build --preset win64 --target qelboot_load_bench qelboot_search_bench >/dev/null
-cmake --build --preset win32 --target qelboot_arrival_bench >/dev/null
+cmake --build --preset win32 --target qelboot_arrival_bench qelmount >/dev/null
 
 echo "== simulated machine"
 build/native/bin/qelboot_load_bench
@@ -27,6 +27,22 @@ build/win64/wine-run.sh build/win64/bin/qelboot_search_bench.exe
 
 echo "== card arrival and polling, the 32-bit DLL under Wine"
 export QELBOOT_WINEPREFIX="$PWD/build/win32/bench-machine"
+run() { build/win32/wine-run.sh "$@"; }
+# The machine as a proxy finds it: the benchmark registered as an application's proxy, running as XP (where
+# volumes are tracked), an empty card reader attached before it starts, and a card holding a picture.
+bench=build/win32/bin/qelboot_arrival_bench.exe
+windows_path() { echo "Z:$(realpath "$1")" | tr / '\\'; }
+registration='HKLM\SOFTWARE\Quorl\ArrivalBench\Quorl Vandrel'
+run reg add "$registration" /v Name /d "Arrival benchmark" /f >/dev/null 2>&1
+run reg add "$registration" /v ProxyPath /d "$(windows_path "$bench")" /f >/dev/null 2>&1
+run reg add "$registration" /v CmdLine /d "$(windows_path "$bench")" /f >/dev/null 2>&1
+run reg add "$registration\File Formats" /v Image /d jpg /f >/dev/null 2>&1
+run reg add 'HKCU\Software\Wine\AppDefaults\qelboot_arrival_bench.exe' /v Version /d winxp /f >/dev/null 2>&1
+card=build/win32/bench-card
+mkdir -p "$card/DCIM" && touch "$card/DCIM/IMG_0001.JPG"
+run build/win32/bin/qelmount.exe reader R:
+trap 'run build/win32/bin/qelmount.exe remove R:' EXIT
+
 # The wine server answers most of the calls a poll makes; its processor time counts too.
 server_ticks() {
     local proc
@@ -41,10 +57,10 @@ server_ticks() {
     done
     echo 0
 }
-build/win32/wine-run.sh build/win32/bin/qelboot_arrival_bench.exe 10 0
+run "$bench" "$(windows_path "$card")" 10 0
 before=$(server_ticks)
-build/win32/wine-run.sh build/win32/bin/qelboot_arrival_bench.exe 0 "$polling"
+run "$bench" "$(windows_path "$card")" 0 "$polling"
 after=$(server_ticks)
-hz=$(getconf CLK_TCK)
-awk -v t=$((after - before)) -v hz="$hz" -v s="$polling" \
-    'BEGIN { printf "the wine server meanwhile (its whole run, start-up included): %.2f s, %.3f %% of one core\n", t / hz, t / hz * 100 / s }'
+awk -v t=$((after - before)) -v hz="$(getconf CLK_TCK)" -v s="$polling" 'BEGIN {
+    printf "the wine server meanwhile (the whole run, start-up included): %.2f s, %.3f %% of one core\n",
+           t / hz, t / hz * 100 / s }'

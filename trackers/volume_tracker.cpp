@@ -2,7 +2,6 @@
 // reader is attached (an empty reader's drive letter exists before any card does).
 #include "trackers/volume_tracker.h"
 
-#include <cwctype>
 #include <string>
 
 #include "deviceconnect/device_connect.h"
@@ -31,13 +30,6 @@ bool pollingMode = false;
 bool IsFloppyLetter(int index) { return index < 2; }
 
 bool HasBit(std::uint32_t mask, int index) { return (mask & (std::uint32_t{1} << index)) != 0; }
-
-bool ContainsKodak(const wchar_t* fileSystem) {
-    std::wstring lowered = fileSystem;
-    for (wchar_t& c : lowered)
-        c = static_cast<wchar_t>(std::towlower(static_cast<std::wint_t>(c)));
-    return lowered.find(L"kodak") != std::wstring::npos;
-}
 
 // Ten short sleeps rather than one long one.
 void WaitPollPeriod() {
@@ -135,7 +127,7 @@ bool FindReportableDrive(VolumeState& state, wchar_t* root) {
             type = os::DriveType(root);
             read = os::VolumeInformation(root, volumeName, kPathCapacity, fileSystem, kPathCapacity);
         }
-        if (read && (type == os::kDriveRemovable || ContainsKodak(fileSystem)) && !IsFloppyLetter(i))
+        if (read && (type == os::kDriveRemovable || NamesKodak(fileSystem)) && !IsFloppyLetter(i))
             return true;
     }
     return false;

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_timing.h"
 #include "platform/os.h"
 #include "platform/utf16.h"
 #include "qelboot.h"
@@ -133,17 +134,6 @@ std::size_t BareWalk(const std::wstring& program, const std::wstring& proxy) {
     return registrations;
 }
 
-template <typename F> double BestSeconds(int rounds, F&& run) {
-    double best = 1e9;
-    for (int round = 0; round < rounds; ++round) {
-        const auto start = std::chrono::steady_clock::now();
-        run();
-        const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
-        best = std::min(best, took.count());
-    }
-    return best;
-}
-
 } // namespace
 
 // Set up by the platform file linked in: the folder the generated programs live in, created empty.
@@ -151,14 +141,8 @@ std::wstring PrepareBenchMachine();
 void CreateBenchFile(const std::wstring& path);
 
 int main(int argc, char** argv) {
-    const bool smoke = argc > 1 && std::strcmp(argv[1], "--smoke") == 0;
-    std::vector<int> sizes;
-    for (int i = 1; i < argc && !smoke; ++i)
-        sizes.push_back(std::atoi(argv[i]));
-    if (smoke)
-        sizes = {20};
-    if (sizes.empty())
-        sizes = {250, 500, 1000};
+    const bool smoke = SmokeRun(argc, argv);
+    const std::vector<int> sizes = BenchSizes(argc, argv, {250, 500, 1000}, 20);
 
     if (!smoke)
         std::printf("%13s %11s %10s %10s %7s %14s\n", "registrations", "other keys", "load ms", "floor ms",

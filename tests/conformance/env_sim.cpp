@@ -22,16 +22,15 @@ void CreateTextFile(const std::wstring& path, const std::wstring& content) {
     sim::Machine::Current().SetFileText(path, content);
 }
 
-wchar_t FreshDrive(std::uint32_t type) {
-    const std::uint32_t present = os::LogicalDrives();
+std::wstring FreshDrive(std::uint32_t type) {
     wchar_t letter = L'R';
-    while (letter < L'Z' && (present & (1u << (letter - L'A'))) != 0)
+    while (os::LogicalDrives() >> (letter - L'A') & 1u)
         ++letter;
     sim::Machine::Current().AddDrive(letter, type, L"NTFS");
-    return letter;
+    return std::wstring(1, letter) + L":";
 }
 
-void RemoveDriveMedium(wchar_t letter) { sim::Machine::Current().RemoveMedium(letter); }
+void RemoveDriveMedium(const std::wstring& root) { sim::Machine::Current().RemoveMedium(root[0]); }
 
 std::wstring OwnProgramPath() {
     const std::wstring path = L"C:\\QelbootConformance\\Programs\\qelboot_conformance_tests.exe";

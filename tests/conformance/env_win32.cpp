@@ -2,7 +2,7 @@
 // folders named after the running test.
 #include <gtest/gtest.h>
 
-#include <map>
+#include <filesystem>
 
 #include "hosts/mount_manager.h"
 #include "platform/win32/windows_api.h"
@@ -17,49 +17,16 @@ std::wstring TestName() {
     return std::wstring(name.begin(), name.end());
 }
 
-// The letters the conformance tests own, handed out in order within a test. Whatever a letter showed before
-// (a run that crashed, say) is replaced when it is handed out.
-constexpr wchar_t kFirstDriveLetter = L'R';
-constexpr wchar_t kLastDriveLetter = L'Y';
+std::wstring testDrives; // the letters of the running test's drives, handed out from R on
 
-// Drives of the running test, with their types.
-std::map<wchar_t, UINT>& TestDrives() {
-    static std::map<wchar_t, UINT> drives;
-    return drives;
-}
-
-class DriveRemover : public ::testing::EmptyTestEventListener {
+struct DriveRemover : ::testing::EmptyTestEventListener {
     void OnTestEnd(const ::testing::TestInfo& /*test*/) override {
-        for (const auto& [letter, type] : TestDrives())
+        for (const wchar_t letter : testDrives)
             EXPECT_EQ(DWORD{ERROR_SUCCESS}, winedrive::RemoveDrive(letter)) << "drive " << char(letter);
-        TestDrives().clear();
+        testDrives.clear();
     }
 };
-
-const bool kDriveRemoverInstalled = [] {
-    ::testing::UnitTest::GetInstance()->listeners().Append(new DriveRemover);
-    return true;
-}();
-
-void DeleteFolderContents(const std::wstring& folder) {
-    WIN32_FIND_DATAW entry;
-    const HANDLE find = ::FindFirstFileW((folder + L"\\*").c_str(), &entry);
-    if (find == INVALID_HANDLE_VALUE)
-        return;
-    do {
-        const std::wstring name = entry.cFileName;
-        if (name == L"." || name == L"..")
-            continue;
-        const std::wstring path = folder + L"\\" + name;
-        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            DeleteFolderContents(path);
-            ::RemoveDirectoryW(path.c_str());
-        } else {
-            ::DeleteFileW(path.c_str());
-        }
-    } while (::FindNextFileW(find, &entry));
-    ::FindClose(find);
-}
+const bool kRemoverAdded = (::testing::UnitTest::GetInstance()->listeners().Append(new DriveRemover), true);
 
 } // namespace
 
@@ -104,22 +71,18 @@ void CreateTextFile(const std::wstring& path, const std::wstring& content) {
     ::CloseHandle(file);
 }
 
-wchar_t FreshDrive(std::uint32_t type) {
-    const auto letter = static_cast<wchar_t>(kFirstDriveLetter + TestDrives().size());
-    if (letter > kLastDriveLetter) {
-        ADD_FAILURE() << "no drive letter left for this test";
-        return L'?';
-    }
-    const std::wstring root = FreshScratchFolder() + L"\\drive_" + letter;
-    ::CreateDirectoryW(root.c_str(), nullptr);
-    DeleteFolderContents(root);
-    TestDrives()[letter] = type;
-    EXPECT_EQ(DWORD{ERROR_SUCCESS}, winedrive::AddDrive(letter, root, type));
-    return letter;
+std::wstring FreshDrive(std::uint32_t type) {
+    const auto letter = static_cast<wchar_t>(L'R' + testDrives.size());
+    const std::wstring folder = FreshScratchFolder() + L"\\drive_" + letter;
+    std::filesystem::remove_all(folder); // a run that crashed may have left files there
+    ::CreateDirectoryW(folder.c_str(), nullptr);
+    testDrives += letter;
+    EXPECT_EQ(DWORD{ERROR_SUCCESS}, winedrive::AddDrive(letter, folder, type));
+    return std::wstring(1, letter) + L":";
 }
 
-void RemoveDriveMedium(wchar_t letter) {
-    EXPECT_EQ(DWORD{ERROR_SUCCESS}, winedrive::AddDriveWithoutMedium(letter, TestDrives()[letter]));
+void RemoveDriveMedium(const std::wstring& root) {
+    EXPECT_EQ(DWORD{ERROR_SUCCESS}, winedrive::AddDriveWithoutMedium(root[0]));
 }
 
 std::wstring OwnProgramPath() {

@@ -24,14 +24,12 @@ void CreateFolder(const std::wstring& path);
 // profile files are.
 void CreateTextFile(const std::wstring& path, const std::wstring& content);
 
-// Makes a fresh drive of `type` (an os::kDrive* value) with a medium in it and an empty root, at a letter
-// that no drive of the running test has, and returns the letter (upper case). Its volume has an empty name
-// and reports the file system as "NTFS". The drive goes away when the test ends.
-wchar_t FreshDrive(std::uint32_t type);
+// Makes a fresh drive of `type` (an os::kDrive* value) with a medium in it, an empty root and an unnamed
+// "NTFS" volume, at a letter of its own, and returns its root as "X:". It goes when the test ends.
+std::wstring FreshDrive(std::uint32_t type);
 
-// Takes the medium out of a drive made by FreshDrive, as a card leaves a card reader: the letter and its type
-// stay, the volume is gone.
-void RemoveDriveMedium(wchar_t letter);
+// Takes the medium out of a removable drive made by FreshDrive: letter and type stay, the volume goes.
+void RemoveDriveMedium(const std::wstring& root);
 
 // The full path of the running test program, as the machine reports it for the current process.
 std::wstring OwnProgramPath();
