@@ -40,7 +40,7 @@ if [ ! -e /usr/lib/wine/wine64 ] || [ ! -e /usr/lib/i386-linux-gnu/wine/i386-win
     if $sudo apt-get update 2>&1 | tee "$log" >/dev/null && ! grep -qE '^(W|E): Failed to fetch' "$log"; then
         apt_install wine64 wine32:i386
     else
-        failed=$(grep -oE 'dists/[a-z-]+' "$log" | sed 's|dists/||' | sort -u)
+        failed=$(grep 'Failed to fetch' "$log" | grep -oE 'dists/[a-z-]+' | sed 's|dists/||' | sort -u)
         echo "Index download failed for: $failed; installing without those suites"
         parts=$(mktemp -d)
         awk -v failed="$failed" '
