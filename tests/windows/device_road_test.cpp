@@ -19,8 +19,10 @@ const std::string kWillBeDetected = "<***DeviceConnect***><VolumeTracker><Volume
 // A card holding one file (below at most one folder), as a folder of the build's.
 std::wstring MakeCard(const std::wstring& name, const std::wstring& file) {
     const std::wstring card = BinPath(L"cards\\" + name);
-    for (const auto& folder : {BinPath(L"cards"), card, card + L"\\" + file.substr(0, file.find(L'\\'))})
-        ::CreateDirectoryW(folder.c_str(), nullptr);
+    ::CreateDirectoryW(BinPath(L"cards").c_str(), nullptr);
+    ::CreateDirectoryW(card.c_str(), nullptr);
+    if (const auto slash = file.find(L'\\'); slash != std::wstring::npos)
+        ::CreateDirectoryW((card + L"\\" + file.substr(0, slash)).c_str(), nullptr);
     ::CloseHandle(
         ::CreateFileW((card + L"\\" + file).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
     return card;
