@@ -17,6 +17,7 @@
 #include "registry/discovery.h"
 #include "registry/registry_key.h"
 #include "registry/text.h"
+#include "trackers/volume_tracker.h"
 
 namespace {
 
@@ -85,13 +86,12 @@ int CheckVolume(const std::wstring& root) {
     }
     std::printf("  drive:          %s, %s\n", DriveKind(type),
                 readable ? ("file system " + Utf8(fileSystem)).c_str() : "no readable volume (no card?)");
-    const bool floppy =
-        !root.empty() && (root[0] == L'A' || root[0] == L'B' || root[0] == L'a' || root[0] == L'b');
-    if (floppy || !readable || !IsSupportedVolume(root)) {
+    const bool reportable = IsReportableDrive(root.c_str());
+    if (!reportable || !IsSupportedVolume(root)) {
         std::printf("  => not reported: %s\n",
-                    floppy ? "drives A: and B: are never reported"
-                    : !readable
-                        ? "no volume can be read there"
+                    !reportable
+                        ? "only readable drives other than A: and B: that are removable or whose file "
+                          "system is named \"kodak\" are reported"
                         : "only removable drives, and fixed drives whose file system is named \"kodak\", "
                           "are accepted");
         return 1;

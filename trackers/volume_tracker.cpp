@@ -2,6 +2,7 @@
 // reader is attached (an empty reader's drive letter exists before any card does).
 #include "trackers/volume_tracker.h"
 
+#include <cwctype>
 #include <string>
 
 #include "deviceconnect/device_connect.h"
@@ -111,6 +112,20 @@ std::uint32_t DetectNewDrives(VolumeState& state) {
     return state.newDrives;
 }
 
+bool IsReportableDrive(const wchar_t* root) {
+    std::uint32_t type = os::kDriveUnknown;
+    wchar_t volumeName[kPathCapacity] = {};
+    wchar_t fileSystem[kPathCapacity] = {};
+    bool read = false;
+    {
+        CriticalErrorsFailed quiet;
+        type = os::DriveType(root);
+        read = os::VolumeInformation(root, volumeName, kPathCapacity, fileSystem, kPathCapacity);
+    }
+    const int index = std::towupper(static_cast<std::wint_t>(root[0])) - L'A';
+    return read && (type == os::kDriveRemovable || NamesKodak(fileSystem)) && !IsFloppyLetter(index);
+}
+
 bool FindReportableDrive(VolumeState& state, wchar_t* root) {
     if (!root || root[0] != L'_' || root[1] != L':' || root[2] != L'\0')
         return false;
@@ -118,16 +133,7 @@ bool FindReportableDrive(VolumeState& state, wchar_t* root) {
         if (!HasBit(state.newDrives, i))
             continue;
         root[0] = static_cast<wchar_t>(L'A' + i);
-        std::uint32_t type = os::kDriveUnknown;
-        wchar_t volumeName[kPathCapacity] = {};
-        wchar_t fileSystem[kPathCapacity] = {};
-        bool read = false;
-        {
-            CriticalErrorsFailed quiet;
-            type = os::DriveType(root);
-            read = os::VolumeInformation(root, volumeName, kPathCapacity, fileSystem, kPathCapacity);
-        }
-        if (read && (type == os::kDriveRemovable || NamesKodak(fileSystem)) && !IsFloppyLetter(i))
+        if (IsReportableDrive(root))
             return true;
     }
     return false;

@@ -36,6 +36,9 @@ void ScanDrivesAtLoad();
 bool ScanDrives(VolumeState& state, std::uint32_t& mask);
 // One scan compared with the known drives: the new ones.
 std::uint32_t DetectNewDrives(VolumeState& state);
+// A drive the tracker may report once it is new: its volume reads, it is removable or its file system is
+// named "kodak", and it is neither A: nor B:.
+bool IsReportableDrive(const wchar_t* root);
 // The first new drive, in letter order, that may be reported; `root` holds "_:" on entry and the drive's root
 // ("E:") on success.
 bool FindReportableDrive(VolumeState& state, wchar_t* root);

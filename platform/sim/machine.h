@@ -66,8 +66,6 @@ public:
     void AddFolder(const std::wstring& path);
     void SetFileText(const std::wstring& path, const std::wstring& text); // adds the file too
     void RemoveFile(const std::wstring& path);
-    // Everything below the folder goes; ClearFolder(L"E:\\") empties a card.
-    void ClearFolder(const std::wstring& path);
     bool FileExists(const std::wstring& path) const;
     bool IsFolder(const std::wstring& path) const;
     std::wstring FullPath(const std::wstring& path) const;
@@ -84,8 +82,6 @@ public:
     void RemoveDrive(wchar_t letter); // its files stay stored for a later AddDrive
     void InsertMedium(wchar_t letter);
     void RemoveMedium(wchar_t letter);
-    void SetFileSystem(wchar_t letter, const std::wstring& name);
-    void SetVolumeLabel(wchar_t letter, const std::wstring& label);
     void FailLogicalDrives(bool fail) { failLogicalDrives_ = fail; }
     // After `calls` more FindFirstEntry/FindNextEntry calls (on any folder), the drive's medium is removed:
     // a card pulled in the middle of a search.
@@ -176,7 +172,6 @@ public:
     os::Window FindWindowByTitle(const std::wstring& title) const;
     std::wstring WindowClassOf(os::Window window) const;
     void FailClassRegistration(bool fail) { failClassRegistration_ = fail; }
-    void FailWindowCreation(bool fail) { failWindowCreation_ = fail; }
     // The next `count` GetWindowMessage calls fail without taking a message.
     void FailGetMessage(std::size_t count) { failGetMessages_ = count; }
     // WM_DEVICECHANGE sent, as Windows broadcasts it, to every top-level window of this process: the owner
@@ -305,7 +300,6 @@ private:
     struct Drive {
         std::uint32_t type = os::kDriveFixed;
         std::wstring fileSystem;
-        std::wstring label;
         bool medium = true;
         bool present = true;
     };
@@ -385,7 +379,6 @@ private:
     std::map<std::uint32_t, MessageQueue> queues_; // by thread
     std::vector<DeliveredMessage> delivered_;
     bool failClassRegistration_ = false;
-    bool failWindowCreation_ = false;
     std::size_t failGetMessages_ = 0;
     std::uintptr_t nextWindow_ = 0x10000;
     std::vector<SentMessage> sentMessages_;

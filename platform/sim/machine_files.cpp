@@ -20,18 +20,6 @@ std::wstring ParentOf(const std::wstring& full) {
     return slash > 0 && full[slash - 1] == L':' ? full.substr(0, slash + 1) : full.substr(0, slash);
 }
 
-const std::wstring& KeyOf(const std::wstring& key) { return key; }
-template <typename Value> const std::wstring& KeyOf(const std::pair<const std::wstring, Value>& item) {
-    return item.first;
-}
-
-// Erases every key that lies below `prefix`, a folded folder path ending with a backslash.
-template <typename Container> void EraseBelow(Container& container, const std::wstring& prefix) {
-    auto item = container.upper_bound(prefix);
-    while (item != container.end() && KeyOf(*item).compare(0, prefix.size(), prefix) == 0)
-        item = container.erase(item);
-}
-
 // Cut to fit and terminated, as GetVolumeInformationW is simulated here.
 void CopyTruncated(const std::wstring& text, wchar_t* buffer, std::uint32_t size) {
     if (!buffer || size == 0)
@@ -94,16 +82,6 @@ void Machine::RemoveFile(const std::wstring& path) {
     });
     if (entry != entries.end())
         entries.erase(entry);
-}
-
-void Machine::ClearFolder(const std::wstring& path) {
-    const std::wstring folded = FoldCase(FullPath(path));
-    const std::wstring prefix = !folded.empty() && folded.back() == L'\\' ? folded : folded + L"\\";
-    EraseBelow(files_, prefix);
-    EraseBelow(folders_, prefix);
-    EraseBelow(fileTexts_, prefix);
-    EraseBelow(folderEntries_, prefix);
-    folderEntries_.erase(folded);
 }
 
 bool Machine::Readable(const std::wstring& fullPath) const {
@@ -201,7 +179,7 @@ std::uint32_t Machine::ProfileSection(const std::wstring& file, const std::wstri
 // --- Drives and volumes ----------------------------------------------------------------------------------
 
 void Machine::AddDrive(wchar_t letter, std::uint32_t type, const std::wstring& fileSystem, bool medium) {
-    drives_[UpperLetter(letter)] = Drive{type, fileSystem, L"", medium, true};
+    drives_[UpperLetter(letter)] = Drive{type, fileSystem, medium, true};
     AddFolder(std::wstring(1, UpperLetter(letter)) + L":\\");
 }
 
@@ -223,16 +201,6 @@ void Machine::InsertMedium(wchar_t letter) {
 void Machine::RemoveMedium(wchar_t letter) {
     if (Drive* drive = FindDrive(letter))
         drive->medium = false;
-}
-
-void Machine::SetFileSystem(wchar_t letter, const std::wstring& name) {
-    if (Drive* drive = FindDrive(letter))
-        drive->fileSystem = name;
-}
-
-void Machine::SetVolumeLabel(wchar_t letter, const std::wstring& label) {
-    if (Drive* drive = FindDrive(letter))
-        drive->label = label;
 }
 
 void Machine::RemoveMediumAfterListingCalls(wchar_t letter, std::size_t calls) {
@@ -297,7 +265,8 @@ bool Machine::VolumeInformation(const wchar_t* root, wchar_t* volumeName, std::u
     NoteCriticalError(*drive);
     if (!drive->medium)
         return false;
-    CopyTruncated(drive->label, volumeName, volumeNameSize);
+    // Simulated volumes have no label.
+    CopyTruncated(L"", volumeName, volumeNameSize);
     CopyTruncated(drive->fileSystem, fileSystemName, fileSystemNameSize);
     return true;
 }

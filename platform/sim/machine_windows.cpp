@@ -91,7 +91,7 @@ bool Machine::RegisterClass(const wchar_t* className, os::WindowProc proc, os::M
 os::Window Machine::CreateWindow(const wchar_t* className, const wchar_t* title) {
     const std::uint32_t thread = CurrentThread();
     // An event is no thread that could own a window.
-    if (failWindowCreation_ || !className || thread == 0)
+    if (!className || thread == 0)
         return os::kNoWindow;
     const auto windowClass = classes_.find(FoldCase(className));
     if (windowClass == classes_.end())

@@ -31,6 +31,10 @@ WNDPROC ToSystemProcedure(WindowProc proc) {
     return reinterpret_cast<WNDPROC>(reinterpret_cast<void (*)()>(proc));
 }
 
+WindowMessage FromMsg(const MSG& msg) {
+    return WindowMessage{FromHwnd(msg.hwnd), msg.message, msg.wParam, msg.lParam};
+}
+
 MSG ToMsg(const WindowMessage& message) {
     MSG msg{};
     msg.hwnd = ToHwnd(message.window);
@@ -65,12 +69,8 @@ Window CreateTopLevelWindow(const wchar_t* className, const wchar_t* title, std:
 int GetWindowMessage(WindowMessage* message, Window window, std::uint32_t first, std::uint32_t last) {
     MSG msg;
     const BOOL result = ::GetMessageW(&msg, ToHwnd(window), first, last);
-    if (result == -1)
-        return -1;
-    message->window = FromHwnd(msg.hwnd);
-    message->message = msg.message;
-    message->wParam = msg.wParam;
-    message->lParam = msg.lParam;
+    if (result != -1)
+        *message = FromMsg(msg);
     return result;
 }
 
