@@ -21,6 +21,12 @@ std::atomic<std::uintptr_t> nextLockHandle{0x5000};
 // An event that throws is a test bug; the machine could not be left in a state to go on from.
 void RunEvent(const std::function<void()>& event) noexcept { event(); }
 
+// `milliseconds` from `now`, or the end of time.
+std::uint64_t Later(std::uint64_t now, std::uint64_t milliseconds) {
+    const std::uint64_t latest = std::numeric_limits<std::uint64_t>::max();
+    return milliseconds > latest - now ? latest : now + milliseconds;
+}
+
 const char* StateName(int state) {
     static const char* const names[] = {"runnable", "running", "sleeping", "waiting", "ended"};
     return names[state];
@@ -89,8 +95,7 @@ void Scheduler::Sleep(std::uint64_t milliseconds) {
     std::unique_lock<std::mutex> lock(mutex_);
     if (inEvent_)
         Misuse("an event must not sleep");
-    const std::uint64_t latest = std::numeric_limits<std::uint64_t>::max();
-    SleepUntil(lock, Self(), milliseconds > latest - now_ ? latest : now_ + milliseconds);
+    SleepUntil(lock, Self(), Later(now_, milliseconds));
 }
 
 bool Scheduler::RunUntilIdle(std::uint64_t limitMs) {
@@ -100,8 +105,7 @@ bool Scheduler::RunUntilIdle(std::uint64_t limitMs) {
     SimThread* const self = Self();
     self->idleWait = true;
     self->becameIdle = false;
-    const std::uint64_t latest = std::numeric_limits<std::uint64_t>::max();
-    SleepUntil(lock, self, limitMs > latest - now_ ? latest : now_ + limitMs);
+    SleepUntil(lock, self, Later(now_, limitMs));
     self->idleWait = false;
     return self->becameIdle;
 }
