@@ -1,6 +1,8 @@
 // Discovering registrations below SOFTWARE\Quorl, filtering them into the loaded list, and the three queries
 // on that list.
 
+#include <algorithm>
+
 #include "registry/app_records.h"
 #include "registry/discovery.h"
 #include "sim_fixture.h"
@@ -13,8 +15,7 @@ class DiscoveryTest : public SimTest {};
 TEST_F(DiscoveryTest, AppendsAfterEarlierRecordsAndWithoutMakerKeyAddsNothing) {
     std::vector<appInfo_tag> found{SentinelRecord()};
     DiscoverApplications(found);
-    ASSERT_EQ(1u, found.size());
-    EXPECT_EQ(Fields(SentinelRecord()), Fields(found[0]));
+    EXPECT_EQ(Fields(SentinelRecord()), Fields(found.at(0)));
     AddApp(L"Viewer", L"Viewer");
     DiscoverApplications(found);
     EXPECT_EQ((Strings{L"<keypath>", RegistrationPath(L"Viewer")}), KeyPaths(found));
@@ -41,9 +42,8 @@ TEST_F(DiscoveryTest, WalksBreadthFirstFindingKeysNamedExactlyAsRegistration) {
     EXPECT_EQ(
         (Strings{L"Direct", L"Alpha", L"Gamma", L"", L"AlphaDeep", L"BetaInner", L"Inside", L"Deepest"}),
         Names(found));
-    ASSERT_EQ(8u, found.size());
-    EXPECT_EQ(L"", found[3].keyPath);
-    EXPECT_EQ(L"", found[3].cmdLine);
+    EXPECT_EQ(std::make_tuple(std::wstring(), std::wstring()),
+              std::tie(found.at(3).keyPath, found[3].cmdLine));
 }
 
 TEST_F(DiscoveryTest, NameOf128CharactersEndsItsParentsEnumeration) {
@@ -69,21 +69,12 @@ TEST_F(ApplicationListTest, WithoutMakerKeyListIsEmptyAndQueriesAnswer) {
     handler.apps.push_back(SentinelRecord());
     EXPECT_TRUE(Load().empty());
     std::vector<appInfo_tag> all{SentinelRecord()};
-    EXPECT_TRUE(handler.GetAllApplicationInfo(all));
-    EXPECT_TRUE(all.empty());
+    EXPECT_TRUE(handler.GetAllApplicationInfo(all) && all.empty());
     std::vector<appInfo_tag> defaults{SentinelRecord()};
     EXPECT_TRUE(handler.GetDefaultApplicationInfo(defaults));
-    ASSERT_EQ(1u, defaults.size());
-    EXPECT_EQ(Fields(SentinelRecord()), Fields(defaults[0]));
+    EXPECT_EQ(Fields(SentinelRecord()), Fields(defaults.at(0)));
     appInfo_tag out = SentinelRecord();
     EXPECT_FALSE(handler.GetApplicationInfo(L"<name>", out));
-}
-
-TEST_F(ApplicationListTest, ListedRecordCarriesEveryField) {
-    SetPref(kHKLM, AddApp(L"Viewer", L"Viewer"), L"DefaultFlag", 4);
-    Load();
-    ASSERT_EQ(1u, handler.apps.size());
-    EXPECT_EQ(Fields(RecordOf(L"Viewer", RegistrationPath(L"Viewer"), 4, {})), Fields(handler.apps[0]));
 }
 
 TEST_F(ApplicationListTest, OnlyRegistrationsWithProgramProxyAndAutoLaunchAreListed) {
@@ -102,22 +93,21 @@ TEST_F(ApplicationListTest, OnlyRegistrationsWithProgramProxyAndAutoLaunchAreLis
 TEST_F(ApplicationListTest, ReloadGivesFreshListWithoutDuplicates) {
     const std::wstring keyPath = AddApp(L"One", L"One");
     AddApp(L"Two\\Deep", L"Two");
-    EXPECT_EQ((Strings{L"One", L"Two"}), Load());
-    EXPECT_EQ((Strings{L"One", L"Two"}), Load());
+    for (int load = 0; load < 2; ++load)
+        EXPECT_EQ((Strings{L"One", L"Two"}), Load());
     TheMachine().SetString(kHKLM, keyPath, L"CmdLine", L"C:\\Gone\\One.exe");
     EXPECT_EQ((Strings{L"Two"}), Load());
 }
 
-TEST_F(ApplicationListTest, QueriesCopyFromListAndApplicationInfoIsFirstExactName) {
-    SetPref(kHKLM, AddApp(L"A", L"Viewer"), L"DefaultFlag", 1);
+TEST_F(ApplicationListTest, QueriesCopyWholeRecordsFromListAndApplicationInfoIsFirstExactName) {
+    SetPref(kHKLM, AddApp(L"A", L"Viewer"), L"DefaultFlag", 4);
     AddApp(L"B", L"Bravo");
     SetPref(kHKLM, AddApp(L"C", L"Viewer"), L"DefaultFlag", 2);
-    Load();
+    EXPECT_EQ((Strings{L"Viewer", L"Bravo", L"Viewer"}), Load());
     std::vector<appInfo_tag> all(4, SentinelRecord());
     EXPECT_TRUE(handler.GetAllApplicationInfo(all));
-    ASSERT_EQ(3u, all.size());
-    for (std::size_t i = 0; i < all.size(); ++i)
-        EXPECT_EQ(Fields(handler.apps[i]), Fields(all[i]));
+    EXPECT_TRUE(std::equal(all.begin(), all.end(), handler.apps.begin(), handler.apps.end(),
+                           [](const auto& a, const auto& b) { return Fields(a) == Fields(b); }));
 
     std::vector<appInfo_tag> defaults{SentinelRecord()};
     EXPECT_TRUE(handler.GetDefaultApplicationInfo(defaults));
@@ -125,11 +115,10 @@ TEST_F(ApplicationListTest, QueriesCopyFromListAndApplicationInfoIsFirstExactNam
     EXPECT_EQ(2u, defaults.back().defaultFlag);
 
     appInfo_tag out = SentinelRecord();
-    EXPECT_FALSE(handler.GetApplicationInfo(L"viewer", out));
-    EXPECT_FALSE(handler.GetApplicationInfo(L"Viewer ", out));
+    EXPECT_FALSE(handler.GetApplicationInfo(L"viewer", out) || handler.GetApplicationInfo(L"Viewer ", out));
     EXPECT_EQ(Fields(SentinelRecord()), Fields(out));
     EXPECT_TRUE(handler.GetApplicationInfo(L"Viewer", out));
-    EXPECT_EQ(Fields(handler.apps[0]), Fields(out));
+    EXPECT_EQ(Fields(RecordOf(L"Viewer", RegistrationPath(L"A"), 4, {})), Fields(out));
 }
 
 TEST_F(ApplicationListTest, MemoryExhaustionKeepsRecordsAppendedSoFarAndNeverThrows) {
@@ -162,9 +151,8 @@ TEST_F(ApplicationListTest, MemoryExhaustionKeepsRecordsAppendedSoFarAndNeverThr
             while (next < full.size() && full[next].keyPath != record.keyPath)
                 ++next;
             ASSERT_LT(next, full.size()) << "unexpected or out-of-order record";
-            EXPECT_EQ(full[next].name, record.name);
-            EXPECT_EQ(full[next].proxyPath, record.proxyPath);
-            EXPECT_EQ(full[next].cmdLine, record.cmdLine);
+            EXPECT_EQ(std::tie(full[next].name, full[next].proxyPath, full[next].cmdLine),
+                      std::tie(record.name, record.proxyPath, record.cmdLine));
             ++next;
         }
         if (loader.apps.size() == 1 && Fields(full[0]) == Fields(loader.apps[0]))
@@ -226,7 +214,7 @@ TEST_F(RobustnessTest, LoadSurvivesHostileRegistrationsAndReadsWhatTheySay) {
 
     std::vector<appInfo_tag> found;
     DiscoverApplications(found);
-    EXPECT_EQ(0u, m.OpenKeyCount());
+    ExpectNoOpenKey();
     ASSERT_EQ(kMaxSize + 2, found.size());
     EXPECT_EQ(huge, found[0].name);
     EXPECT_EQ(std::wstring(70000, L'i'), found[0].icon);
@@ -241,24 +229,19 @@ TEST_F(RobustnessTest, LoadSurvivesHostileRegistrationsAndReadsWhatTheySay) {
         if (size >= 2) {
             ASSERT_EQ(1u, record.fileFormats.size());
             ExpectJunkText(record.fileFormats[0].first, size, 4);
-            EXPECT_EQ(L"Image", record.fileFormats[0].second);
         }
         EXPECT_EQ(0u, record.reserved);
     }
 
     CQELBootInformationHandler handler;
     handler.LoadInformation();
-    EXPECT_EQ(0u, m.OpenKeyCount());
     Strings expected{huge};
     for (std::size_t size = 6; size <= kMaxSize; size += 2)
         expected.push_back(JunkText(size, 1));
-    Strings listed;
-    for (const auto& record : handler.apps) {
-        const bool unsettled =
-            record.keyPath == RegistrationPath(JunkKey(0)) || record.keyPath == RegistrationPath(JunkKey(2));
-        if (!unsettled)
+    Strings listed; // whether the two smallest even sizes are listed is left open
+    for (const auto& record : handler.apps)
+        if (record.keyPath != RegistrationPath(JunkKey(0)) && record.keyPath != RegistrationPath(JunkKey(2)))
             listed.push_back(record.name);
-    }
     EXPECT_EQ(expected, listed);
 }
 

@@ -81,11 +81,9 @@ TEST_F(OrderTest, CurrentProcessInfoGivesIdAndPathCutAt259OrLeavesRecord) {
     info = {7, L"<path>"};
     Self().path = L""; // the path cannot be read
     EXPECT_TRUE(GetCurrentProcessInfo(info));
-    EXPECT_EQ(7u, info.processId);
-    EXPECT_EQ(L"<path>", info.modulePath);
     Self().openable = false;
     EXPECT_FALSE(GetCurrentProcessInfo(info));
-    EXPECT_EQ(L"<path>", info.modulePath);
+    EXPECT_EQ(std::make_tuple(7u, std::wstring(L"<path>")), std::tie(info.processId, info.modulePath));
     EXPECT_EQ(0u, TheMachine().OpenHandleCount());
 }
 
@@ -99,8 +97,7 @@ TEST_F(OrderTest, OwnApplicationMatchesProxyInAnyCaseAfterMaintainingOrder) {
 
     TheMachine().SetSelf(L"C:\\APPS\\BRAVO\\PROXY.EXE");
     EXPECT_TRUE(GetOwnApplicationInfo(handler, own));
-    EXPECT_EQ(L"Bravo", own.name);
-    EXPECT_EQ(RegistrationPath(L"B"), own.keyPath);
+    EXPECT_EQ(Fields(RecordOf(L"Bravo", RegistrationPath(L"B"), 0, {})), Fields(own));
     EXPECT_EQ(Quoted(ProxyFile(L"Bravo")), RunEntry());
 }
 
@@ -154,15 +151,12 @@ TEST_F(UninstallTest, WithoutAnotherInstanceThatCanBeFoundChangesNothing) {
     const auto uninstallChangesNothing = [this](const char* situation) {
         SCOPED_TRACE(situation);
         handler.Uninstall();
-        EXPECT_EQ(kOtherRunEntry, RunEntry());
-        EXPECT_TRUE(TheMachine().SentMessages().empty());
-        EXPECT_TRUE(TheMachine().Terminations().empty());
-        EXPECT_TRUE(TheMachine().Spawns().empty());
-        EXPECT_TRUE(TheMachine().DebugLines().empty());
-        EXPECT_EQ(0u, TheMachine().Now());
-        EXPECT_TRUE(handler.apps.empty()); // the list was not even loaded
-        EXPECT_FALSE(TheMachine().KeyExists(kHKCU, RegistrationPath(L"A") + L"\\Preferences"));
-        EXPECT_EQ(0u, TheMachine().OpenHandleCount());
+        auto& m = TheMachine(); // the list is not even loaded, so no user key is made
+        EXPECT_EQ(std::make_tuple(std::optional(kOtherRunEntry), true, true, true, true, 0u, true, false, 0u),
+                  std::make_tuple(RunEntry(), m.SentMessages().empty(), m.Terminations().empty(),
+                                  m.Spawns().empty(), m.DebugLines().empty(), m.Now(), handler.apps.empty(),
+                                  m.KeyExists(kHKCU, RegistrationPath(L"A") + L"\\Preferences"),
+                                  m.OpenHandleCount()));
     };
     TheMachine().AddWindow(TheMachine().AddProcess(ProxyFile(L"Alpha")), L"Quorl Vandrel Boot");
     TheMachine().FindProcess(TheMachine().AddProcess(ProxyFile(L"Charlie")))->openable = false;
@@ -176,39 +170,39 @@ TEST_F(UninstallTest, WithoutAnotherInstanceThatCanBeFoundChangesNothing) {
     uninstallChangesNothing("unreadable calling process");
 }
 
-TEST_F(UninstallTest, OneInstanceIsAskedToQuitEndedAndNextProxyStarted) {
-    const std::uint32_t unrelated = TheMachine().AddProcess(L"C:\\Tools\\Editor.exe");
-    TheMachine().AddWindow(unrelated, L"Quorl Vandrel Boot - notes");
-    const std::uint32_t instance = AddInstance(L"QUORL VANDREL BOOT");
-    handler.Uninstall();
-    EXPECT_EQ((std::vector<Message>{{windows[0], instance, kQuit, 0}}), Sent());
-    EXPECT_EQ((std::vector<Ending>{{instance, 0, 2000}}), Ended());
-    EXPECT_TRUE(TheMachine().FindProcess(unrelated)->alive);
-    ExpectSpawns({{L"C:\\Apps\\Alpha\\Proxy.exe", L"\"C:\\Apps\\Alpha\\Proxy.exe\""}}, os::SpawnMode::NoWait);
-    EXPECT_EQ(4000u, TheMachine().Spawns().at(0).at);
-    EXPECT_EQ((Strings{kSwitchingAlpha}), TheMachine().DebugLines());
-    EXPECT_EQ(Quoted(ProxyFile(L"Charlie")), RunEntry()); // the order was maintained before switching
-    EXPECT_EQ(4000u, TheMachine().Now());
-}
-
-TEST_F(UninstallTest, TwoInstancesAreEndedOneAfterTheOther) {
-    const std::uint32_t first = AddInstance();
-    const std::uint32_t second = AddInstance(L"quorl vandrel boot");
-    handler.Uninstall();
-    EXPECT_EQ((std::vector<Message>{{windows[0], first, kQuit, 0}, {windows[1], second, kQuit, 2000}}),
-              Sent());
-    EXPECT_EQ((std::vector<Ending>{{first, 0, 2000}, {second, 0, 4000}}), Ended());
-    ASSERT_EQ(1u, TheMachine().Spawns().size());
-    EXPECT_EQ(6000u, TheMachine().Spawns()[0].at);
-    EXPECT_EQ((Strings{kSwitchingAlpha}), TheMachine().DebugLines());
-}
-
-TEST_F(UninstallTest, InstanceWithoutBootWindowIsStillEnded) {
-    const std::uint32_t instance = TheMachine().AddProcess(ProxyFile(L"Charlie"));
-    handler.Uninstall();
-    EXPECT_TRUE(Sent().empty());
-    EXPECT_EQ((std::vector<Ending>{{instance, 0, 2000}}), Ended());
-    EXPECT_EQ(1u, TheMachine().Spawns().size());
+// Each instance is asked to quit through its boot window (titles compare in any case), ended 2 s later, and
+// 2 s after the last the next registered proxy starts; other programs' windows are left alone.
+TEST_F(UninstallTest, EveryInstanceIsAskedToQuitEndedInTurnAndNextProxyStarted) {
+    const std::vector<std::vector<const wchar_t*>> cases = {{L"QUORL VANDREL BOOT"},
+                                                            {L"Quorl Vandrel Boot", L"quorl vandrel boot"},
+                                                            {nullptr}}; // null: no window
+    for (const auto& titles : cases) {
+        SCOPED_TRACE(titles.size());
+        Fresh();
+        windows.clear();
+        const std::uint32_t unrelated = TheMachine().AddProcess(L"C:\\Tools\\Editor.exe");
+        TheMachine().AddWindow(unrelated, L"Quorl Vandrel Boot - notes");
+        std::vector<Message> sent;
+        std::vector<Ending> ended;
+        for (const wchar_t* title : titles) {
+            const std::uint64_t at = 2000 * ended.size();
+            const std::uint32_t id =
+                title ? AddInstance(title) : TheMachine().AddProcess(ProxyFile(L"Charlie"));
+            if (title)
+                sent.emplace_back(windows.back(), id, kQuit, at);
+            ended.emplace_back(id, 0, at + 2000);
+        }
+        handler.Uninstall();
+        EXPECT_EQ(sent, Sent());
+        EXPECT_EQ(ended, Ended());
+        EXPECT_TRUE(TheMachine().FindProcess(unrelated)->alive);
+        ExpectSpawns({{ProxyFile(L"Alpha"), Quoted(ProxyFile(L"Alpha"))}}, os::SpawnMode::NoWait);
+        const std::uint64_t spawnedAt = 2000 * ended.size() + 2000;
+        EXPECT_EQ(spawnedAt, TheMachine().Spawns().at(0).at);
+        EXPECT_EQ(spawnedAt, TheMachine().Now());
+        EXPECT_EQ((Strings{kSwitchingAlpha}), TheMachine().DebugLines());
+        EXPECT_EQ(Quoted(ProxyFile(L"Charlie")), RunEntry()); // the order was maintained before switching
+    }
 }
 
 TEST_F(UninstallTest, SwitchSkipsCallingProgramInAnyCase) {
@@ -221,17 +215,13 @@ TEST_F(UninstallTest, SwitchSkipsCallingProgramInAnyCase) {
 }
 
 TEST_F(UninstallTest, OnlyRegisteredProxyLeftDeletesEntryAndGivesLaunchingBackToSibling) {
-    sim::Machine::Reset();
-    AddRunKey();
-    AddApp(L"C", L"Charlie");
-    InstallSibling();
-    TheMachine().SetSelf(ProxyFile(L"Charlie"));
+    TheMachine().RemoveFile(ProxyFile(L"Alpha")); // no longer listed
     AddInstance();
     handler.Uninstall();
     EXPECT_EQ(1u, TheMachine().Terminations().size());
     ExpectSpawns({SiblingCommand(L"-i")}, os::SpawnMode::Detach);
-    EXPECT_TRUE(TheMachine().KeyExists(kHKLM, kRunKeyPath));
-    EXPECT_FALSE(TheMachine().GetValue(kHKLM, kRunKeyPath, kRunValueName).has_value());
+    EXPECT_TRUE(TheMachine().KeyExists(kHKLM, kRunKeyPath) &&
+                !TheMachine().GetValue(kHKLM, kRunKeyPath, kRunValueName));
     EXPECT_EQ((Strings{L"<QELBOOT><Deleting run key. Auto run is going to discontinue from now onwards.>"}),
               TheMachine().DebugLines());
     EXPECT_EQ(4000u, TheMachine().Now());
