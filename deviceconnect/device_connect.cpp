@@ -3,8 +3,10 @@
 
 #include <atomic>
 
+#include "deviceconnect/mox/mox_tracker.h"
 #include "deviceconnect/os_class.h"
 #include "platform/os.h"
+#include "platform/unique_handles.h"
 #include "qelboot.h"
 #include "trackers/volume_tracker.h"
 
@@ -15,18 +17,6 @@ namespace {
 std::atomic<DeviceConnectCallback> registeredCallback{nullptr};
 os::Lock callbackLock = os::kNoLock;
 bool serviceStarted = false;
-
-// Leaves the lock however the callback ends.
-class LockHeld {
-public:
-    explicit LockHeld(os::Lock lock) : lock_(lock) { os::EnterLock(lock_); }
-    ~LockHeld() { os::LeaveLock(lock_); }
-    LockHeld(const LockHeld&) = delete;
-    LockHeld& operator=(const LockHeld&) = delete;
-
-private:
-    os::Lock lock_;
-};
 
 } // namespace
 
@@ -63,6 +53,8 @@ void StartDeviceConnectService() {
         // A thread that cannot be created is left out; the others still start.
         if (GetOSClass() != OSClassOther)
             os::StartThread(&VolumeTrackerThread, nullptr);
+        // Plug-ins find their devices without the system's help, so they are watched on every version.
+        os::StartThread(&MOXTrackerThread, nullptr);
     } catch (...) {
     }
 }

@@ -9,6 +9,13 @@ namespace qel {
 
 // Device type names, the only values a tracker passes as devType.
 inline constexpr wchar_t kVolumeDevice[] = L"volume";
+inline constexpr wchar_t kCameraDevice[] = L"camera";
+inline constexpr wchar_t kScannerDevice[] = L"scanner";
+inline constexpr wchar_t kMobileDevice[] = L"mobile";
+inline constexpr wchar_t kVideoDevice[] = L"video";
+inline constexpr wchar_t kAudioDevice[] = L"audio";
+inline constexpr wchar_t kArchiveDevice[] = L"archive";
+inline constexpr wchar_t kUnknownDevice[] = L"unknown";
 
 // Calls the registered callback, if any, under the process-wide callback lock, so callbacks from different
 // trackers never overlap. An exception that escapes the callback is dropped.

@@ -57,7 +57,8 @@ void GetSupportedFileFormats(CQELBootInformationHandler& handler, FileFormatList
 // card reader), for as long as the object lives.
 class CriticalErrorsFailed {
 public:
-    CriticalErrorsFailed() : previous_(os::SetProcessErrorMode(os::kSemFailCriticalErrors)) {}
+    explicit CriticalErrorsFailed(std::uint32_t mode = os::kSemFailCriticalErrors)
+        : previous_(os::SetProcessErrorMode(mode)) {}
     ~CriticalErrorsFailed() { os::SetProcessErrorMode(previous_); }
     CriticalErrorsFailed(const CriticalErrorsFailed&) = delete;
     CriticalErrorsFailed& operator=(const CriticalErrorsFailed&) = delete;

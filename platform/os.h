@@ -162,6 +162,12 @@ Module LoadModule(const std::wstring& path);
 void* ModuleFunction(Module module, const char* name);
 // FreeLibrary(module)
 bool FreeModule(Module module);
+// LoadLibraryExW(path, no file, LOAD_LIBRARY_AS_DATAFILE): the file mapped for reading only, nothing in it
+// run; it fails for a file that is not a library.
+Module LoadModuleAsData(const std::wstring& path);
+// GetModuleHandleW(path): a library already loaded under that path (a relative one is taken from the current
+// directory), without a reference added; kNoModule when there is none.
+Module LoadedModule(const std::wstring& path);
 
 // WTSGetActiveConsoleSessionId, found in kernel32 at run time.
 using ConsoleSessionFunction = std::uint32_t(QELBOOT_WINAPI*)();
@@ -251,6 +257,7 @@ std::intptr_t SendWindowMessage(Window window, std::uint32_t message, std::uintp
 // --- Drives and folder listings --------------------------------------------------------------------------
 
 inline constexpr std::uint32_t kSemFailCriticalErrors = 0x0001;
+inline constexpr std::uint32_t kSemNoOpenFileErrorBox = 0x8000;
 
 // SetErrorMode(mode): the previous mode. The mode is the process's.
 std::uint32_t SetProcessErrorMode(std::uint32_t mode);

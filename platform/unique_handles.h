@@ -44,6 +44,18 @@ using HandleCloser = UniqueSystemHandle<os::Handle, os::kNoHandle, &os::CloseKer
 using ModuleFreer = UniqueSystemHandle<os::Module, os::kNoModule, &os::FreeModule>;
 using FindCloser = UniqueSystemHandle<os::FindHandle, os::kNoFind, &os::CloseFind>;
 
+// Holds a lock for a scope, however the scope is left.
+class LockHeld {
+public:
+    explicit LockHeld(os::Lock lock) : lock_(lock) { os::EnterLock(lock_); }
+    ~LockHeld() { os::LeaveLock(lock_); }
+    LockHeld(const LockHeld&) = delete;
+    LockHeld& operator=(const LockHeld&) = delete;
+
+private:
+    os::Lock lock_;
+};
+
 } // namespace qel
 
 #endif // QELBOOT_PLATFORM_UNIQUE_HANDLES_H

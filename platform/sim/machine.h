@@ -205,9 +205,20 @@ public:
     // --- Modules and sessions --------------------------------------------------------------------------
     void SetConsoleSession(std::uint32_t session) { consoleSession_ = session; }
     std::uint32_t ConsoleSession() const { return consoleSession_; }
+    // Modules named without a folder are the system's: each loads unless removed.
     void RemoveModule(const std::wstring& name) { missingModules_.insert(FoldCase(name)); }
     void RemoveModuleFunction(const std::string& name) { missingFunctions_.insert(name); }
+    // Modules loaded by path are library files: AddLibrary puts one at `path`, whose exported functions
+    // `library` hands out. Any other file is not a library and loads neither as one nor as data. A path
+    // loaded twice gives the same module; it unloads when freed as often as it was loaded.
+    class Library {
+    public:
+        virtual ~Library() = default;
+        virtual void* Function(const std::string& name) = 0;
+    };
+    void AddLibrary(const std::wstring& path, std::shared_ptr<Library> library);
     std::size_t LoadedModuleCount() const { return loadedModules_.size(); }
+    bool IsLoaded(const std::wstring& path) const;
 
     // --- Time and version ------------------------------------------------------------------------------
     std::uint64_t Now() const { return now_; }
@@ -249,7 +260,8 @@ public:
     long FindFirst(const std::wstring& pattern, os::FindHandle* find, os::FindData* entry);
     long FindNext(os::FindHandle find, os::FindData* entry);
     bool CloseFind(os::FindHandle find);
-    os::Module LoadModule(const std::wstring& name);
+    os::Module LoadModule(const std::wstring& name, bool asData = false);
+    os::Module LoadedModule(const std::wstring& path) const;
     void* ModuleFunction(os::Module module, const char* name) const;
     bool FreeModule(os::Module module);
     bool QueryVersion(bool extendedRecord, os::VersionInfo* version) const;
@@ -389,7 +401,14 @@ private:
     std::uint32_t consoleSession_ = 1;
     std::set<std::wstring> missingModules_;
     std::set<std::string> missingFunctions_;
-    std::map<std::uintptr_t, std::wstring> loadedModules_;
+    struct LoadedModuleRecord {
+        std::wstring name; // folded: a full path, or a system module's name
+        bool asData = false;
+        std::size_t references = 1;
+        Library* library = nullptr;
+    };
+    std::map<std::uintptr_t, LoadedModuleRecord> loadedModules_;
+    std::map<std::wstring, std::shared_ptr<Library>> libraries_; // by folded full path
     std::uintptr_t nextModule_ = 0x70000000;
     std::uint64_t now_ = 0;
     os::VersionInfo version_{5, 1, 2, 1};

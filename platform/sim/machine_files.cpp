@@ -20,6 +20,30 @@ std::wstring ParentOf(const std::wstring& full) {
     return slash > 0 && full[slash - 1] == L':' ? full.substr(0, slash + 1) : full.substr(0, slash);
 }
 
+// Whether `name` matches a listing's mask of '*' and '?', letter case ignored.
+bool MatchesMask(const std::wstring& name, const std::wstring& mask) {
+    const std::wstring text = FoldCase(name);
+    const std::wstring wild = FoldCase(mask);
+    std::size_t t = 0, w = 0, starAt = std::wstring::npos, resumeAt = 0;
+    while (t < text.size()) {
+        if (w < wild.size() && (wild[w] == L'?' || wild[w] == text[t])) {
+            ++t;
+            ++w;
+        } else if (w < wild.size() && wild[w] == L'*') {
+            starAt = w++;
+            resumeAt = t;
+        } else if (starAt != std::wstring::npos) {
+            w = starAt + 1;
+            t = ++resumeAt;
+        } else {
+            return false;
+        }
+    }
+    while (w < wild.size() && wild[w] == L'*')
+        ++w;
+    return w == wild.size();
+}
+
 // Cut to fit and terminated, as GetVolumeInformationW is simulated here.
 void CopyTruncated(const std::wstring& text, wchar_t* buffer, std::uint32_t size) {
     if (!buffer || size == 0)
@@ -281,9 +305,11 @@ void Machine::CountListingCall() {
 
 long Machine::FindFirst(const std::wstring& pattern, os::FindHandle* find, os::FindData* entry) {
     const long result = [&] {
-        if (pattern.size() < 2 || pattern.compare(pattern.size() - 2, 2, L"\\*") != 0)
+        const auto slash = pattern.rfind(L'\\');
+        if (slash == std::wstring::npos)
             return os::kFileNotFound;
-        const std::wstring folder = FoldCase(FullPath(pattern.substr(0, pattern.size() - 2)));
+        const std::wstring mask = pattern.substr(slash + 1);
+        const std::wstring folder = FoldCase(FullPath(pattern.substr(0, slash)));
         if (const Drive* drive = DriveOfPath(folder)) {
             if (!drive->present)
                 return os::kPathNotFound;
@@ -295,13 +321,15 @@ long Machine::FindFirst(const std::wstring& pattern, os::FindHandle* find, os::F
             return os::kPathNotFound;
         Listing listing{folder.size() >= 2 && folder[1] == L':' ? folder[0] : L'\0', {}};
         // A drive root has no "." and ".." entries.
-        if (folder.back() != L'\\')
+        if (folder.back() != L'\\' && mask == L"*")
             listing.entries = {os::FindData{L".", true}, os::FindData{L"..", true}};
         const auto entries = folderEntries_.find(folder);
         if (entries != folderEntries_.end()) {
             listing.entries.reserve(listing.entries.size() + entries->second.size());
-            for (const auto& child : entries->second)
-                listing.entries.push_back(os::FindData{child.name, child.directory});
+            for (const auto& child : entries->second) {
+                if (mask == L"*" || MatchesMask(child.name, mask))
+                    listing.entries.push_back(os::FindData{child.name, child.directory});
+            }
         }
         if (listing.entries.empty())
             return os::kFileNotFound;

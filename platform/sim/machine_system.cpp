@@ -154,26 +154,64 @@ bool Machine::CommandLine(std::vector<std::wstring>* arguments) const {
     return true;
 }
 
-os::Module Machine::LoadModule(const std::wstring& name) {
-    if (missingModules_.count(FoldCase(name)))
+void Machine::AddLibrary(const std::wstring& path, std::shared_ptr<Library> library) {
+    AddFile(path);
+    libraries_[FoldCase(FullPath(path))] = std::move(library);
+}
+
+bool Machine::IsLoaded(const std::wstring& path) const { return LoadedModule(path) != os::kNoModule; }
+
+os::Module Machine::LoadModule(const std::wstring& name, bool asData) {
+    const bool byPath = name.find(L'\\') != std::wstring::npos;
+    const std::wstring key = FoldCase(byPath ? FullPath(name) : name);
+    Library* library = nullptr;
+    if (byPath) {
+        const auto found = libraries_.find(key);
+        if (found == libraries_.end() || !FileExists(key))
+            return os::kNoModule;
+        library = found->second.get();
+    } else if (missingModules_.count(key) || asData) {
         return os::kNoModule;
+    }
+    if (!asData) {
+        if (const os::Module loaded = LoadedModule(name); loaded != os::kNoModule) {
+            ++loadedModules_[static_cast<std::uintptr_t>(loaded)].references;
+            return loaded;
+        }
+    }
     const auto raw = nextModule_;
     nextModule_ += 0x10000;
-    loadedModules_[raw] = FoldCase(name);
+    loadedModules_[raw] = LoadedModuleRecord{key, asData, 1, library};
     return static_cast<os::Module>(raw);
+}
+
+os::Module Machine::LoadedModule(const std::wstring& path) const {
+    const std::wstring key = FoldCase(path.find(L'\\') != std::wstring::npos ? FullPath(path) : path);
+    for (const auto& [raw, record] : loadedModules_) {
+        if (!record.asData && record.name == key)
+            return static_cast<os::Module>(raw);
+    }
+    return os::kNoModule;
 }
 
 void* Machine::ModuleFunction(os::Module module, const char* name) const {
     const auto found = loadedModules_.find(static_cast<std::uintptr_t>(module));
-    if (found == loadedModules_.end() || missingFunctions_.count(name))
+    if (found == loadedModules_.end() || found->second.asData || missingFunctions_.count(name))
         return nullptr;
-    if (found->second == L"KERNEL32.DLL" && std::string(name) == "WTSGetActiveConsoleSessionId")
+    if (found->second.library)
+        return found->second.library->Function(name);
+    if (found->second.name == L"KERNEL32.DLL" && std::string(name) == "WTSGetActiveConsoleSessionId")
         return reinterpret_cast<void*>(&SimConsoleSession);
     return nullptr;
 }
 
 bool Machine::FreeModule(os::Module module) {
-    return loadedModules_.erase(static_cast<std::uintptr_t>(module)) != 0;
+    const auto found = loadedModules_.find(static_cast<std::uintptr_t>(module));
+    if (found == loadedModules_.end())
+        return false;
+    if (--found->second.references == 0)
+        loadedModules_.erase(found);
+    return true;
 }
 
 void Machine::SetVersion(std::uint32_t major, std::uint32_t minor, std::uint8_t productType,
@@ -252,6 +290,10 @@ void* ModuleFunction(Module module, const char* name) {
 }
 
 bool FreeModule(Module module) { return sim::Machine::Current().FreeModule(module); }
+
+Module LoadModuleAsData(const std::wstring& path) { return sim::Machine::Current().LoadModule(path, true); }
+
+Module LoadedModule(const std::wstring& path) { return sim::Machine::Current().LoadedModule(path); }
 
 Module ProgramModule() { return static_cast<Module>(sim::kProgramModule); }
 

@@ -11,6 +11,12 @@ void* ModuleFunction(Module module, const char* name) {
 
 bool FreeModule(Module module) { return ::FreeLibrary(ToHmodule(module)) != FALSE; }
 
+Module LoadModuleAsData(const std::wstring& path) {
+    return FromHmodule(::LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
+}
+
+Module LoadedModule(const std::wstring& path) { return FromHmodule(::GetModuleHandleW(path.c_str())); }
+
 Module ProgramModule() { return FromHmodule(::GetModuleHandleW(nullptr)); }
 
 } // namespace qel::os

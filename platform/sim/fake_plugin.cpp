@@ -1,0 +1,176 @@
+// fake_plugin.cpp - the simulated machine's scripted .mox plug-ins.
+#include "platform/sim/fake_plugin.h"
+
+#include <algorithm>
+#include <array>
+#include <memory>
+#include <stdexcept>
+#include <utility>
+
+namespace qel::sim {
+namespace {
+
+// FxPluginMain takes no context, so each fake plug-in of a machine gets an entry point of its own: one
+// instance of EntryPoint per slot, each forwarding to the plug-in placed in that slot.
+constexpr std::size_t kEntrySlots = 64;
+std::array<FakePlugin*, kEntrySlots> entrySlots{};
+
+template <std::size_t Slot> FxStatus MOXAPI EntryPoint(IFxBase** root) {
+    return entrySlots[Slot]->Main(root);
+}
+
+template <std::size_t... Slots> constexpr auto MakeEntryPoints(std::index_sequence<Slots...>) {
+    return std::array<FxPluginMainFunction, sizeof...(Slots)>{&EntryPoint<Slots>...};
+}
+constexpr auto entryPoints = MakeEntryPoints(std::make_index_sequence<kEntrySlots>());
+
+} // namespace
+
+MOXGuid FakePluginId(std::uint32_t idNumber) {
+    return MOXGuid{idNumber, 0x5A17, 0x4E3B, {0x9C, 0x21, 0x6F, 0x0D, 0x84, 0x3E, 0xB2, 0x77}};
+}
+
+MOXDeviceEvent MakeDeviceEvent(std::uint32_t deviceClass, const std::wstring& deviceId, std::uint32_t state) {
+    MOXDeviceEvent event{};
+    event.version = MOXDeviceEventVersion;
+    event.size = sizeof(MOXDeviceEvent);
+    std::copy_n(deviceId.begin(), std::min<std::size_t>(deviceId.size(), MOXNameChars - 1), event.deviceId);
+    event.deviceClass = deviceClass;
+    event.state = state;
+    return event;
+}
+
+FakePlugin::FakePlugin(FakePluginSpec spec, std::size_t entrySlot)
+    : spec_(std::move(spec)), entrySlot_(entrySlot) {}
+
+void FakePlugin::MaybeThrow(PluginSlot slot) const {
+    if (spec_.throws == slot)
+        throw std::runtime_error("the plug-in failed");
+}
+
+void* FakePlugin::Function(const std::string& name) {
+    if (name != "FxPluginMain" || !spec_.exportsMain)
+        return nullptr;
+    return reinterpret_cast<void*>(entryPoints[entrySlot_]);
+}
+
+FxStatus FakePlugin::Main(IFxBase** root) {
+    MaybeThrow(PluginSlot::Main);
+    if (spec_.nullRoot) {
+        *root = nullptr;
+        return FxFailed;
+    }
+    *root = static_cast<IMOXPlugin*>(this);
+    AddRef();
+    return FxOk;
+}
+
+std::int32_t FakePlugin::QueryInterface(std::int32_t number, void** out) {
+    MaybeThrow(PluginSlot::QueryInterface);
+    void* found = nullptr;
+    if (number == MOXPluginInterfaceNumber && spec_.pluginInterface)
+        found = static_cast<IMOXPlugin*>(this);
+    else if (number == MOXSourceInterfaceNumber && spec_.sourceInterface)
+        found = static_cast<IMOXSource*>(this);
+    else if (number == MOXCapabilityInterfaceNumber && spec_.capabilityInterface)
+        found = static_cast<IMOXCapability*>(this);
+    *out = found;
+    if (!found)
+        return 0;
+    AddRef();
+    return 1;
+}
+
+std::uint32_t FakePlugin::AddRef() { return ++references_; }
+
+std::uint32_t FakePlugin::Release() {
+    MaybeThrow(PluginSlot::Release);
+    return --references_; // the machine owns the object
+}
+
+FxStatus FakePlugin::GetName(char16_t* buffer, std::int32_t maxChars) {
+    MaybeThrow(PluginSlot::GetName);
+    const std::size_t length = std::min<std::size_t>(spec_.name.size(), static_cast<std::size_t>(maxChars));
+    std::copy_n(spec_.name.begin(), length, buffer);
+    buffer[length] = u'\0';
+    return FxOk;
+}
+
+std::uint32_t FakePlugin::GetKind() {
+    MaybeThrow(PluginSlot::GetKind);
+    return spec_.kind;
+}
+
+FxStatus FakePlugin::GetId(MOXGuid* id) {
+    MaybeThrow(PluginSlot::GetId);
+    *id = FakePluginId(spec_.idNumber);
+    return FxOk;
+}
+
+FxStatus FakePlugin::OnLoad() {
+    MaybeThrow(PluginSlot::OnLoad);
+    ++onLoadCalls;
+    return FxOk;
+}
+
+FxStatus FakePlugin::OnUnload() {
+    MaybeThrow(PluginSlot::OnUnload);
+    ++onUnloadCalls;
+    return FxOk;
+}
+
+FxStatus FakePlugin::Open() {
+    MaybeThrow(PluginSlot::Open);
+    ++openCalls;
+    return spec_.openResult;
+}
+
+FxStatus FakePlugin::Advise(ICallbackInterface* callback, std::uint32_t) {
+    MaybeThrow(PluginSlot::Advise);
+    if (spec_.adviseResult == FxOk)
+        advised_ = callback;
+    return spec_.adviseResult;
+}
+
+FxStatus FakePlugin::Unadvise(ICallbackInterface* callback) {
+    MaybeThrow(PluginSlot::Unadvise);
+    ++unadviseCalls;
+    if (advised_ == callback)
+        advised_ = nullptr;
+    return FxOk;
+}
+
+FxStatus FakePlugin::GetCapability(std::uint32_t* flag) {
+    MaybeThrow(PluginSlot::GetCapability);
+    *flag = spec_.capability;
+    return FxOk;
+}
+
+void FakePlugin::Raise(const MOXDeviceEvent& event) {
+    MOXDeviceEvent copy = event;
+    if (advised_)
+        advised_->OnEvent(0, &copy);
+}
+
+void FakePlugin::RaiseOnOwnThread(std::vector<MOXDeviceEvent> events) {
+    pending_ = std::move(events);
+    os::StartThread(&EventThread, this);
+}
+
+std::uint32_t QELBOOT_WINAPI FakePlugin::EventThread(void* self) {
+    auto& plugin = *static_cast<FakePlugin*>(self);
+    for (const auto& event : plugin.pending_)
+        plugin.Raise(event);
+    return 0;
+}
+
+FakePlugin& AddFakePlugin(const std::wstring& path, FakePluginSpec spec) {
+    static std::size_t nextSlot = 0;
+    const std::size_t slot = nextSlot++ % kEntrySlots;
+    auto plugin = std::make_shared<FakePlugin>(std::move(spec), slot);
+    entrySlots[slot] = plugin.get();
+    Machine::Current().AddLibrary(path, plugin);
+    return *plugin;
+}
+
+} // namespace qel::sim

@@ -1,0 +1,106 @@
+// fake_plugin.h - .mox plug-ins of the simulated machine: in-process objects behind a library file, each
+// scripted to behave well or in one of the ways a plug-in can fail.
+#ifndef QELBOOT_PLATFORM_SIM_FAKE_PLUGIN_H
+#define QELBOOT_PLATFORM_SIM_FAKE_PLUGIN_H
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/sim/machine.h"
+#include "qelboot_mox.h"
+
+namespace qel::sim {
+
+// The plug-in operations that can be made to throw.
+enum class PluginSlot {
+    None,
+    Main,
+    QueryInterface,
+    Release,
+    GetName,
+    GetKind,
+    GetId,
+    OnLoad,
+    OnUnload,
+    Open,
+    Advise,
+    Unadvise,
+    GetCapability,
+};
+
+struct FakePluginSpec {
+    std::wstring name = L"Fake Phone Manager";
+    std::uint32_t idNumber = 1; // the identifier's first four bytes; the rest are fixed
+    std::uint32_t kind = 0x4D4F58;
+    bool exportsMain = true;
+    bool nullRoot = false;
+    bool pluginInterface = true; // interface numbers answered
+    bool sourceInterface = true;
+    bool capabilityInterface = true;
+    FxStatus openResult = FxOk;
+    FxStatus adviseResult = FxOk;
+    std::uint32_t capability = MOXTrackArrivals;
+    PluginSlot throws = PluginSlot::None;
+};
+
+MOXGuid FakePluginId(std::uint32_t idNumber);
+
+// An event as a phone manager would report it.
+MOXDeviceEvent MakeDeviceEvent(std::uint32_t deviceClass, const std::wstring& deviceId,
+                               std::uint32_t state = MOXStateConnected);
+
+class FakePlugin : public IMOXPlugin, public IMOXSource, public IMOXCapability, public Machine::Library {
+public:
+    FakePlugin(FakePluginSpec spec, std::size_t entrySlot);
+
+    std::int32_t MOXAPI QueryInterface(std::int32_t number, void** out) override;
+    std::uint32_t MOXAPI AddRef() override;
+    std::uint32_t MOXAPI Release() override;
+    FxStatus MOXAPI GetName(char16_t* buffer, std::int32_t maxChars) override;
+    std::uint32_t MOXAPI GetKind() override;
+    FxStatus MOXAPI GetId(MOXGuid* id) override;
+    FxStatus MOXAPI OnLoad() override;
+    FxStatus MOXAPI OnUnload() override;
+    FxStatus MOXAPI Open() override;
+    FxStatus MOXAPI Reserved1() override { return FxOk; }
+    FxStatus MOXAPI Reserved2() override { return FxOk; }
+    FxStatus MOXAPI Advise(ICallbackInterface* callback, std::uint32_t reserved) override;
+    FxStatus MOXAPI Unadvise(ICallbackInterface* callback) override;
+    FxStatus MOXAPI Reserved() override { return FxOk; }
+    FxStatus MOXAPI GetCapability(std::uint32_t* flag) override;
+
+    void* Function(const std::string& name) override;
+    FxStatus Main(IFxBase** root);
+
+    // Calls the advised callback's OnEvent on the calling thread.
+    void Raise(const MOXDeviceEvent& event);
+    // Calls it from a thread of the plug-in's own, once for each event in order.
+    void RaiseOnOwnThread(std::vector<MOXDeviceEvent> events);
+
+    const FakePluginSpec& spec() const { return spec_; }
+    std::uint32_t references() const { return references_; }
+    ICallbackInterface* advised() const { return advised_; }
+    int onLoadCalls = 0;
+    int onUnloadCalls = 0;
+    int openCalls = 0;
+    int unadviseCalls = 0;
+
+private:
+    void MaybeThrow(PluginSlot slot) const;
+    static std::uint32_t QELBOOT_WINAPI EventThread(void* self);
+
+    FakePluginSpec spec_;
+    std::size_t entrySlot_;
+    std::atomic<std::uint32_t> references_{0};
+    ICallbackInterface* advised_ = nullptr;
+    std::vector<MOXDeviceEvent> pending_;
+};
+
+// A fake plug-in as a library file at `path` of the current machine, which owns it.
+FakePlugin& AddFakePlugin(const std::wstring& path, FakePluginSpec spec = {});
+
+} // namespace qel::sim
+
+#endif // QELBOOT_PLATFORM_SIM_FAKE_PLUGIN_H

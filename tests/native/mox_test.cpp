@@ -1,0 +1,298 @@
+// The .mox plug-in host and the plug-in tracker on the simulated machine, with scripted plug-ins.
+#include <functional>
+
+#include "deviceconnect/device_connect.h"
+#include "deviceconnect/library_load.h"
+#include "deviceconnect/mox/mox_tracker.h"
+#include "platform/sim/fake_plugin.h"
+#include "sim_fixture.h"
+
+namespace qel::simtest {
+namespace {
+
+using sim::AddFakePlugin;
+using sim::FakePluginSpec;
+using sim::MakeDeviceEvent;
+using sim::PluginSlot;
+
+const std::wstring kDir = L"C:\\moxplugins";
+const std::wstring kGate = kDir + L"\\nokiamanager.mox";
+const std::wstring kGateLine = L"<***DeviceConnect***><NOKIA Devices will not be detected.>";
+std::wstring Detected(const std::wstring& name) {
+    return L"<***DeviceConnect***><" + name + L"><Devices will be detected.>";
+}
+
+FakePluginSpec Spec(std::uint32_t id, const std::wstring& name = L"Fake Phone Manager") {
+    FakePluginSpec spec;
+    spec.idNumber = id;
+    spec.name = name;
+    return spec;
+}
+
+MOXPluginRecord At(const std::wstring& path) {
+    MOXPluginRecord record;
+    record.path = path;
+    return record;
+}
+
+std::vector<std::pair<std::wstring, std::wstring>> seen;
+std::function<void(const std::wstring&)> action;
+void Record(std::wstring& type, std::wstring& id) {
+    seen.emplace_back(type, id);
+    if (action)
+        action(id);
+}
+
+class Mox : public SimTest {
+protected:
+    void SetUp() override {
+        SimTest::SetUp();
+        TheMachine().SetVersion(6, 1, 1); // only the plug-in tracker starts
+        seen.clear();
+        action = nullptr;
+    }
+    static void LoadAndStart() {
+        InitialiseLibraryState();
+        RegisterDeviceConnectCallback(&Record);
+        StartDeviceConnectService();
+    }
+    MOXPluginManager manager;
+};
+
+TEST_F(Mox, LoadPluginRefusesWhatIsNoUsablePluginAndFreesIt) {
+    struct Case {
+        const char* what;
+        std::function<void(FakePluginSpec&)> script;
+        FxStatus expected;
+    };
+    const Case cases[] = {
+        {"no FxPluginMain", [](FakePluginSpec& s) { s.exportsMain = false; }, FxFailed},
+        {"null root", [](FakePluginSpec& s) { s.nullRoot = true; }, FxFailed},
+        {"no plug-in interface", [](FakePluginSpec& s) { s.pluginInterface = false; }, FxFailed},
+        {"throws from GetName", [](FakePluginSpec& s) { s.throws = PluginSlot::GetName; }, FxException},
+        {"throws from its entry point", [](FakePluginSpec& s) { s.throws = PluginSlot::Main; }, FxException},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Fresh();
+        FakePluginSpec spec;
+        c.script(spec);
+        auto& plugin = AddFakePlugin(kDir + L"\\a.mox", spec);
+        EXPECT_EQ(c.expected, manager.LoadPlugin(At(kDir + L"\\a.mox")));
+        EXPECT_TRUE(manager.Plugins().empty());
+        if (c.expected == FxFailed) {
+            EXPECT_EQ(0u, TheMachine().LoadedModuleCount() + plugin.references() + plugin.onLoadCalls);
+        }
+    }
+    Fresh();
+    TheMachine().SetFileText(kDir + L"\\text.mox", L"not a library");
+    EXPECT_EQ(FxFailed, manager.LoadPlugin(At(kDir + L"\\text.mox")));
+    EXPECT_EQ(FxFailed, manager.LoadPlugin(At(kDir + L"\\missing.mox")));
+    EXPECT_EQ(0u, TheMachine().LoadedModuleCount());
+    EXPECT_EQ(0u, TheMachine().ErrorMode());
+}
+
+TEST_F(Mox, PluginsRegisterOncePerIdAndPathAndUnloadByExactPath) {
+    auto& a = AddFakePlugin(kDir + L"\\a.mox", Spec(1, L"Alpha"));
+    AddFakePlugin(kDir + L"\\same-id.mox", Spec(1, L"Alpha again"));
+    ASSERT_EQ(FxOk, manager.LoadPlugin(At(kDir + L"\\a.mox")));
+    EXPECT_EQ(FxOk, manager.LoadPlugin(At(L"C:\\MOXPLUGINS\\A.MOX"))) << "already loaded: nothing registered";
+    EXPECT_EQ(FxFailed, manager.LoadPlugin(At(kDir + L"\\same-id.mox")));
+    ASSERT_EQ(1u, manager.Plugins().size());
+    const MOXPluginRecord& record = manager.Plugins().front();
+    EXPECT_EQ(L"Alpha", record.name);
+    EXPECT_EQ(kDir + L"\\a.mox", record.path);
+    EXPECT_EQ(0x4D4F58u, record.kind);
+    EXPECT_TRUE(SameId(sim::FakePluginId(1), record.id));
+    EXPECT_EQ(1, a.onLoadCalls);
+    EXPECT_EQ(0u, a.references());
+    EXPECT_EQ(1u, TheMachine().LoadedModuleCount()) << "the duplicate was freed";
+
+    MOXPluginRecord found;
+    EXPECT_EQ(FxNotFound, manager.FindPlugin(sim::FakePluginId(2), &found));
+    EXPECT_EQ(FxOk, manager.FindPlugin(sim::FakePluginId(1), &found));
+    EXPECT_EQ(L"Alpha", found.name);
+
+    EXPECT_EQ(FxOk, manager.UnloadPlugin(At(L"C:\\MOXPLUGINS\\A.MOX")));
+    EXPECT_EQ(1u, manager.Plugins().size()) << "the record goes only with the path it was loaded under";
+    EXPECT_EQ(1, a.onUnloadCalls);
+    EXPECT_FALSE(TheMachine().IsLoaded(kDir + L"\\a.mox"));
+    EXPECT_EQ(FxOk, manager.UnloadPlugin(At(kDir + L"\\a.mox"))) << "not loaded: nothing to do";
+}
+
+TEST_F(Mox, LoadAllSearchesOnlyFoldersNamedLikePlugins) {
+    EXPECT_EQ(FxInvalid, manager.SetPluginDirectory(kDir.c_str()));
+    EXPECT_EQ(0u, manager.LoadAllPlugins());
+    AddFakePlugin(kDir + L"\\a.mox", Spec(1));
+    AddFakePlugin(kDir + L"\\extra.mox\\b.mox", Spec(2));
+    AddFakePlugin(kDir + L"\\tools\\c.mox", Spec(3));
+    AddFakePlugin(kDir + L"\\d.dll", Spec(4));
+    TheMachine().SetFileText(kDir + L"\\text.mox", L"not a library");
+    ASSERT_EQ(FxOk, manager.SetPluginDirectory(kDir.c_str()));
+    EXPECT_EQ(2u, manager.LoadAllPlugins());
+    ASSERT_EQ(2u, manager.Plugins().size());
+    EXPECT_EQ(kDir + L"\\extra.mox\\b.mox", manager.Plugins().back().path);
+    EXPECT_EQ(2, manager.UnloadAllPlugins());
+    EXPECT_EQ(0u, TheMachine().LoadedModuleCount() + manager.Plugins().size());
+}
+
+TEST_F(Mox, SourcesOpenOrStayInTheTableNotReady) {
+    FakePluginSpec closed = Spec(1), noSource = Spec(2), noCapability = Spec(3);
+    closed.openResult = FxFailed;
+    noSource.sourceInterface = false;
+    noCapability.capabilityInterface = false;
+    auto& a = AddFakePlugin(kDir + L"\\a.mox", closed);
+    AddFakePlugin(kDir + L"\\b.mox", noSource);
+    ASSERT_EQ(FxOk, manager.SetPluginDirectory(kDir.c_str()));
+    ASSERT_EQ(2u, manager.LoadAllPlugins());
+    EXPECT_EQ(FxNoSource, manager.BuildSourceTable());
+    EXPECT_EQ(2u, manager.Sources().size());
+    IMOXSource* source = nullptr;
+    EXPECT_EQ(FxNotReady, manager.FindSource(sim::FakePluginId(1), &source));
+    EXPECT_EQ(FxNotReady, manager.FindSource(sim::FakePluginId(2), &source));
+    EXPECT_EQ(FxInvalid, manager.FindSource(sim::FakePluginId(9), &source));
+    EXPECT_EQ(nullptr, source);
+    EXPECT_EQ(1u, a.references()) << "the table holds the source";
+
+    AddFakePlugin(kDir + L"\\c.mox", noCapability);
+    ASSERT_EQ(FxOk, manager.LoadPlugin(At(kDir + L"\\c.mox")));
+    EXPECT_EQ(FxOk, manager.BuildSourceTable());
+    EXPECT_EQ(1u, a.references()) << "the previous table was released";
+    std::uint32_t flag = 7;
+    EXPECT_EQ(FxFailed, manager.QuerySourceCapability(sim::FakePluginId(3), &flag));
+    EXPECT_EQ(0u, flag);
+    EXPECT_EQ(FxNotReady, manager.AdviseSource(sim::FakePluginId(1), nullptr, 0));
+    void* out = &flag;
+    EXPECT_EQ(FxFailed, manager.GetPluginInterface((kDir + L"\\c.mox").c_str(), 2, &out)) << "out was set";
+    out = nullptr;
+    EXPECT_EQ(FxFailed, manager.GetPluginInterface(L"C:\\elsewhere.mox", 2, &out));
+    EXPECT_EQ(FxOk, manager.ReleaseSources());
+    EXPECT_EQ(0u, a.references());
+}
+
+TEST_F(Mox, EnumeratorChecksEntriesAndAnswersOnlyItsOwnNumbers) {
+    AddFakePlugin(kDir + L"\\a.mox", Spec(1, L"Alpha"));
+    ASSERT_EQ(FxOk, manager.LoadPlugin(At(kDir + L"\\a.mox")));
+    IEnumSourceManager* sources = nullptr;
+    ASSERT_EQ(FxOk, manager.CreateSourceEnumerator(&sources));
+    EXPECT_EQ(FxInvalid, manager.CreateSourceEnumerator(&sources));
+    void* out = &out;
+    EXPECT_EQ(0, sources->QueryInterface(2, &out));
+    EXPECT_EQ(nullptr, out);
+    EXPECT_EQ(1, sources->QueryInterface(9, &out));
+    EXPECT_EQ(sources, out);
+    EXPECT_EQ(1u, sources->Release());
+    std::uint32_t count = 0;
+    EXPECT_EQ(FxOk, sources->GetCount(&count));
+    EXPECT_EQ(1u, count);
+    MOXSourceInfo entry{};
+    entry.version = 1;
+    entry.size = 547;
+    EXPECT_EQ(FxInvalid, sources->Next(&entry));
+    entry.size = 548;
+    ASSERT_EQ(FxOk, sources->Next(&entry)) << "the refused call left the cursor alone";
+    EXPECT_EQ(std::u16string(u"Alpha"), entry.name);
+    entry.kind = 99;
+    EXPECT_EQ(FxEnd, sources->Next(&entry));
+    EXPECT_EQ(99u, entry.kind);
+    EXPECT_EQ(FxOk, sources->Reset());
+    EXPECT_EQ(FxOk, sources->Next(&entry));
+    EXPECT_EQ(0u, sources->Release());
+}
+
+// No gate plug-in for three minutes: a line a minute, no tracking; then it appears and is tracked.
+TEST_F(Mox, GateIsRetriedEveryMinuteUntilItLoadsAndOpens) {
+    auto& m = TheMachine();
+    FakePluginSpec closed = Spec(1, L"Closed");
+    closed.openResult = FxFailed;
+    AddFakePlugin(kDir + L"\\closed.mox", closed);
+    LoadAndStart();
+    m.At(150000, [] { AddFakePlugin(kGate, Spec(2, L"Phone Manager")); });
+    m.RunFor(200000);
+    EXPECT_EQ((Strings{kGateLine, kGateLine, kGateLine, Detected(L"Phone Manager")}), m.DebugLines());
+    EXPECT_EQ(180000u, m.DebugRecords().back().at);
+    EXPECT_EQ(2u, m.Threads().size());
+}
+
+// Two sources that report arrivals are tracked, each on its own thread; one with capability 0 is not.
+TEST_F(Mox, EachSourceThatReportsArrivalsGetsATrackerAndReachesTheCallback) {
+    auto& m = TheMachine();
+    FakePluginSpec viewer = Spec(3, L"Viewer");
+    viewer.capability = 0;
+    auto& gate = AddFakePlugin(kGate, Spec(1, L"Phone Manager"));
+    auto& other = AddFakePlugin(kDir + L"\\other.mox", Spec(2, L"Camera Link"));
+    AddFakePlugin(kDir + L"\\viewer.mox", viewer);
+    LoadAndStart();
+    ASSERT_TRUE(m.RunUntilIdle());
+    EXPECT_EQ((Strings{Detected(L"Phone Manager"), Detected(L"Camera Link")}), m.DebugLines());
+    EXPECT_FALSE(m.IsLoaded(kDir + L"\\viewer.mox"));
+    ASSERT_TRUE(gate.advised() && other.advised());
+
+    // Classes in order, a phone's disconnection, a record of the wrong size or version, an unknown class.
+    std::vector<MOXDeviceEvent> events;
+    for (std::uint32_t c = 0; c < 10; ++c)
+        events.push_back(MakeDeviceEvent(c, L"id" + std::to_wstring(c)));
+    events.push_back(MakeDeviceEvent(MOXClassMobile, L"gone", 0));
+    events.push_back(MakeDeviceEvent(12, L"id12"));
+    events.push_back(MakeDeviceEvent(1, L"short"));
+    events.back().size = 3643;
+    events.push_back(MakeDeviceEvent(1, L"v1"));
+    events.back().version = 1;
+    gate.RaiseOnOwnThread(events);
+    ASSERT_TRUE(m.RunUntilIdle());
+    const std::vector<std::pair<std::wstring, std::wstring>> expected{
+        {L"unknown", L"id0"}, {L"camera", L"id1"},  {L"mobile", L"id2"},  {L"scanner", L"id3"},
+        {L"video", L"id4"},   {L"audio", L"id5"},   {L"volume", L"id6"},  {L"archive", L"id7"},
+        {L"unknown", L"id8"}, {L"unknown", L"id9"}, {L"unknown", L"id12"}};
+    EXPECT_EQ(expected, seen);
+
+    // A host callback that throws frees both locks: the next event, from another plug-in's thread, arrives.
+    seen.clear();
+    action = [](const std::wstring& id) {
+        if (id == L"first")
+            throw std::runtime_error("host failure");
+    };
+    gate.RaiseOnOwnThread({MakeDeviceEvent(MOXClassMobile, L"first")});
+    other.RaiseOnOwnThread({MakeDeviceEvent(MOXClassCamera, L"second")});
+    ASSERT_TRUE(m.RunUntilIdle());
+    EXPECT_EQ(2u, seen.size());
+}
+
+// While another tracker's callback runs, a source's events wait, each on its own plug-in thread, and are
+// delivered one at a time in the order they came; quitting a source tracker hands everything back.
+TEST_F(Mox, EventsWaitForTheCallbackLockInOrderAndQuitReleasesTheSource) {
+    auto& m = TheMachine();
+    auto& gate = AddFakePlugin(kGate, Spec(1, L"Phone Manager"));
+    LoadAndStart();
+    ASSERT_TRUE(m.RunUntilIdle());
+    action = [](const std::wstring& id) {
+        if (id == L"slow")
+            os::SleepFor(500);
+    };
+    gate.RaiseOnOwnThread({MakeDeviceEvent(1, L"slow")});
+    m.At(m.Now() + 100, [&] { gate.RaiseOnOwnThread({MakeDeviceEvent(1, L"a")}); });
+    m.At(m.Now() + 200, [&] { gate.RaiseOnOwnThread({MakeDeviceEvent(1, L"b")}); });
+    ASSERT_TRUE(m.RunUntilIdle());
+    ASSERT_EQ(3u, seen.size());
+    EXPECT_EQ(L"a", seen[1].second);
+    EXPECT_EQ(L"b", seen[2].second);
+
+    ASSERT_EQ(1u, gate.references()) << "the tracker's source table";
+    os::PostWindowMessage(m.FindWindowByTitle(L"MOXTrackerWindow"), os::kWmQuit, 0, 0);
+    ASSERT_TRUE(m.RunUntilIdle());
+    EXPECT_EQ(1, gate.unadviseCalls);
+    EXPECT_EQ(0u, gate.references());
+    EXPECT_TRUE(m.IsLoaded(kGate)) << "the module stays";
+}
+
+TEST_F(Mox, ASourceTrackerThatCannotStartEndsQuietly) {
+    FakePluginSpec refusing = Spec(1, L"Phone Manager");
+    refusing.adviseResult = FxFailed;
+    AddFakePlugin(kGate, refusing);
+    LoadAndStart();
+    ASSERT_TRUE(TheMachine().RunUntilIdle());
+    EXPECT_TRUE(TheMachine().DebugLines().empty());
+}
+
+} // namespace
+} // namespace qel::simtest
