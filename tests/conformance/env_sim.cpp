@@ -22,6 +22,13 @@ void CreateTextFile(const std::wstring& path, const std::wstring& content) {
     sim::Machine::Current().SetFileText(path, content);
 }
 
+void CreateLibraryFile(const std::wstring& path) {
+    struct NoFunctions : sim::Machine::Library {
+        void* Function(const std::string&) override { return nullptr; }
+    };
+    sim::Machine::Current().AddLibrary(path, std::make_shared<NoFunctions>());
+}
+
 std::wstring FreshDrive(std::uint32_t type) {
     wchar_t letter = L'R';
     while (os::LogicalDrives() >> (letter - L'A') & 1u)

@@ -71,6 +71,13 @@ void CreateTextFile(const std::wstring& path, const std::wstring& content) {
     ::CloseHandle(file);
 }
 
+void CreateLibraryFile(const std::wstring& path) {
+    // The thread runtime beside the tests imports only Windows' own DLLs.
+    const std::wstring program = OwnProgramPath();
+    ::CopyFileW((program.substr(0, program.rfind(L'\\') + 1) + L"libwinpthread-1.dll").c_str(), path.c_str(),
+                FALSE);
+}
+
 std::wstring FreshDrive(std::uint32_t type) {
     const auto letter = static_cast<wchar_t>(L'R' + testDrives.size());
     const std::wstring folder = FreshScratchFolder() + L"\\drive_" + letter;

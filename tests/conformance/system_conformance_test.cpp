@@ -179,6 +179,29 @@ TEST_F(SystemConformance, MissingFunctionOfModuleIsNull) {
     EXPECT_TRUE(os::FreeModule(kernel32));
 }
 
+TEST_F(SystemConformance, LibraryIsFoundByRelativePathUntilFreedAsOftenAsLoaded) {
+    const std::wstring folder = testenv::FreshScratchFolder();
+    testenv::CreateLibraryFile(folder + L"\\lib.mox");
+    testenv::CreateTextFile(folder + L"\\text.mox", L"not a library");
+    const std::wstring previous = os::CurrentDirectory();
+    ASSERT_TRUE(os::ChangeCurrentDirectory(folder));
+    EXPECT_EQ(os::kNoModule, os::LoadModuleAsData(L".\\text.mox"));
+    EXPECT_EQ(os::kNoModule, os::LoadModule(L".\\text.mox"));
+    const os::Module data = os::LoadModuleAsData(L".\\lib.mox");
+    ASSERT_NE(os::kNoModule, data);
+    EXPECT_EQ(os::kNoModule, os::LoadedModule(L".\\lib.mox")) << "a data file is no module";
+    EXPECT_TRUE(os::FreeModule(data));
+    const os::Module first = os::LoadModule(L".\\lib.mox");
+    ASSERT_NE(os::kNoModule, first);
+    EXPECT_EQ(first, os::LoadModule(folder + L"\\LIB.MOX"));
+    EXPECT_EQ(first, os::LoadedModule(L".\\lib.mox"));
+    EXPECT_TRUE(os::FreeModule(first));
+    EXPECT_EQ(first, os::LoadedModule(folder + L"\\lib.mox"));
+    EXPECT_TRUE(os::FreeModule(first));
+    EXPECT_EQ(os::kNoModule, os::LoadedModule(L".\\lib.mox"));
+    os::ChangeCurrentDirectory(previous);
+}
+
 TEST_F(SystemConformance, SleepForZeroReturns) { os::SleepFor(0); }
 
 } // namespace

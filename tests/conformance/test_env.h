@@ -24,6 +24,9 @@ void CreateFolder(const std::wstring& path);
 // profile files are.
 void CreateTextFile(const std::wstring& path, const std::wstring& content);
 
+// Puts a library that does nothing when loaded at a full path.
+void CreateLibraryFile(const std::wstring& path);
+
 // Makes a fresh drive of `type` (an os::kDrive* value) with a medium in it, an empty root and an unnamed
 // "NTFS" volume, at a letter of its own, and returns its root as "X:". It goes when the test ends.
 std::wstring FreshDrive(std::uint32_t type);
