@@ -5,11 +5,15 @@
 //   qelinfo.exe --check-volume E:  whether a volume in E: would be reported, and why: the kind of drive, the
 //                                  depth searched, the formats searched for, the first match or why none.
 //                                  Nothing is launched and no setting is written.
+//   qelinfo.exe --plugins [FOLDER]  the .mox plug-ins of FOLDER\moxplugins (default: the current folder, as
+//                                  the proxy runs), as the library would find them: whether each loads,
+//                                  its name and identifier, whether its source opens, whether it is tracked.
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "deviceconnect/media_check.h"
+#include "deviceconnect/mox/mox_tracker.h"
 #include "hosts/utf8.h"
 #include "launch/order.h"
 #include "platform/win32/windows_api.h"
@@ -132,12 +136,86 @@ int CheckVolume(const std::wstring& root) {
     return 1;
 }
 
+const char* StatusName(FxStatus status) {
+    switch (status) {
+    case FxOk:
+        return "ok";
+    case FxFailed:
+        return "refused: not a library, no FxPluginMain or plug-in interface, or an identifier already "
+               "loaded";
+    case FxException:
+        return "refused: the plug-in threw an exception";
+    case FxNotReady:
+        return "no";
+    case FxInvalid:
+        return "no source";
+    default:
+        return "failed";
+    }
+}
+
+std::string IdText(const MOXGuid& id) {
+    char text[40];
+    std::snprintf(text, sizeof text, "{%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}", id.data1, id.data2,
+                  id.data3, id.data4[0], id.data4[1], id.data4[2], id.data4[3], id.data4[4], id.data4[5],
+                  id.data4[6], id.data4[7]);
+    return text;
+}
+
+int ListPlugins(const std::wstring& folder) {
+    using namespace qel;
+    if (!folder.empty() && !os::ChangeCurrentDirectory(folder)) {
+        std::printf("no folder %s\n", Utf8(folder).c_str());
+        return 1;
+    }
+    std::printf("Plug-ins of %s\\moxplugins, as the library would load them\n",
+                Utf8(os::CurrentDirectory()).c_str());
+    MOXPluginManager manager;
+    if (manager.SetPluginDirectory(kMoxPluginDirectory) != FxOk) {
+        std::printf("  => no moxplugins folder: no plug-in device will be detected\n");
+        return 1;
+    }
+    MOXPluginManager gateManager;
+    const bool gateOpens = GatePasses(gateManager);
+    CriticalErrorsFailed quiet;
+    ForEachPluginFile(manager.PluginDirectory(), [&](const std::wstring& path) {
+        MOXPluginRecord record;
+        record.path = path;
+        const std::size_t before = manager.Plugins().size();
+        const FxStatus status = manager.LoadPlugin(record);
+        std::printf("  %s: %s\n", Utf8(path).c_str(),
+                    status == FxOk && manager.Plugins().size() == before ? "already loaded in this process"
+                                                                         : StatusName(status));
+    });
+    manager.BuildSourceTable();
+    for (const auto& plugin : manager.Plugins()) {
+        std::uint32_t flag = 0;
+        const FxStatus capability = manager.QuerySourceCapability(plugin.id, &flag);
+        const bool opens = capability != FxNotReady && capability != FxInvalid;
+        std::printf("  - \"%s\" %s kind 0x%X\n      %s\n      source opens: %s; tracked: %s\n",
+                    Utf8(plugin.name).c_str(), IdText(plugin.id).c_str(), plugin.kind,
+                    Utf8(plugin.path).c_str(), opens ? "yes" : StatusName(capability),
+                    capability == FxOk && flag == MOXTrackArrivals ? "yes" : "no");
+    }
+    manager.ReleaseSources();
+    manager.UnloadAllPlugins();
+    std::printf("  => %s\n", gateOpens
+                                 ? "the gate plug-in nokiamanager.mox opens: tracked plug-ins report devices"
+                                 : "the gate plug-in nokiamanager.mox is missing or does not open: no "
+                                   "plug-in device will be detected");
+    return gateOpens ? 0 : 1;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     if (argc == 3 && std::string(argv[1]) == "--check-volume") {
         const std::string root = argv[2];
         return CheckVolume(std::wstring(root.begin(), root.end()));
+    }
+    if ((argc == 2 || argc == 3) && std::string(argv[1]) == "--plugins") {
+        const std::string folder = argc == 3 ? argv[2] : "";
+        return ListPlugins(std::wstring(folder.begin(), folder.end()));
     }
     CQELBootInformationHandler handler;
     handler.LoadInformation();

@@ -21,19 +21,6 @@ struct TrackedSource {
     MOXPluginRecord plugin;
 };
 
-bool GatePasses(MOXPluginManager& manager, const MOXPluginRecord& gate) {
-    CriticalErrorsFailed quiet;
-    bool passed = false;
-    if (manager.LoadPlugin(gate) == FxOk) {
-        if (manager.BuildSourceTable() == FxOk) {
-            passed = true;
-            manager.ReleaseSources();
-        }
-        manager.UnloadPlugin(gate);
-    }
-    return passed;
-}
-
 // The sources, among those of every plug-in found, whose capability says they report arrivals.
 std::vector<TrackedSource> SelectTrackedSources(MOXPluginManager& manager) {
     std::vector<TrackedSource> tracked;
@@ -63,6 +50,21 @@ std::vector<TrackedSource> SelectTrackedSources(MOXPluginManager& manager) {
 }
 
 } // namespace
+
+bool GatePasses(MOXPluginManager& manager) {
+    MOXPluginRecord gate;
+    gate.path = std::wstring(kMoxPluginDirectory) + kMoxGatePlugin;
+    CriticalErrorsFailed quiet;
+    bool passed = false;
+    if (manager.LoadPlugin(gate) == FxOk) {
+        if (manager.BuildSourceTable() == FxOk) {
+            passed = true;
+            manager.ReleaseSources();
+        }
+        manager.UnloadPlugin(gate);
+    }
+    return passed;
+}
 
 const wchar_t* DeviceTypeOfClass(std::uint32_t deviceClass) {
     static const wchar_t* const kTypes[] = {kUnknownDevice, kCameraDevice, kMobileDevice, kScannerDevice,
@@ -96,9 +98,7 @@ void CMOXCallbackInterface::OnEvent(std::uint32_t, MOXDeviceEvent* event) {
 std::uint32_t QELBOOT_WINAPI MOXTrackerThread(void*) {
     try {
         MOXPluginManager manager;
-        MOXPluginRecord gate;
-        gate.path = std::wstring(kMoxPluginDirectory) + kMoxGatePlugin;
-        while (!GatePasses(manager, gate)) {
+        while (!GatePasses(manager)) {
             os::DebugOutput(kGateFailedLine);
             os::SleepFor(kMoxGateRetryMs);
         }

@@ -18,6 +18,9 @@ inline constexpr wchar_t kMoxPluginDirectory[] = L".\\moxplugins";
 inline constexpr wchar_t kMoxGatePlugin[] = L"\\nokiamanager.mox";
 inline constexpr std::uint32_t kMoxGateRetryMs = 60000;
 
+// Whether the gate plug-in loads into `manager` and its source opens; it is unloaded again either way.
+bool GatePasses(MOXPluginManager& manager);
+
 // The device type name the host receives for a plug-in's device class.
 const wchar_t* DeviceTypeOfClass(std::uint32_t deviceClass);
 
