@@ -34,7 +34,8 @@ std::wstring BinDir() {
 
 std::wstring BinPath(const std::wstring& file) { return BinDir() + L"\\" + file; }
 
-RunningHost::RunningHost(const std::wstring& program, const std::wstring& arguments) {
+RunningHost::RunningHost(const std::wstring& program, const std::wstring& arguments,
+                         const std::wstring& currentDirectory) {
     SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
     HANDLE outputWrite = nullptr;
     HANDLE errorWrite = nullptr;
@@ -50,8 +51,8 @@ RunningHost::RunningHost(const std::wstring& program, const std::wstring& argume
     startup.hStdInput = nullptr;
     std::wstring commandLine =
         L"\"" + BinPath(program) + L"\"" + (arguments.empty() ? L"" : L" " + arguments);
-    if (!::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, BinDir().c_str(),
-                          &startup, &info_))
+    if (!::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                          (currentDirectory.empty() ? BinDir() : currentDirectory).c_str(), &startup, &info_))
         info_ = {};
     ::CloseHandle(outputWrite);
     ::CloseHandle(errorWrite);

@@ -32,7 +32,9 @@ RunResult RunRecordingDebugLines(const std::wstring& program, const std::wstring
 // A program left running; its standard output is collected until it ends.
 class RunningHost {
 public:
-    RunningHost(const std::wstring& program, const std::wstring& arguments);
+    // Started in `currentDirectory`, or in BinDir when it is empty.
+    RunningHost(const std::wstring& program, const std::wstring& arguments,
+                const std::wstring& currentDirectory = {});
     ~RunningHost();
     RunningHost(const RunningHost&) = delete;
     RunningHost& operator=(const RunningHost&) = delete;

@@ -1,0 +1,173 @@
+// The .mox plug-in tracker under Wine: the sample plug-ins in the ".\moxplugins" folder of the proxy's
+// current directory, which of them are tracked, and the devices they announce reaching the proxy's callback.
+#include <gtest/gtest.h>
+
+#include <cwchar>
+#include <filesystem>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "host_runner.h"
+
+namespace qel {
+namespace {
+
+using namespace testhost;
+using Layout = std::vector<std::pair<std::wstring, std::wstring>>; // below moxplugins, and what (empty: text)
+
+const std::string kGateFailedLine = "\n<***DeviceConnect***><NOKIA Devices will not be detected.>\n";
+
+std::string DetectedLine(const std::string& name) {
+    return "\n<***DeviceConnect***><" + name + "><Devices will be detected.>\n";
+}
+
+std::size_t Count(const std::string& text, const std::string& part) {
+    std::size_t count = 0;
+    for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+        ++count;
+    return count;
+}
+
+bool Exists(const std::wstring& path) {
+    return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool WaitFor(bool exists, const std::wstring& path) {
+    for (int waited = 0; waited < 20000 && Exists(path) != exists; waited += 50)
+        ::Sleep(50);
+    return Exists(path) == exists;
+}
+
+void WriteText(const std::wstring& path, const std::string& text) {
+    const HANDLE file = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD written = 0;
+    ::WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+    ::CloseHandle(file);
+}
+
+// A fresh folder for the proxy to run in, with this layout of its moxplugins folder.
+std::wstring MakeRoad(const std::wstring& name, const Layout& layout) {
+    const std::wstring road = BinPath(L"moxroad\\" + name);
+    std::filesystem::remove_all(road);
+    for (const auto& [file, plugin] : layout) {
+        const std::filesystem::path target = road + L"\\moxplugins\\" + file;
+        std::filesystem::create_directories(target.parent_path());
+        if (plugin.empty())
+            WriteText(target, "not a library\r\n");
+        else
+            std::filesystem::copy_file(BinPath(plugin), target);
+    }
+    return road;
+}
+
+// Moves a finished event file into the plug-in's events folder once it is watched, and waits until it is
+// taken.
+bool Announce(const std::wstring& plugin, const std::string& line) {
+    const std::wstring event = plugin + L".events\\device.txt";
+    WriteText(plugin + L".draft", line);
+    return WaitFor(true, plugin + L".events") && ::MoveFileW((plugin + L".draft").c_str(), event.c_str()) &&
+           WaitFor(false, event);
+}
+
+// The proxy runs without taking control, which would make its own folder the current directory.
+std::wstring RecordedProxy(const std::wstring& arguments) {
+    return L"\"" + BinPath(L"qelproxy.exe") + L"\" --no-control " + arguments;
+}
+
+class MoxRoad : public ::testing::Test {
+protected:
+    // A proxy ends at once when no application is registered.
+    void SetUp() override {
+        ResetRegistrations();
+        Register(L"Vandrel", L"Vandrel", BinPath(L"qelproxy.exe"), BinPath(L"qelapp.exe"));
+    }
+    void TearDown() override {
+        ::RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Wine\\AppDefaults\\qelproxy.exe");
+        ResetRegistrations();
+    }
+    static void SetProxyVersion(const wchar_t* version) {
+        SetString(HKEY_CURRENT_USER, L"Software\\Wine\\AppDefaults\\qelproxy.exe", L"Version", version);
+    }
+};
+
+// Plug-ins in moxplugins and in its sub-folders named *.mox are tracked, each identifier once (twin.mox, a
+// copy of the gate plug-in listed after it, is refused); "tools" is not searched. The gate plug-in's phone
+// reaches the callback, which launches the application.
+TEST_F(MoxRoad, TracksEachPluginOfTheFolderAndOfItsMoxSubfoldersOnce) {
+    const Layout layout = {{L"nokiamanager.mox", L"sample_phone.mox"},
+                           {L"other.mox", L"sample_phone_b.mox"},
+                           {L"twin.mox", L"sample_phone.mox"},
+                           {L"junk.mox", L""},
+                           {L"extra.mox\\inner.mox", L"sample_phone_c.mox"},
+                           {L"tools\\hidden.mox", L"sample_phone_d.mox"}};
+    const std::wstring app = BinPath(L"qelapp.exe");
+    const std::string launch =
+        "\"" + std::string(app.begin(), app.end()) +
+        "\" module=vandrel params mode=direct devType=mobile priDevId=\"phone-0001\"\n";
+    for (const wchar_t* version : {L"win7", L"winxp"}) {
+        SCOPED_TRACE(std::string(version, version + std::wcslen(version)));
+        SetProxyVersion(version);
+        const std::wstring road = MakeRoad(version, layout);
+        const std::wstring plugins = road + L"\\moxplugins\\";
+        RunningHost proxy(L"dbgrec.exe", RecordedProxy(L"--service 1"), road);
+        for (const wchar_t* tracked : {L"nokiamanager.mox", L"other.mox", L"extra.mox\\inner.mox"})
+            ASSERT_TRUE(WaitFor(true, plugins + tracked + L".events")) << tracked;
+        ::Sleep(500); // a tracker logs its line just after advising its plug-in
+        ASSERT_TRUE(Announce(plugins + L"nokiamanager.mox", "2 1 phone-0001"));
+        ASSERT_TRUE(proxy.WaitForExit(20000));
+        const std::string lines = "\n" + proxy.Output();
+        for (const auto& [name, count] : {std::pair{"Sample Phone Manager", 1u},
+                                          {"Sample Phone B", 1u},
+                                          {"Sample Phone C", 1u},
+                                          {"Sample Phone D", 0u}})
+            EXPECT_EQ(count, Count(lines, DetectedLine(name))) << name << " in" << lines;
+        EXPECT_EQ(0u, Count(lines, kGateFailedLine));
+        for (const wchar_t* refused : {L"twin.mox", L"tools\\hidden.mox"})
+            EXPECT_FALSE(Exists(plugins + refused + L".events")) << refused;
+        EXPECT_EQ(1u, Count(lines, "\n" + launch)) << lines;
+    }
+}
+
+// Each device class reaches the callback as its type; a phone only when its state is "connected".
+TEST_F(MoxRoad, DeviceClassesReachTheCallbackAsTypesAndAPhoneOnlyWhenConnected) {
+    SetProxyVersion(L"win7");
+    const std::wstring road = MakeRoad(L"classes", {{L"nokiamanager.mox", L"sample_phone.mox"}});
+    const std::pair<const char*, const char*> events[] = {
+        {"2 0 phone-0002", nullptr},  {"0 1 thing", "unknown thing"},
+        {"1 0 cam", "camera cam"},    {"2 1 phone-0003", "mobile phone-0003"},
+        {"3 1 scan", "scanner scan"}, {"4 1 vid", "video vid"},
+        {"5 1 aud", "audio aud"},     {"6 1 E:", "volume E:"},
+        {"7 1 arc", "archive arc"}};
+    RunningHost proxy(L"qelproxy.exe", L"--no-control --service 8", road);
+    std::string expected;
+    for (const auto& [line, reported] : events) {
+        ASSERT_TRUE(Announce(road + L"\\moxplugins\\nokiamanager.mox", line)) << line;
+        expected += reported ? std::string("qelproxy: device ") + reported + "\n" : "";
+    }
+    ASSERT_TRUE(proxy.WaitForExit(20000));
+    const std::string output = proxy.Output();
+    std::string devices;
+    for (auto at = output.find("qelproxy: device "); at != std::string::npos;
+         at = output.find("qelproxy: device ", at + 1))
+        devices += output.substr(at, output.find('\n', at) + 1 - at);
+    EXPECT_EQ(expected, devices);
+}
+
+// Without the gate plug-in no plug-in is tracked.
+TEST_F(MoxRoad, WithoutTheGatePluginNothingIsTracked) {
+    SetProxyVersion(L"win7");
+    const std::wstring road = MakeRoad(L"nogate", {{L"other.mox", L"sample_phone_b.mox"}});
+    RunningHost proxy(L"dbgrec.exe", RecordedProxy(L"--service"), road);
+    ASSERT_TRUE(WaitForWindow(L"Quorl Vandrel Boot", 20000));
+    ::Sleep(1500); // the service starts after the boot window
+    ::SendMessageW(::FindWindowW(nullptr, L"Quorl Vandrel Boot"), WM_QUIT, 0, 0);
+    ASSERT_TRUE(proxy.WaitForExit(20000));
+    const std::string lines = "\n" + proxy.Output();
+    EXPECT_EQ(1u, Count(lines, kGateFailedLine)) << lines;
+    EXPECT_EQ(0u, Count(lines, DetectedLine("Sample Phone B")));
+    EXPECT_FALSE(Exists(road + L"\\moxplugins\\other.mox.events"));
+}
+
+} // namespace
+} // namespace qel
