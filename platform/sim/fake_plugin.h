@@ -79,7 +79,7 @@ public:
     // Calls it from a thread of the plug-in's own, once for each event in order.
     void RaiseOnOwnThread(std::vector<MOXDeviceEvent> events);
 
-    const FakePluginSpec& spec() const { return spec_; }
+    FakePluginSpec& spec() { return spec_; } // may change while loaded
     std::uint32_t references() const { return references_; }
     ICallbackInterface* advised() const { return advised_; }
     int onLoadCalls = 0;

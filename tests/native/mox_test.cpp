@@ -124,16 +124,18 @@ TEST_F(Mox, LoadAllSearchesOnlyFoldersNamedLikePlugins) {
     EXPECT_EQ(FxInvalid, manager.SetPluginDirectory(kDir.c_str()));
     EXPECT_EQ(0u, manager.LoadAllPlugins());
     AddFakePlugin(kDir + L"\\a.mox", Spec(1));
-    AddFakePlugin(kDir + L"\\extra.mox\\b.mox", Spec(2));
+    auto& b = AddFakePlugin(kDir + L"\\extra.mox\\b.mox", Spec(2));
     AddFakePlugin(kDir + L"\\tools\\c.mox", Spec(3));
     AddFakePlugin(kDir + L"\\d.dll", Spec(4));
     TheMachine().SetFileText(kDir + L"\\text.mox", L"not a library");
-    ASSERT_EQ(FxOk, manager.SetPluginDirectory(kDir.c_str()));
+    ASSERT_EQ(FxOk, manager.SetPluginDirectory(L".\\moxplugins"));
     EXPECT_EQ(2u, manager.LoadAllPlugins());
     ASSERT_EQ(2u, manager.Plugins().size());
-    EXPECT_EQ(kDir + L"\\extra.mox\\b.mox", manager.Plugins().back().path);
-    EXPECT_EQ(2, manager.UnloadAllPlugins());
-    EXPECT_EQ(0u, TheMachine().LoadedModuleCount() + manager.Plugins().size());
+    EXPECT_EQ(L".\\moxplugins\\extra.mox\\b.mox", manager.Plugins().back().path);
+    b.spec().nullRoot = true;
+    EXPECT_EQ(1, manager.UnloadAllPlugins()) << "b cannot be asked to unload";
+    EXPECT_EQ(1u, manager.Plugins().size());
+    EXPECT_TRUE(TheMachine().IsLoaded(kDir + L"\\extra.mox\\b.mox"));
 }
 
 TEST_F(Mox, SourcesOpenOrStayInTheTableNotReady) {
@@ -192,6 +194,7 @@ TEST_F(Mox, EnumeratorChecksEntriesAndAnswersOnlyItsOwnNumbers) {
     entry.size = 548;
     ASSERT_EQ(FxOk, sources->Next(&entry)) << "the refused call left the cursor alone";
     EXPECT_EQ(std::u16string(u"Alpha"), entry.name);
+    EXPECT_EQ(0x4D4F58u, entry.kind);
     entry.kind = 99;
     EXPECT_EQ(FxEnd, sources->Next(&entry));
     EXPECT_EQ(99u, entry.kind);
@@ -231,7 +234,7 @@ TEST_F(Mox, EachSourceThatReportsArrivalsGetsATrackerAndReachesTheCallback) {
     // Classes in order, a phone's disconnection, a record of the wrong size or version, an unknown class.
     std::vector<MOXDeviceEvent> events;
     for (std::uint32_t c = 0; c < 10; ++c)
-        events.push_back(MakeDeviceEvent(c, L"id" + std::to_wstring(c)));
+        events.push_back(MakeDeviceEvent(c, L"id" + std::to_wstring(c), c == MOXClassMobile ? 1 : 0));
     events.push_back(MakeDeviceEvent(MOXClassMobile, L"gone", 0));
     events.push_back(MakeDeviceEvent(12, L"id12"));
     events.push_back(MakeDeviceEvent(1, L"short"));
@@ -278,6 +281,8 @@ TEST_F(Mox, EventsWaitForTheCallbackLockInOrderAndQuitReleasesTheSource) {
     EXPECT_EQ(L"b", seen[2].second);
 
     ASSERT_EQ(1u, gate.references()) << "the tracker's source table";
+    EXPECT_EQ(2u, gate.advised()->AddRef()) << "the tracker holds its callback";
+    gate.advised()->Release();
     os::PostWindowMessage(m.FindWindowByTitle(L"MOXTrackerWindow"), os::kWmQuit, 0, 0);
     ASSERT_TRUE(m.RunUntilIdle());
     EXPECT_EQ(1, gate.unadviseCalls);
