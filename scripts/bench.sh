@@ -2,7 +2,8 @@
 # The benchmarks: loading the application list against a bare registry walk, and searching a card for its
 # first picture against a bare listing loop, each on the simulated machine and on the real system under
 # Wine; then, with the shipped 32-bit qelboot.dll under Wine, how long a card takes from becoming readable
-# to the callback, and what polling an empty card reader costs.
+# to the callback, and what polling an empty card reader costs; and how long 50 .mox plug-ins take to be
+# tracked, and a plug-in's event to reach the callback.
 #
 #   scripts/bench.sh [polling seconds]    default 60
 set -euo pipefail
@@ -15,7 +16,7 @@ for preset in native win64 win32; do
 done
 cmake --build --preset native --target qelboot_load_bench qelboot_search_bench >/dev/null
 cmake --build --preset win64 --target qelboot_load_bench qelboot_search_bench >/dev/null
-cmake --build --preset win32 --target qelboot_arrival_bench qelmount >/dev/null
+cmake --build --preset win32 --target qelboot_arrival_bench qelmount qelboot_mox_bench sample_phone >/dev/null
 
 echo "== simulated machine"
 build/native/bin/qelboot_load_bench
@@ -64,3 +65,13 @@ after=$(server_ticks)
 awk -v t=$((after - before)) -v hz="$(getconf CLK_TCK)" -v s="$polling" 'BEGIN {
     printf "the wine server meanwhile (the whole run, start-up included): %.2f s, %.3f %% of one core\n",
            t / hz, t / hz * 100 / s }'
+
+echo "== 50 .mox plug-ins, the 32-bit DLL under Wine (as Windows 7: only the plug-in tracker runs)"
+plugins=build/win32/mox-bench
+rm -rf "$plugins" && mkdir -p "$plugins/moxplugins"
+cp build/win32/bin/sample_phone.mox "$plugins/moxplugins/nokiamanager.mox"
+for i in $(seq 2 50); do cp build/win32/bin/sample_phone.mox "$plugins/moxplugins/phone$i.mox"; done
+run reg add 'HKCU\Software\Wine\AppDefaults\qelboot_mox_bench.exe' /v Version /d win7 /f >/dev/null 2>&1
+for round in 1 2 3; do
+    run build/win32/bin/qelboot_mox_bench.exe "$(windows_path "$plugins")" 50
+done
