@@ -3,13 +3,13 @@
 # few photo applications installed, and runs the library's main job on it: list the applications, make one
 # the default with the boot executable, then let that application's proxy watch for devices while memory
 # cards go into a card reader: a card with a picture launches the default application, a card with only
-# music is refused.
+# music is refused; then a phone connects, announced by a phone manager plug-in.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 
 cmake --preset win32 >/dev/null
-cmake --build --preset win32 --target qelboot qelinfo qelboot_exe qelproxy qelapp dbgrec qelmount
+cmake --build --preset win32 --target qelboot qelinfo qelboot_exe qelproxy qelapp dbgrec qelmount sample_phone
 
 build=build/win32
 bin=$build/bin
@@ -35,6 +35,11 @@ grep -v '^#' hosts/sample/sample-programs.txt | while read -r program target; do
     cp "$bin/$program" "$drive_c/$target"
     cp "$bin/qelboot.dll" "${runtime_dlls[@]}" "$drive_c/$(dirname "$target")/"
 done
+# The sample phone manager, as the gate plug-in of Vandrel's proxy. Plug-ins are looked for in ".\moxplugins"
+# of the current directory, which a proxy taking control sets to its own folder.
+proxy_dir="$drive_c/Program Files/Quorl/Vandrel"
+mkdir -p "$proxy_dir/moxplugins"
+cp "$bin/sample_phone.mox" "$proxy_dir/moxplugins/nokiamanager.mox"
 boot='C:\Program Files\Quorl\Boot\qelboot.exe'
 proxy='C:\Program Files\Quorl\Vandrel\VandrelProxy.exe'
 recorder="$bin/dbgrec.exe"
@@ -68,7 +73,7 @@ new_lines() {
 }
 started_with() {
     echo "Vandrel.exe was started with:"
-    sed 's/^/    /' "$drive_c/Program Files/Quorl/Vandrel/qelapp-started.txt" 2>/dev/null || echo "    (not started)"
+    sed 's/^/    /' "$proxy_dir/qelapp-started.txt" 2>/dev/null || echo "    (not started)"
 }
 mount() { run "$bin/qelmount.exe" "$@"; }
 card() { # card NAME FILE: a memory card's content, as a folder of the sample machine
@@ -78,7 +83,8 @@ card() { # card NAME FILE: a memory card's content, as a folder of the sample ma
 stop_machine() { WINEPREFIX="$QELBOOT_WINEPREFIX" /usr/lib/wine/wineserver -k 2>/dev/null || true; }
 trap stop_machine EXIT
 
-step "A card reader without a card is attached as R:; the default application's proxy starts watching"
+step "A card reader without a card is attached as R:; the default application's proxy starts watching" \
+    "(and its phone manager plug-in)"
 mount reader R:
 run "$recorder" "$proxy" --service >"$lines_file" 2>&1 &
 sleep 4
@@ -102,5 +108,18 @@ started_with
 
 step "qelinfo.exe --check-volume E:   (why the music card was refused)"
 run "$bin/qelinfo.exe" --check-volume E: || true
+
+step "qelinfo.exe --plugins \"C:\\Program Files\\Quorl\\Vandrel\"   (the proxy's plug-ins)"
+run "$bin/qelinfo.exe" --plugins 'C:\Program Files\Quorl\Vandrel' || true
+
+step "A phone connects: the phone manager plug-in announces \"2 1 phone-0001\"   (debugger lines)"
+# The plug-in reads each file that appears in its events folder: written beside it, then moved in whole.
+printf '2 1 phone-0001\r\n' >"$proxy_dir/phone-0001.txt"
+mkdir -p "$proxy_dir/moxplugins/nokiamanager.mox.events"
+mv "$proxy_dir/phone-0001.txt" "$proxy_dir/moxplugins/nokiamanager.mox.events/"
+sleep 3
+new_lines
+started_with
+
 mount remove E:
 mount remove R:
