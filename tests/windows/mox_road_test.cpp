@@ -129,45 +129,5 @@ TEST_F(MoxRoad, TracksEachPluginOfTheFolderAndOfItsMoxSubfoldersOnce) {
     }
 }
 
-// Each device class reaches the callback as its type; a phone only when its state is "connected".
-TEST_F(MoxRoad, DeviceClassesReachTheCallbackAsTypesAndAPhoneOnlyWhenConnected) {
-    SetProxyVersion(L"win7");
-    const std::wstring road = MakeRoad(L"classes", {{L"nokiamanager.mox", L"sample_phone.mox"}});
-    const std::pair<const char*, const char*> events[] = {
-        {"2 0 phone-0002", nullptr},  {"0 1 thing", "unknown thing"},
-        {"1 0 cam", "camera cam"},    {"2 1 phone-0003", "mobile phone-0003"},
-        {"3 1 scan", "scanner scan"}, {"4 1 vid", "video vid"},
-        {"5 1 aud", "audio aud"},     {"6 1 E:", "volume E:"},
-        {"7 1 arc", "archive arc"}};
-    RunningHost proxy(L"qelproxy.exe", L"--no-control --service 8", road);
-    std::string expected;
-    for (const auto& [line, reported] : events) {
-        ASSERT_TRUE(Announce(road + L"\\moxplugins\\nokiamanager.mox", line)) << line;
-        expected += reported ? std::string("qelproxy: device ") + reported + "\n" : "";
-    }
-    ASSERT_TRUE(proxy.WaitForExit(20000));
-    const std::string output = proxy.Output();
-    std::string devices;
-    for (auto at = output.find("qelproxy: device "); at != std::string::npos;
-         at = output.find("qelproxy: device ", at + 1))
-        devices += output.substr(at, output.find('\n', at) + 1 - at);
-    EXPECT_EQ(expected, devices);
-}
-
-// Without the gate plug-in no plug-in is tracked.
-TEST_F(MoxRoad, WithoutTheGatePluginNothingIsTracked) {
-    SetProxyVersion(L"win7");
-    const std::wstring road = MakeRoad(L"nogate", {{L"other.mox", L"sample_phone_b.mox"}});
-    RunningHost proxy(L"dbgrec.exe", RecordedProxy(L"--service"), road);
-    ASSERT_TRUE(WaitForWindow(L"Quorl Vandrel Boot", 20000));
-    ::Sleep(1500); // the service starts after the boot window
-    ::SendMessageW(::FindWindowW(nullptr, L"Quorl Vandrel Boot"), WM_QUIT, 0, 0);
-    ASSERT_TRUE(proxy.WaitForExit(20000));
-    const std::string lines = "\n" + proxy.Output();
-    EXPECT_EQ(1u, Count(lines, kGateFailedLine)) << lines;
-    EXPECT_EQ(0u, Count(lines, DetectedLine("Sample Phone B")));
-    EXPECT_FALSE(Exists(road + L"\\moxplugins\\other.mox.events"));
-}
-
 } // namespace
 } // namespace qel
