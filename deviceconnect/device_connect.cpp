@@ -8,7 +8,9 @@
 #include "platform/os.h"
 #include "platform/unique_handles.h"
 #include "qelboot.h"
+#include "trackers/sti_tracker.h"
 #include "trackers/volume_tracker.h"
+#include "trackers/wia_tracker.h"
 
 namespace qel {
 namespace {
@@ -51,8 +53,14 @@ void StartDeviceConnectService() {
         serviceStarted = true;
         callbackLock = os::NewRecursiveLock();
         // A thread that cannot be created is left out; the others still start.
-        if (GetOSClass() != OSClassOther)
+        const OSClass osClass = GetOSClass();
+        if (osClass != OSClassOther)
             os::StartThread(&VolumeTrackerThread, nullptr);
+        // WIA announces connections on XP and Vista only; Windows 2000 has STI alone.
+        if (osClass == OSClassXP || osClass == OSClassVista)
+            os::StartThread(&WiaTrackerThread, nullptr);
+        if (osClass != OSClassOther)
+            os::StartThread(&StiTrackerThread, nullptr);
         // Plug-ins find their devices without the system's help, so they are watched on every version.
         os::StartThread(&MOXTrackerThread, nullptr);
     } catch (...) {

@@ -43,6 +43,7 @@ using RegKeyCloser = UniqueSystemHandle<os::RegKey, os::kNoKey, &os::CloseRegKey
 using HandleCloser = UniqueSystemHandle<os::Handle, os::kNoHandle, &os::CloseKernelHandle>;
 using ModuleFreer = UniqueSystemHandle<os::Module, os::kNoModule, &os::FreeModule>;
 using FindCloser = UniqueSystemHandle<os::FindHandle, os::kNoFind, &os::CloseFind>;
+using ComReleaser = UniqueSystemHandle<os::ComObject, os::kNoComObject, &os::ReleaseComObject>;
 
 // Holds a lock for a scope, however the scope is left.
 class LockHeld {

@@ -18,6 +18,7 @@
 
 #include "platform/os.h"
 #include "platform/sim/scheduler.h"
+#include "platform/twain.h"
 
 namespace qel::sim {
 
@@ -30,6 +31,9 @@ struct RegValue {
 std::wstring FoldCase(const std::wstring& text);
 // The backslash-separated parts of a path or key path, empty ones left out.
 std::vector<std::wstring> SplitPath(const std::wstring& path);
+
+// The address sti.dll's StiCreateInstance has on the simulated machine.
+void* StiCreateInstanceAddress();
 
 class Machine {
 public:
@@ -220,6 +224,42 @@ public:
     std::size_t LoadedModuleCount() const { return loadedModules_.size(); }
     bool IsLoaded(const std::wstring& path) const;
 
+    // --- Imaging services -------------------------------------------------------------------------------
+    // WIA: a device manager with a local device list, in listing order.
+    struct WiaDevice {
+        std::optional<std::wstring> id; // nullopt: a null ID string
+        std::uint32_t type = 0;         // the still-image major type in the high 16 bits
+        bool readable = true;
+    };
+    std::vector<WiaDevice>& WiaDevices() { return wiaDevices_; }
+    void SetWiaMissing(bool missing) { wiaMissing_ = missing; }
+    void RefuseWiaRegistration(bool refuse) { refuseWiaRegistration_ = refuse; }
+    void FailWiaEnumeration(bool fail) { failWiaEnumeration_ = fail; }
+    // A connection event, handed to every registered receiver on the thread that registered it, through
+    // that thread's message loop. nullopt: WIA gives no device ID.
+    void RaiseWiaConnection(const std::optional<std::wstring>& deviceId);
+    // COM objects handed out and not released; COM initialisations not balanced yet.
+    std::size_t ComObjectCount() const { return comObjects_.size(); }
+    int ComApartments() const { return comApartments_; }
+    // STI: sti.dll's StiCreateInstance and its device list (RemoveModule, RemoveModuleFunction take them).
+    std::vector<os::StiDevice>& StiDevices() { return stiDevices_; }
+    void FailStiCreation(bool fail) { failStiCreation_ = fail; }
+    void FailStiInitialization(bool fail) { failStiInitialization_ = fail; }
+    void FailStiDeviceLists(std::size_t count) { failStiDeviceLists_ = count; }
+    // TWAIN: twain_32.dll's data-source manager at ordinal 1, and its sources' product names.
+    std::vector<std::string>& TwainSources() { return twainSources_; }
+    void RemoveTwainEntry(bool removed) { removeTwainEntry_ = removed; }
+    void RefuseTwainOpen(bool refuse) { refuseTwainOpen_ = refuse; }
+    struct TwainCall {
+        std::uint16_t dataType;
+        std::uint16_t message;
+        twain::TW_IDENTITY origin;
+        bool parentIsWindow; // DAT_PARENT's data names a window that exists
+    };
+    const std::vector<TwainCall>& TwainCalls() const { return twainCalls_; }
+    std::uint16_t DsmEntry(twain::TW_IDENTITY* origin, std::uint32_t dataGroup, std::uint16_t dataType,
+                           std::uint16_t message, void* data);
+
     // --- Time and version ------------------------------------------------------------------------------
     std::uint64_t Now() const { return now_; }
     // The answers of GetVersionExW; each record kind can be made to fail.
@@ -265,6 +305,21 @@ public:
     void* ModuleFunction(os::Module module, const char* name) const;
     bool FreeModule(os::Module module);
     bool QueryVersion(bool extendedRecord, os::VersionInfo* version) const;
+    bool DestroyWindow(os::Window window);
+    void* ModuleFunctionByOrdinal(os::Module module, std::uint16_t ordinal) const;
+    long ComInitialize();
+    void ComUninitialize() { --comApartments_; }
+    void ReleaseComObject(os::ComObject object);
+    long CreateWiaDeviceManager(os::ComObject* manager);
+    long RegisterWiaEvent(os::ComObject manager, os::WiaEventSink* sink, os::ComObject* registration);
+    long EnumWiaDevices(os::ComObject manager, os::ComObject* enumerator);
+    long NextWiaDevice(os::ComObject enumerator, os::ComObject* storage);
+    long ReadWiaDeviceProperties(os::ComObject storage, os::WiaDeviceProperties* properties);
+    long CreateStillImage(void* createInstance, os::ComObject* sti);
+    long InitializeStillImage(os::ComObject sti);
+    long StillImageDevices(os::ComObject sti, std::vector<os::StiDevice>* devices);
+    // Runs `call` on `thread` inside its message loop, as a COM call into an apartment arrives.
+    void PostCall(std::uint32_t thread, std::function<void()> call);
 
     // Keys opened through the seam and not closed yet.
     std::size_t OpenKeyCount() const { return handles_.size(); }
@@ -427,6 +482,32 @@ private:
     std::size_t listingCalls_ = 0;
     wchar_t pullLetter_ = 0;
     std::size_t pullAfterCalls_ = 0;
+
+    struct ComRecord {
+        enum Kind { Manager, Registration, DeviceList, DeviceStorage, StillImage } kind;
+        std::size_t position = 0; // a device list's cursor, a storage's device
+        os::WiaEventSink* sink = nullptr;
+        std::uint32_t thread = 0;
+    };
+    os::ComObject AddComObject(ComRecord record);
+    std::map<std::uintptr_t, ComRecord> comObjects_;
+    std::uintptr_t nextComObject_ = 0x5000;
+    int comApartments_ = 0;
+    std::vector<WiaDevice> wiaDevices_;
+    bool wiaMissing_ = false;
+    bool refuseWiaRegistration_ = false;
+    bool failWiaEnumeration_ = false;
+    std::vector<os::StiDevice> stiDevices_;
+    bool failStiCreation_ = false;
+    bool failStiInitialization_ = false;
+    std::size_t failStiDeviceLists_ = 0;
+    std::vector<std::string> twainSources_;
+    std::size_t twainCursor_ = 0;
+    bool removeTwainEntry_ = false;
+    bool refuseTwainOpen_ = false;
+    std::vector<TwainCall> twainCalls_;
+    std::map<std::uintptr_t, std::function<void()>> calls_;
+    std::uintptr_t nextCall_ = 1;
 
     // Last: it moves the clock above.
     Scheduler scheduler_{now_};

@@ -200,6 +200,8 @@ void* Machine::ModuleFunction(os::Module module, const char* name) const {
         return nullptr;
     if (found->second.library)
         return found->second.library->Function(name);
+    if (found->second.name == L"STI.DLL" && std::string(name) == "StiCreateInstance")
+        return StiCreateInstanceAddress();
     if (found->second.name == L"KERNEL32.DLL" && std::string(name) == "WTSGetActiveConsoleSessionId")
         return reinterpret_cast<void*>(&SimConsoleSession);
     return nullptr;

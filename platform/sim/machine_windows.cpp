@@ -213,8 +213,38 @@ int Machine::GetMessage(os::WindowMessage* message, os::Window window, std::uint
     }
 }
 
+// A thread message that carries a call posted with PostCall.
+constexpr std::uint32_t kCallMessage = 0xBFFF;
+
 std::intptr_t Machine::Dispatch(const os::WindowMessage& message) {
+    if (message.window == os::kNoWindow && message.message == kCallMessage) {
+        const auto call = calls_.find(message.wParam);
+        if (call == calls_.end())
+            return 0;
+        const std::function<void()> run = std::move(call->second);
+        calls_.erase(call);
+        run();
+        return 0;
+    }
     return CallWindowProc(message.window, message.message, message.wParam, message.lParam);
+}
+
+void Machine::PostCall(std::uint32_t thread, std::function<void()> call) {
+    const std::uintptr_t id = nextCall_++;
+    calls_[id] = std::move(call);
+    auto& posted = queues_[thread].posted;
+    posted.push_back(os::WindowMessage{os::kNoWindow, kCallMessage, id, 0});
+    WakeForMessage(thread, &posted.back());
+}
+
+bool Machine::DestroyWindow(os::Window window) {
+    const auto found = std::find_if(windows_.begin(), windows_.end(), [&](const WindowRecord& record) {
+        return record.handle == static_cast<std::uintptr_t>(window) && record.thread == CurrentThread();
+    });
+    if (found == windows_.end())
+        return false;
+    windows_.erase(found);
+    return true;
 }
 
 void Machine::ForgetThread(std::uint32_t thread) {
@@ -243,6 +273,8 @@ int GetWindowMessage(WindowMessage* message, Window window, std::uint32_t first,
 }
 
 void TranslateWindowMessage(const WindowMessage&) {}
+
+bool DestroyTopLevelWindow(Window window) { return sim::Machine::Current().DestroyWindow(window); }
 
 std::intptr_t DispatchWindowMessage(const WindowMessage& message) {
     return sim::Machine::Current().Dispatch(message);

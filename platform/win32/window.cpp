@@ -66,6 +66,8 @@ Window CreateTopLevelWindow(const wchar_t* className, const wchar_t* title, std:
                                       ToHmodule(instance), nullptr));
 }
 
+bool DestroyTopLevelWindow(Window window) { return ::DestroyWindow(ToHwnd(window)) != FALSE; }
+
 int GetWindowMessage(WindowMessage* message, Window window, std::uint32_t first, std::uint32_t last) {
     MSG msg;
     const BOOL result = ::GetMessageW(&msg, ToHwnd(window), first, last);

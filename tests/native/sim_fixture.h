@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "platform/os.h"
+#include "platform/sim/fake_plugin.h"
 #include "platform/sim/machine.h"
 #include "qelboot.h"
 
@@ -216,6 +217,14 @@ template <typename Call> void ExpectEndsProcessForNoApplication(Call call, const
         "^<QELBoot><!!! No QEL Compatible application found\\. This situation should be avoided\\.>\n" +
             between +
             "<QELBoot><Deleting run key\\. Auto run is going to discontinue from now onwards\\.>\n$");
+}
+
+// A gate plug-in whose source tracks nothing: the plug-in tracker's thread ends at once instead of retrying
+// every minute, so that the machine can fall idle.
+inline void QuietPluginTracker() {
+    sim::FakePluginSpec gate;
+    gate.capability = 0;
+    sim::AddFakePlugin(L"C:\\moxplugins\\nokiamanager.mox", gate);
 }
 
 // Every test, and every case of a table, starts on an empty machine and must leave no registry key open.

@@ -1,0 +1,192 @@
+// machine_imaging.cpp - the simulated machine's imaging services: COM apartments, a WIA device manager with
+// its device list and connection events, the Still Image service, and a TWAIN data-source manager.
+#include <algorithm>
+#include <cstring>
+
+#include "platform/sim/machine.h"
+
+namespace qel::sim {
+namespace {
+
+constexpr long kClassNotRegistered = static_cast<long>(0x80040154);
+constexpr long kNotImplemented = static_cast<long>(0x80004001);
+
+// What sti.dll's StiCreateInstance is in the simulation: only its address is used.
+long QELBOOT_WINAPI SimStiCreateInstance(void*, std::uint32_t, void**, void*) { return os::kEFail; }
+
+std::uint16_t QELBOOT_WINAPI SimDsmEntry(twain::TW_IDENTITY* origin, twain::TW_IDENTITY*,
+                                         std::uint32_t dataGroup, std::uint16_t dataType,
+                                         std::uint16_t message, void* data) {
+    return Machine::Current().DsmEntry(origin, dataGroup, dataType, message, data);
+}
+
+} // namespace
+
+void* StiCreateInstanceAddress() { return reinterpret_cast<void*>(&SimStiCreateInstance); }
+
+os::ComObject Machine::AddComObject(ComRecord record) {
+    const auto raw = nextComObject_;
+    nextComObject_ += 8;
+    comObjects_.emplace(raw, record);
+    return static_cast<os::ComObject>(raw);
+}
+
+long Machine::ComInitialize() {
+    ++comApartments_;
+    return os::kSOk;
+}
+
+void Machine::ReleaseComObject(os::ComObject object) {
+    comObjects_.erase(static_cast<std::uintptr_t>(object));
+}
+
+long Machine::CreateWiaDeviceManager(os::ComObject* manager) {
+    if (wiaMissing_ || comApartments_ <= 0)
+        return kClassNotRegistered;
+    *manager = AddComObject(ComRecord{ComRecord::Manager});
+    return os::kSOk;
+}
+
+long Machine::RegisterWiaEvent(os::ComObject, os::WiaEventSink* sink, os::ComObject* registration) {
+    if (refuseWiaRegistration_)
+        return kNotImplemented;
+    sink->AddRef();
+    *registration = AddComObject(ComRecord{ComRecord::Registration, 0, sink, CurrentThread()});
+    return os::kSOk;
+}
+
+void Machine::RaiseWiaConnection(const std::optional<std::wstring>& deviceId) {
+    for (const auto& [raw, record] : comObjects_) {
+        if (record.kind != ComRecord::Registration)
+            continue;
+        os::WiaEventSink* const sink = record.sink;
+        PostCall(record.thread, [sink, deviceId] {
+            sink->ImageEventCallback(os::kWiaEventDeviceConnected, deviceId ? deviceId->c_str() : nullptr);
+        });
+    }
+}
+
+long Machine::EnumWiaDevices(os::ComObject, os::ComObject* enumerator) {
+    if (failWiaEnumeration_)
+        return os::kEFail;
+    *enumerator = AddComObject(ComRecord{ComRecord::DeviceList});
+    return os::kSOk;
+}
+
+long Machine::NextWiaDevice(os::ComObject enumerator, os::ComObject* storage) {
+    const auto list = comObjects_.find(static_cast<std::uintptr_t>(enumerator));
+    if (list == comObjects_.end())
+        return os::kEFail;
+    if (list->second.position >= wiaDevices_.size())
+        return os::kSFalse;
+    const std::size_t device = list->second.position++;
+    *storage = AddComObject(ComRecord{ComRecord::DeviceStorage, device});
+    return os::kSOk;
+}
+
+long Machine::ReadWiaDeviceProperties(os::ComObject storage, os::WiaDeviceProperties* properties) {
+    const auto found = comObjects_.find(static_cast<std::uintptr_t>(storage));
+    if (found == comObjects_.end() || found->second.position >= wiaDevices_.size())
+        return os::kEFail;
+    const WiaDevice& device = wiaDevices_[found->second.position];
+    if (!device.readable)
+        return os::kEFail;
+    properties->hasId = device.id.has_value();
+    properties->id = device.id.value_or(L"");
+    properties->type = device.type;
+    return os::kSOk;
+}
+
+long Machine::CreateStillImage(void* createInstance, os::ComObject* sti) {
+    if (createInstance != StiCreateInstanceAddress() || failStiCreation_)
+        return os::kEFail;
+    *sti = AddComObject(ComRecord{ComRecord::StillImage});
+    return os::kSOk;
+}
+
+long Machine::InitializeStillImage(os::ComObject) { return failStiInitialization_ ? os::kEFail : os::kSOk; }
+
+long Machine::StillImageDevices(os::ComObject, std::vector<os::StiDevice>* devices) {
+    if (failStiDeviceLists_ > 0) {
+        --failStiDeviceLists_;
+        return os::kEFail;
+    }
+    *devices = stiDevices_;
+    return os::kSOk;
+}
+
+void* Machine::ModuleFunctionByOrdinal(os::Module module, std::uint16_t ordinal) const {
+    const auto found = loadedModules_.find(static_cast<std::uintptr_t>(module));
+    if (found == loadedModules_.end() || found->second.name != L"TWAIN_32.DLL" || ordinal != 1 ||
+        removeTwainEntry_)
+        return nullptr;
+    return reinterpret_cast<void*>(&SimDsmEntry);
+}
+
+std::uint16_t Machine::DsmEntry(twain::TW_IDENTITY* origin, std::uint32_t dataGroup, std::uint16_t dataType,
+                                std::uint16_t message, void* data) {
+    TwainCall call{dataType, message, origin ? *origin : twain::TW_IDENTITY{}, false};
+    if (dataType == twain::DAT_PARENT && data)
+        call.parentIsWindow = FindWindow(*static_cast<os::Window*>(data)) != nullptr;
+    twainCalls_.push_back(call);
+    if (dataGroup != twain::DG_CONTROL)
+        return twain::TWRC_FAILURE;
+    if (dataType == twain::DAT_PARENT)
+        return message == twain::MSG_OPENDSM && refuseTwainOpen_ ? twain::TWRC_FAILURE : twain::TWRC_SUCCESS;
+    if (dataType != twain::DAT_IDENTITY || !data)
+        return twain::TWRC_FAILURE;
+    twainCursor_ = message == twain::MSG_GETFIRST ? 0 : twainCursor_ + 1;
+    if (twainCursor_ >= twainSources_.size())
+        return twain::TWRC_ENDOFLIST;
+    auto& source = *static_cast<twain::TW_IDENTITY*>(data);
+    source = twain::TW_IDENTITY{};
+    source.Id = static_cast<std::uint32_t>(twainCursor_ + 1);
+    const std::string& name = twainSources_[twainCursor_];
+    std::memcpy(source.ProductName, name.data(), std::min(name.size(), sizeof source.ProductName - 1));
+    return twain::TWRC_SUCCESS;
+}
+
+} // namespace qel::sim
+
+namespace qel::os {
+
+long ComInitialize() { return sim::Machine::Current().ComInitialize(); }
+void ComUninitialize() { sim::Machine::Current().ComUninitialize(); }
+void ReleaseComObject(ComObject object) { sim::Machine::Current().ReleaseComObject(object); }
+long CreateWiaDeviceManager(ComObject* manager) {
+    return sim::Machine::Current().CreateWiaDeviceManager(manager);
+}
+long RegisterWiaEvent(ComObject manager, const Guid&, WiaEventSink* sink, ComObject* registration) {
+    return sim::Machine::Current().RegisterWiaEvent(manager, sink, registration);
+}
+long EnumWiaDevices(ComObject manager, ComObject* enumerator) {
+    return sim::Machine::Current().EnumWiaDevices(manager, enumerator);
+}
+long ResetWiaDevices(ComObject) { return kSOk; }
+long NextWiaDevice(ComObject enumerator, ComObject* storage) {
+    return sim::Machine::Current().NextWiaDevice(enumerator, storage);
+}
+long ReadWiaDeviceProperties(ComObject storage, WiaDeviceProperties* properties) {
+    return sim::Machine::Current().ReadWiaDeviceProperties(storage, properties);
+}
+long CreateStillImage(void* createInstance, Module, std::uint32_t, ComObject* sti) {
+    return sim::Machine::Current().CreateStillImage(createInstance, sti);
+}
+long InitializeStillImage(ComObject sti, Module, std::uint32_t) {
+    return sim::Machine::Current().InitializeStillImage(sti);
+}
+long StillImageDevices(ComObject sti, std::vector<StiDevice>* devices) {
+    return sim::Machine::Current().StillImageDevices(sti, devices);
+}
+void* ModuleFunctionByOrdinal(Module module, std::uint16_t ordinal) {
+    return sim::Machine::Current().ModuleFunctionByOrdinal(module, ordinal);
+}
+std::wstring WidenAnsi(const char* text, std::size_t maxChars) {
+    // The simulated ANSI code page is Latin-1.
+    std::wstring wide;
+    for (; *text && wide.size() < maxChars; ++text)
+        wide += static_cast<wchar_t>(static_cast<unsigned char>(*text));
+    return wide;
+}
+
+} // namespace qel::os
