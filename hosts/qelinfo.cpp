@@ -8,7 +8,11 @@
 //   qelinfo.exe --plugins [FOLDER]  the .mox plug-ins of FOLDER\moxplugins (default: the current folder, as
 //                                  the proxy runs), as the library would find them: whether each loads,
 //                                  its name and identifier, whether its source opens, whether it is tracked.
+//   qelinfo.exe --imaging          what STI, TWAIN and WIA report on this machine: still-image devices, their
+//                                  "TwainDS" values and whether each data source is found, WIA's devices,
+//                                  and whether WIA's connection events can be received.
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -21,7 +25,10 @@
 #include "registry/discovery.h"
 #include "registry/registry_key.h"
 #include "registry/text.h"
+#include "trackers/sti_tracker.h"
+#include "trackers/twain_tracker.h"
 #include "trackers/volume_tracker.h"
+#include "trackers/wia_tracker.h"
 
 namespace {
 
@@ -206,9 +213,99 @@ int ListPlugins(const std::wstring& folder) {
     return gateOpens ? 0 : 1;
 }
 
+const char* MajorType(std::uint32_t deviceType) {
+    switch (deviceType >> 16) {
+    case 1:
+        return "scanner";
+    case 2:
+        return "camera";
+    default:
+        return "neither scanner nor camera";
+    }
+}
+
+int ListImaging() {
+    using namespace qel;
+    std::printf("TWAIN data sources (twain_32.dll):\n");
+    TwainTracker twain;
+    if (twain.OpenDsm()) {
+        twain::TW_IDENTITY source{};
+        for (auto result =
+                 twain.CallDsm(nullptr, twain::DG_CONTROL, twain::DAT_IDENTITY, twain::MSG_GETFIRST, &source);
+             result == twain::TWRC_SUCCESS;
+             source.Id = 0, result = twain.CallDsm(nullptr, twain::DG_CONTROL, twain::DAT_IDENTITY,
+                                                   twain::MSG_GETNEXT, &source)) {
+            char product[sizeof source.ProductName + 1] = {};
+            std::memcpy(product, source.ProductName, sizeof source.ProductName);
+            std::printf("  - \"%s\"\n", product);
+        }
+        twain.CloseDsm();
+    } else {
+        std::printf("  => no data-source manager could be opened: no TWAIN report is possible\n");
+    }
+
+    WIADeviceTracker wia;
+    const bool wiaReached = wia.ConnectDeviceManager();
+    std::printf("Still-image devices (sti.dll):\n");
+    StiTracker sti;
+    std::vector<os::StiDevice> devices;
+    if (!InitializeSti(sti)) {
+        std::printf("  => the Still Image service cannot be started: STI devices will not be detected\n");
+    } else if (const long listed = os::StillImageDevices(sti.sti, &devices); listed != os::kSOk) {
+        std::printf("  => the device list cannot be read (0x%08lX): no new device will be found\n",
+                    static_cast<unsigned long>(listed));
+    } else if (devices.empty()) {
+        std::printf("  (none)\n");
+    }
+    for (const auto& device : devices) {
+        std::printf("  - %s (%s)\n", Utf8(device.internalName).c_str(), MajorType(device.deviceType));
+        wchar_t source[kStiNameChars] = {};
+        if (!LookUpTwainDataSourceName(device.internalName.c_str(), source))
+            std::printf("      TwainDS: none, so no TWAIN report\n");
+        else
+            std::printf("      TwainDS: \"%s\": %s\n", Utf8(source).c_str(),
+                        TwainTracker().HasTwainDataSource(source)
+                            ? "installed"
+                            : "not installed, or a WIA- source: no TWAIN report");
+        const int type = wia.GetWiaDeviceType(device.internalName.c_str());
+        std::printf("      WIA: %s\n", type == kWiaCamera    ? "a camera (reported through WIA on XP)"
+                                       : type == kWiaScanner ? "a scanner (reported through WIA on XP)"
+                                                             : "not listed as a scanner or camera");
+    }
+
+    std::printf("WIA devices:\n");
+    os::ComObject list = os::kNoComObject;
+    if (!wiaReached || os::EnumWiaDevices(wia.deviceManager, &list) != os::kSOk || list == os::kNoComObject) {
+        std::printf("  => the WIA device manager cannot be reached or lists nothing\n");
+    } else {
+        ComReleaser devicesList(list);
+        int listed = 0;
+        for (os::ComObject next = os::kNoComObject; os::NextWiaDevice(list, &next) == os::kSOk;
+             next = os::kNoComObject, ++listed) {
+            ComReleaser storage(next);
+            os::WiaDeviceProperties properties;
+            if (os::ReadWiaDeviceProperties(next, &properties) == os::kSOk)
+                std::printf("  - %s (%s)\n", properties.hasId ? Utf8(properties.id).c_str() : "(no ID)",
+                            MajorType(properties.type));
+            else
+                std::printf("  - (properties cannot be read)\n");
+        }
+        if (listed == 0)
+            std::printf("  (none)\n");
+    }
+    const bool events = wia.RegisterConnectEvent();
+    std::printf("  => WIA connection events %s\n", events
+                                                       ? "can be received: WIA devices will be detected"
+                                                       : "cannot be registered for: WIA devices will not be "
+                                                         "detected");
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 2 && std::string(argv[1]) == "--imaging")
+        return ListImaging();
     if (argc == 3 && std::string(argv[1]) == "--check-volume") {
         const std::string root = argv[2];
         return CheckVolume(std::wstring(root.begin(), root.end()));
