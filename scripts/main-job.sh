@@ -3,13 +3,15 @@
 # few photo applications installed, and runs the library's main job on it: list the applications, make one
 # the default with the boot executable, then let that application's proxy watch for devices while memory
 # cards go into a card reader: a card with a picture launches the default application, a card with only
-# music is refused; then a phone connects, announced by a phone manager plug-in.
+# music is refused; then a phone connects, announced by a phone manager plug-in, and a scanner is plugged in,
+# found through its TWAIN data source.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 
 cmake --preset win32 >/dev/null
-cmake --build --preset win32 --target qelboot qelinfo qelboot_exe qelproxy qelapp dbgrec qelmount sample_phone
+cmake --build --preset win32 --target qelboot qelinfo qelboot_exe qelproxy qelapp dbgrec qelmount sample_phone \
+    sti_standin twain_standin
 
 build=build/win32
 bin=$build/bin
@@ -40,6 +42,14 @@ done
 proxy_dir="$drive_c/Program Files/Quorl/Vandrel"
 mkdir -p "$proxy_dir/moxplugins"
 cp "$bin/sample_phone.mox" "$proxy_dir/moxplugins/nokiamanager.mox"
+# Stand-ins for the still-image service and the TWAIN source manager (tests/windows/standin/) beside that
+# proxy, which alone is told to use them: they list the devices and data sources named in text files beside
+# them. The scanner's TWAIN data source is installed from the start; the scanner is plugged in at the end.
+cp "$bin/standin/sti.dll" "$bin/standin/twain_32.dll" "$proxy_dir/"
+printf 'Sample Scanner DS\r\n' >"$proxy_dir/twain-sources.txt"
+for library in sti twain_32; do
+    run reg add 'HKCU\Software\Wine\AppDefaults\VandrelProxy.exe\DllOverrides' /v $library /d native /f >/dev/null
+done
 boot='C:\Program Files\Quorl\Boot\qelboot.exe'
 proxy='C:\Program Files\Quorl\Vandrel\VandrelProxy.exe'
 recorder="$bin/dbgrec.exe"
@@ -117,6 +127,16 @@ step "A phone connects: the phone manager plug-in announces \"2 1 phone-0001\"  
 printf '2 1 phone-0001\r\n' >"$proxy_dir/phone-0001.txt"
 mkdir -p "$proxy_dir/moxplugins/nokiamanager.mox.events"
 mv "$proxy_dir/phone-0001.txt" "$proxy_dir/moxplugins/nokiamanager.mox.events/"
+sleep 3
+new_lines
+started_with
+
+step "A scanner is plugged in; its TWAIN data source \"Sample Scanner DS\" is installed   (debugger lines)"
+# The still-image stand-in lists it, its driver key names the data source, and Windows tells every window.
+printf '1 {6BDD1FC6-810F-11D0-BEC7-08002BE2092F}\\0001\r\n' >>"$proxy_dir/sti-devices.txt"
+run reg add 'HKLM\SYSTEM\CurrentControlSet\Control\Class\{6BDD1FC6-810F-11D0-BEC7-08002BE2092F}\0001\DeviceData' \
+    /v TwainDS /d "Sample Scanner DS" /f >/dev/null
+run rundll32.exe 'C:\Program Files\Quorl\Vandrel\sti.dll,DevNodesChanged'
 sleep 3
 new_lines
 started_with

@@ -93,7 +93,9 @@ TEST_F(Imaging, NewScannerIsReportedThroughTwainAndOnXpThroughWia) {
                                          app.Version.Language, app.Version.Country, app.ProtocolMajor,
                                          app.ProtocolMinor, app.SupportedGroups}));
         EXPECT_EQ(os::kNoWindow, m.FindWindowByTitle(L"TWAINTrackerWindow"));
-        EXPECT_EQ(minor == 0 && major == 5 ? 0 : 1, m.ComApartments()) << "the WIA thread's apartment only";
+        const bool wiaThread = !(major == 5 && minor == 0);
+        EXPECT_EQ(wiaThread ? 1 : 0, m.ComApartments()) << "the WIA thread's apartment only";
+        EXPECT_EQ(wiaThread ? 3u : 1u, m.ComObjectCount()) << "the STI object, WIA's manager and registration";
     }
 }
 
