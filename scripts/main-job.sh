@@ -42,7 +42,7 @@ done
 proxy_dir="$drive_c/Program Files/Quorl/Vandrel"
 mkdir -p "$proxy_dir/moxplugins"
 cp "$bin/sample_phone.mox" "$proxy_dir/moxplugins/nokiamanager.mox"
-# Stand-ins for the still-image service and the TWAIN source manager (tests/windows/standin/) beside that
+# Stand-ins for the still-image service and the TWAIN source manager (hosts/standin/) beside that
 # proxy, which alone is told to use them: they list the devices and data sources named in text files beside
 # them. The scanner's TWAIN data source is installed from the start; the scanner is plugged in at the end.
 cp "$bin/standin/sti.dll" "$bin/standin/twain_32.dll" "$proxy_dir/"
