@@ -46,9 +46,9 @@ protected:
         StartDeviceConnectService();
         ASSERT_TRUE(TheMachine().RunUntilIdle());
     }
-    static void NodesChanged() {
+    static void NodesChanged(std::uintptr_t change = os::kDbtDevNodesChanged) {
         os::PostWindowMessage(TheMachine().FindWindowByTitle(L"STITrackerWindow"), os::kWmDeviceChange,
-                              os::kDbtDevNodesChanged, 0);
+                              change, 0);
         ASSERT_TRUE(TheMachine().RunUntilIdle());
     }
     static Strings Lines(const std::wstring& tag) {
@@ -95,28 +95,34 @@ TEST_F(Imaging, NewScannerIsReportedThroughTwainAndOnXpThroughWia) {
         EXPECT_EQ(os::kNoWindow, m.FindWindowByTitle(L"TWAINTrackerWindow"));
         const bool wiaThread = !(major == 5 && minor == 0);
         EXPECT_EQ(wiaThread ? 1 : 0, m.ComApartments()) << "the WIA thread's apartment only";
-        EXPECT_EQ(wiaThread ? 3u : 1u, m.ComObjectCount()) << "the STI object, WIA's manager and registration";
+        EXPECT_EQ(wiaThread ? 3u : 1u, m.ComObjectCount())
+            << "the STI object, WIA's manager and registration";
     }
 }
 
-// Devices listed at start are known; of two new ones only the first listed is reported; a failed listing
-// forgets every device, so the next listing reports its first again.
+// Devices listed at start are known; of two new ones only the first listed is reported, and only on a
+// node change; a failed listing forgets every device, so the next listing reports its first again. WIA
+// lists none of them.
 TEST_F(Imaging, OneNewDeviceIsReportedPerNodeChange) {
     auto& m = TheMachine();
     m.TwainSources() = {"Scanner DS", "Camera DS", "WIA-Camera DS"};
     AddSti(kScanner, kScannerType, "Scanner DS");
-    Start(5, 0);
+    Start(5, 1);
     NodesChanged();
     EXPECT_TRUE(seen.empty());
     AddSti(kCamera, kCameraType, "Camera DS");
     AddSti(L"third", kCameraType, "wia-camera ds");
+    NodesChanged(os::kDbtDeviceArrival);
     NodesChanged();
     NodesChanged();
     m.FailStiDeviceLists(1);
     NodesChanged();
     NodesChanged();
     EXPECT_EQ((Seen{{L"camera", L"\"Camera DS\""}, {L"scanner", L"\"Scanner DS\""}}), seen);
-    EXPECT_EQ(kSti + L"<STI Devices will be detected.>", Lines(kSti).front());
+    const std::wstring noType = kSti + L"<Could not get the device type.>";
+    EXPECT_EQ((Strings{kSti + L"<STI Devices will be detected.>", kSti + L"<TWAIN DEVICE><C|\"Camera DS\">",
+                       noType, kSti + L"<TWAIN DEVICE><S|\"Scanner DS\">", noType}),
+              Lines(kSti));
 }
 
 TEST_F(Imaging, StiThatCannotStartDetectsNothing) {
