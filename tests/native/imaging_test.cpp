@@ -113,6 +113,7 @@ TEST_F(Imaging, OneNewDeviceIsReportedPerNodeChange) {
     AddSti(kCamera, kCameraType, "Camera DS");
     AddSti(L"third", kCameraType, "wia-camera ds");
     NodesChanged(os::kDbtDeviceArrival);
+    EXPECT_TRUE(seen.empty());
     NodesChanged();
     NodesChanged();
     m.FailStiDeviceLists(1);
