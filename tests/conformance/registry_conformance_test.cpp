@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -13,8 +14,13 @@
 namespace qel {
 namespace {
 
+using Bytes = std::vector<std::uint8_t>;
+
 constexpr os::RegKey kSentinelKey{0x5EED};
 constexpr std::uint32_t kSentinel = 0xDEADBEEF;
+constexpr std::uint8_t kUnwritten = 0xAA;
+
+std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
 
 class RegistryConformance : public ::testing::Test {
 protected:
@@ -24,222 +30,154 @@ protected:
             os::CloseRegKey(key);
     }
 
+    std::wstring Path(const std::wstring& sub) const {
+        return sub.empty() ? scratch_ : scratch_ + L"\\" + sub;
+    }
+
     // Creates (or opens) scratch\sub with every right the tests need, in the given hive.
     os::RegKey Create(const std::wstring& sub, os::Hive hive = os::Hive::CurrentUser) {
         os::RegKey key = os::kNoKey;
-        const std::wstring path = sub.empty() ? scratch_ : scratch_ + L"\\" + sub;
-        EXPECT_EQ(os::kSuccess,
-                  os::CreateRegKey(os::HiveRoot(hive), path.c_str(), os::kKeyRead | os::kKeyWrite, &key));
+        EXPECT_EQ(os::kSuccess, os::CreateRegKey(os::HiveRoot(hive), Path(sub).c_str(),
+                                                 os::kKeyRead | os::kKeyWrite, &key));
         opened_.push_back(key);
         return key;
     }
 
-    long Open(const std::wstring& sub, std::uint32_t access, os::RegKey* out) {
-        const std::wstring path = sub.empty() ? scratch_ : scratch_ + L"\\" + sub;
-        const long status = os::OpenRegKey(os::HiveRoot(os::Hive::CurrentUser), path.c_str(), access, out);
+    long Open(const std::wstring& sub, std::uint32_t access, os::RegKey* out,
+              os::Hive hive = os::Hive::CurrentUser) {
+        const long status = os::OpenRegKey(os::HiveRoot(hive), Path(sub).c_str(), access, out);
         if (status == os::kSuccess)
             opened_.push_back(*out);
         return status;
     }
 
-    static void SetBytes(os::RegKey key, const wchar_t* name, std::uint32_t type,
-                         const std::vector<std::uint8_t>& bytes) {
+    static void SetBytes(os::RegKey key, const wchar_t* name, std::uint32_t type, const Bytes& bytes) {
         ASSERT_EQ(os::kSuccess,
                   os::SetRegValue(key, name, type, bytes.data(), static_cast<std::uint32_t>(bytes.size())));
-    }
-
-    std::vector<std::wstring> EnumerateAll(os::RegKey key) {
-        std::vector<std::wstring> names;
-        for (std::uint32_t index = 0;; ++index) {
-            wchar_t name[256];
-            std::uint32_t capacity = 256;
-            if (os::EnumRegKey(key, index, name, &capacity) != os::kSuccess)
-                break;
-            names.emplace_back(name, capacity);
-        }
-        return names;
     }
 
     std::wstring scratch_;
     std::vector<os::RegKey> opened_;
 };
 
-TEST_F(RegistryConformance, OpenMissingKeyFailsWithFileNotFoundAndLeavesHandle) {
-    os::RegKey key = kSentinelKey;
-    EXPECT_EQ(os::kFileNotFound, Open(L"Missing\\Deeper", os::kKeyRead, &key));
-    EXPECT_EQ(kSentinelKey, key);
-}
-
-TEST_F(RegistryConformance, KeyNamesIgnoreCaseAndCreateOpensExisting) {
-    const os::RegKey made = Create(L"Mixed\\Case");
-    SetBytes(made, L"Value", os::kRegDword, {1, 0, 0, 0});
-    os::RegKey again = os::kNoKey;
-    ASSERT_EQ(os::kSuccess, Open(L"MIXED\\case", os::kKeyRead, &again));
-    std::uint32_t size = 4;
-    std::uint8_t data[4] = {};
-    EXPECT_EQ(os::kSuccess, os::QueryRegValue(again, L"VALUE", nullptr, data, &size));
-    EXPECT_EQ(1, data[0]);
+TEST_F(RegistryConformance, KeysOpenIgnoringCaseAndCreateMakesWholePathsInOneHive) {
+    SetBytes(Create(L"Mixed\\Case"), L"Value", os::kRegDword, {1, 0, 0, 0});
     const os::RegKey recreated = Create(L"mixed\\CASE");
-    size = 4;
-    EXPECT_EQ(os::kSuccess, os::QueryRegValue(recreated, L"value", nullptr, data, &size));
+    std::uint32_t size = 0;
+    EXPECT_EQ(os::kSuccess, os::QueryRegValue(recreated, L"value", nullptr, nullptr, &size))
+        << "creating an existing key opens it as it is";
+    os::RegKey below = os::kNoKey;
+    ASSERT_EQ(os::kSuccess, os::CreateRegKey(Create(L""), L"One\\Two\\Three", os::kKeyWrite, &below));
+    opened_.push_back(below);
+    Create(L"OnlyInMachine", os::Hive::LocalMachine);
+
+    const struct {
+        os::Hive hive;
+        const wchar_t* sub;
+        long status;
+    } cases[] = {
+        {os::Hive::CurrentUser, L"MIXED\\case", os::kSuccess},
+        {os::Hive::CurrentUser, L"One\\Two\\Three", os::kSuccess},
+        {os::Hive::CurrentUser, L"Missing\\Deeper", os::kFileNotFound},
+        {os::Hive::CurrentUser, L"OnlyInMachine", os::kFileNotFound},
+        {os::Hive::LocalMachine, L"OnlyInMachine", os::kSuccess},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(Narrow(c.sub));
+        os::RegKey key = kSentinelKey;
+        EXPECT_EQ(c.status, Open(c.sub, os::kKeyRead, &key, c.hive));
+        EXPECT_EQ(c.status != os::kSuccess, key == kSentinelKey);
+    }
 }
 
-TEST_F(RegistryConformance, QueryWithoutBufferReportsSizeAndType) {
+TEST_F(RegistryConformance, QueriesGiveStoredBytesSizesAndCodesAndLeaveOutputsOnFailure) {
     const os::RegKey key = Create(L"");
     SetBytes(key, L"Text", os::kRegSz, os::Utf16LeBytes(L"abc", true));
-    std::uint32_t type = kSentinel;
-    std::uint32_t size = 0;
-    EXPECT_EQ(os::kSuccess, os::QueryRegValue(key, L"Text", &type, nullptr, &size));
-    EXPECT_EQ(os::kRegSz, type);
-    EXPECT_EQ(8u, size);
-}
-
-TEST_F(RegistryConformance, QueryIntoSmallBufferGivesMoreDataAndNeededSize) {
-    const os::RegKey key = Create(L"");
-    SetBytes(key, L"Text", os::kRegSz, os::Utf16LeBytes(L"abcdef", true));
-    std::uint8_t data[4];
-    std::uint32_t size = sizeof data;
-    EXPECT_EQ(os::kMoreData, os::QueryRegValue(key, L"Text", nullptr, data, &size));
-    EXPECT_EQ(14u, size);
-}
-
-TEST_F(RegistryConformance, QueryMissingValueFailsAndLeavesOutputs) {
-    const os::RegKey key = Create(L"");
-    std::uint32_t type = kSentinel;
-    std::uint32_t size = 4;
-    std::uint8_t data[4] = {0xAA, 0xAA, 0xAA, 0xAA};
-    EXPECT_EQ(os::kFileNotFound, os::QueryRegValue(key, L"Absent", &type, data, &size));
-    EXPECT_EQ(kSentinel, type);
-    EXPECT_EQ(0xAA, data[0]);
-}
-
-TEST_F(RegistryConformance, StoredBytesComeBackExactlyWhateverTheType) {
-    const os::RegKey key = Create(L"");
+    SetBytes(key, L"Eight", os::kRegBinary, {1, 2, 3, 4, 5, 6, 7, 8});
     SetBytes(key, L"OddText", os::kRegBinary, {'x', 0, 'y'});
     SetBytes(key, L"Binary", os::kRegBinary, {1, 2, 3, 4});
-    SetBytes(key, L"AllOnes", os::kRegDword, {0xFF, 0xFF, 0xFF, 0xFF});
     SetBytes(key, L"Empty", os::kRegSz, {});
-
-    std::uint8_t data[16];
-    std::fill(std::begin(data), std::end(data), 0xAA);
-    std::uint32_t size = sizeof data;
-    ASSERT_EQ(os::kSuccess, os::QueryRegValue(key, L"OddText", nullptr, data, &size));
-    EXPECT_EQ(3u, size);
-    EXPECT_EQ(0xAA, data[3]) << "nothing is written past the stored bytes";
-
-    std::uint32_t type = 0;
-    size = 4;
-    ASSERT_EQ(os::kSuccess, os::QueryRegValue(key, L"Binary", &type, data, &size));
-    EXPECT_EQ(os::kRegBinary, type);
-    EXPECT_EQ((std::vector<std::uint8_t>{1, 2, 3, 4}), std::vector<std::uint8_t>(data, data + 4));
-
-    size = 4;
-    ASSERT_EQ(os::kSuccess, os::QueryRegValue(key, L"AllOnes", nullptr, data, &size));
-    EXPECT_EQ(0xFF, data[3]);
-
-    size = sizeof data;
-    ASSERT_EQ(os::kSuccess, os::QueryRegValue(key, L"Empty", nullptr, data, &size));
-    EXPECT_EQ(0u, size);
-}
-
-TEST_F(RegistryConformance, TextCountedWithoutTerminatorIsStoredWithOne) {
-    const os::RegKey key = Create(L"");
     // The terminator lies in the caller's buffer but outside the count, as callers that forget it pass it.
-    const auto terminated = os::Utf16LeBytes(L"xyz", true);
-    ASSERT_EQ(os::kSuccess, os::SetRegValue(key, L"Text", os::kRegSz, terminated.data(), 6));
-    ASSERT_EQ(os::kSuccess, os::SetRegValue(key, L"Binary", os::kRegBinary, terminated.data(), 6));
-    std::uint32_t size = 0;
-    ASSERT_EQ(os::kSuccess, os::QueryRegValue(key, L"Text", nullptr, nullptr, &size));
-    EXPECT_EQ(8u, size);
-    ASSERT_EQ(os::kSuccess, os::QueryRegValue(key, L"Binary", nullptr, nullptr, &size));
-    EXPECT_EQ(6u, size) << "only text types get a terminator";
-}
-
-TEST_F(RegistryConformance, ValueLongerThanBufferOfFourFails) {
-    const os::RegKey key = Create(L"");
-    SetBytes(key, L"Eight", os::kRegBinary, {1, 2, 3, 4, 5, 6, 7, 8});
-    std::uint8_t data[4];
-    std::uint32_t size = 4;
-    EXPECT_EQ(os::kMoreData, os::QueryRegValue(key, L"Eight", nullptr, data, &size));
-    EXPECT_EQ(8u, size);
-}
-
-TEST_F(RegistryConformance, DeleteValueRemovesItOnceOnly) {
-    const os::RegKey key = Create(L"");
+    const Bytes terminated = os::Utf16LeBytes(L"xyz", true);
+    ASSERT_EQ(os::kSuccess, os::SetRegValue(key, L"Uncounted", os::kRegSz, terminated.data(), 6));
+    ASSERT_EQ(os::kSuccess, os::SetRegValue(key, L"UncountedBinary", os::kRegBinary, terminated.data(), 6));
     SetBytes(key, L"Gone", os::kRegDword, {0, 0, 0, 0});
     EXPECT_EQ(os::kSuccess, os::DeleteRegValue(key, L"Gone"));
     EXPECT_EQ(os::kFileNotFound, os::DeleteRegValue(key, L"Gone"));
-    std::uint32_t size = 0;
-    EXPECT_EQ(os::kFileNotFound, os::QueryRegValue(key, L"Gone", nullptr, nullptr, &size));
+
+    constexpr std::uint32_t kNoBuffer = 0;
+    const struct {
+        const wchar_t* name;
+        std::uint32_t capacity; // of the data buffer; kNoBuffer passes none
+        long status;
+        std::uint32_t type;
+        std::uint32_t size;
+        Bytes data;
+    } cases[] = {
+        {L"TEXT", kNoBuffer, os::kSuccess, os::kRegSz, 8, {}},
+        {L"Eight", 4, os::kMoreData, os::kRegBinary, 8, {}},
+        {L"OddText", 16, os::kSuccess, os::kRegBinary, 3, {'x', 0, 'y'}},
+        {L"Binary", 4, os::kSuccess, os::kRegBinary, 4, {1, 2, 3, 4}},
+        {L"Empty", 16, os::kSuccess, os::kRegSz, 0, {}},
+        {L"Uncounted", kNoBuffer, os::kSuccess, os::kRegSz, 8, {}},
+        {L"UncountedBinary", kNoBuffer, os::kSuccess, os::kRegBinary, 6, {}}, // only text gets a terminator
+        {L"Gone", 4, os::kFileNotFound, kSentinel, 4, {}},
+        {L"Absent", 4, os::kFileNotFound, kSentinel, 4, {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(Narrow(c.name));
+        Bytes data(16, kUnwritten);
+        std::uint32_t type = kSentinel;
+        std::uint32_t size = c.capacity;
+        EXPECT_EQ(c.status, os::QueryRegValue(key, c.name, &type, c.capacity ? data.data() : nullptr, &size));
+        EXPECT_EQ(c.type, type);
+        EXPECT_EQ(c.size, size);
+        EXPECT_EQ(c.data, Bytes(data.begin(), data.begin() + c.data.size()));
+        if (c.status != os::kMoreData) { // what a buffer too small holds afterwards is not defined
+            EXPECT_EQ(kUnwritten, data[c.data.size()]) << "nothing is written past the stored bytes";
+        }
+    }
 }
 
-TEST_F(RegistryConformance, SubkeysEnumerateSortedWithoutRegardToCase) {
-    Create(L"Zeta");
-    Create(L"alpha");
-    Create(L"Beta");
+TEST_F(RegistryConformance, SubkeysEnumerateSortedWithoutRegardToCaseAndTooLongNamesFailAtTheirIndexOnly) {
+    const std::wstring filled = L"b" + std::wstring(126, L'x'); // with its terminator, fills the buffer
+    for (const std::wstring& sub :
+         std::vector<std::wstring>{L"Zeta", L"alpha", L"a" + std::wstring(127, L'x'), L"Beta", filled})
+        Create(sub);
     os::RegKey parent = os::kNoKey;
     ASSERT_EQ(os::kSuccess, Open(L"", os::kKeyRead, &parent));
-    EXPECT_EQ((std::vector<std::wstring>{L"alpha", L"Beta", L"Zeta"}), EnumerateAll(parent));
 
-    wchar_t name[8] = L"sentine";
-    std::uint32_t capacity = 8;
-    EXPECT_EQ(os::kNoMoreItems, os::EnumRegKey(parent, 3, name, &capacity));
-    EXPECT_EQ(8u, capacity);
-}
-
-TEST_F(RegistryConformance, NameOfCapacityCharactersFailsWithMoreDataAtItsIndexOnly) {
-    Create(L"a" + std::wstring(127, L'x'));
-    Create(L"b" + std::wstring(126, L'x'));
-    Create(L"c");
-    os::RegKey parent = os::kNoKey;
-    ASSERT_EQ(os::kSuccess, Open(L"", os::kKeyRead, &parent));
-    wchar_t name[128];
-    std::uint32_t capacity = 128;
-    EXPECT_EQ(os::kMoreData, os::EnumRegKey(parent, 0, name, &capacity));
-    capacity = 128;
-    ASSERT_EQ(os::kSuccess, os::EnumRegKey(parent, 1, name, &capacity));
-    EXPECT_EQ(127u, capacity);
-    EXPECT_EQ(L"b" + std::wstring(126, L'x'), std::wstring(name));
-    capacity = 128;
-    ASSERT_EQ(os::kSuccess, os::EnumRegKey(parent, 2, name, &capacity));
-    EXPECT_EQ(std::wstring(L"c"), name);
+    const struct {
+        long status;
+        std::wstring name;
+    } cases[] = {{os::kSuccess, L"alpha"}, {os::kMoreData, L"sentinel"}, {os::kSuccess, L"Beta"},
+                 {os::kSuccess, filled},   {os::kSuccess, L"Zeta"},      {os::kNoMoreItems, L"sentinel"}};
+    for (std::uint32_t index = 0; index < std::size(cases); ++index) {
+        SCOPED_TRACE(index);
+        const auto& c = cases[index];
+        wchar_t name[128] = L"sentinel";
+        std::uint32_t capacity = 128;
+        EXPECT_EQ(c.status, os::EnumRegKey(parent, index, name, &capacity));
+        EXPECT_EQ(c.name, std::wstring(name));
+        EXPECT_EQ(c.status == os::kSuccess ? c.name.size() : 128u, capacity);
+    }
 }
 
 TEST_F(RegistryConformance, HandleRightsLimitWhatItMayDo) {
     Create(L"Child");
     os::RegKey readOnly = os::kNoKey;
+    os::RegKey writeOnly = os::kNoKey;
     ASSERT_EQ(os::kSuccess, Open(L"", os::kKeyRead, &readOnly));
+    ASSERT_EQ(os::kSuccess, Open(L"", os::kKeyWrite, &writeOnly));
     const std::uint8_t one[4] = {1, 0, 0, 0};
     EXPECT_EQ(os::kAccessDenied, os::SetRegValue(readOnly, L"V", os::kRegDword, one, 4));
-
-    os::RegKey writeOnly = os::kNoKey;
-    ASSERT_EQ(os::kSuccess, Open(L"", os::kKeyWrite, &writeOnly));
     EXPECT_EQ(os::kSuccess, os::SetRegValue(writeOnly, L"V", os::kRegDword, one, 4));
-    std::uint32_t size = 4;
     std::uint8_t data[4];
+    std::uint32_t size = 4;
     EXPECT_EQ(os::kAccessDenied, os::QueryRegValue(writeOnly, L"V", nullptr, data, &size));
     wchar_t name[128];
     std::uint32_t capacity = 128;
     EXPECT_EQ(os::kAccessDenied, os::EnumRegKey(writeOnly, 0, name, &capacity));
-}
-
-TEST_F(RegistryConformance, CreateBelowAnOpenKeyMakesTheWholePath) {
-    const os::RegKey parent = Create(L"");
-    os::RegKey created = kSentinelKey;
-    ASSERT_EQ(os::kSuccess, os::CreateRegKey(parent, L"One\\Two\\Three", os::kKeyWrite, &created));
-    opened_.push_back(created);
-    os::RegKey reopened = os::kNoKey;
-    EXPECT_EQ(os::kSuccess, Open(L"One\\Two\\Three", os::kKeyRead, &reopened));
-}
-
-TEST_F(RegistryConformance, HivesAreSeparate) {
-    Create(L"OnlyInMachine", os::Hive::LocalMachine);
-    os::RegKey key = kSentinelKey;
-    EXPECT_EQ(os::kFileNotFound, Open(L"OnlyInMachine", os::kKeyRead, &key));
-    const std::wstring path = scratch_ + L"\\OnlyInMachine";
-    ASSERT_EQ(os::kSuccess,
-              os::OpenRegKey(os::HiveRoot(os::Hive::LocalMachine), path.c_str(), os::kKeyRead, &key));
-    opened_.push_back(key);
 }
 
 } // namespace
