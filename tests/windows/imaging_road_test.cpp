@@ -115,6 +115,8 @@ TEST_F(ImagingRoad, OnlyAScannerWhoseTwainSourceIsInstalledIsReported) {
     const std::string lines = "\n" + proxy.Output();
     for (const auto& [line, count] :
          {std::pair{"\n<***DeviceConnect***><StiTracker><STI Devices will be detected.>\n", 1u},
+          // WIA's marshalling lives in the system's sti.dll, which this proxy does not load.
+          {"\n<***DeviceConnect***><WiaTracker><WIA devices will not be detected>.\n", 1u},
           {"<TWAIN DEVICE>", 1u},
           {"\n<***DeviceConnect***><StiTracker><TWAIN DEVICE><S|\"Sample Scanner DS\">\n", 1u},
           {" mode=direct devType=scanner priDevId=\"Sample Scanner DS\"\n", 1u}})
