@@ -5,6 +5,7 @@
 #include <new>
 
 #include "deviceconnect/device_connect.h"
+#include "deviceconnect/message_loop.h"
 #include "deviceconnect/os_class.h"
 #include "platform/unique_handles.h"
 #include "registry/registry_key.h"
@@ -169,22 +170,15 @@ std::uint32_t QELBOOT_WINAPI StiTrackerThread(void*) {
         os::DebugOutput(InitializeSti(tracker) ? kWillBeDetectedLine : kWillNotBeDetectedLine);
         const os::Window window = os::CreateTopLevelWindow(L"STATIC", L"STITrackerWindow", os::kWsPopup, 20,
                                                            20, 200, 200, os::kNoModule);
-        os::WindowMessage message;
-        for (;;) {
-            const int got = os::GetWindowMessage(&message, window, os::kWmDeviceChange, os::kWmDeviceChange);
-            if (got == 0)
-                break;
-            if (got == -1)
-                continue;
-            if (message.wParam == os::kDbtDevNodesChanged) {
-                if (const StiDeviceRecord* record = FindNewStiDevice(tracker)) {
-                    ReportThroughTwain(*record);
-                    ReportStiDeviceThroughWia(*record);
-                }
-            }
-            os::TranslateWindowMessage(message);
-            os::DispatchWindowMessage(message);
-        }
+        RunMessageLoop(window, os::kWmDeviceChange, os::kWmDeviceChange,
+                       [&](const os::WindowMessage& message) {
+                           if (message.wParam != os::kDbtDevNodesChanged)
+                               return;
+                           if (const StiDeviceRecord* record = FindNewStiDevice(tracker)) {
+                               ReportThroughTwain(*record);
+                               ReportStiDeviceThroughWia(*record);
+                           }
+                       });
     } catch (...) {
     }
     return 0;

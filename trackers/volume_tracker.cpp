@@ -7,6 +7,7 @@
 
 #include "deviceconnect/device_connect.h"
 #include "deviceconnect/media_check.h"
+#include "deviceconnect/message_loop.h"
 #include "registry/text.h"
 
 namespace qel {
@@ -54,20 +55,12 @@ void DetectionPass(VolumeState& state) {
         os::DebugOutput(kLaunchNotPossibleLine);
 }
 
-void RunMessageLoop(os::Window window, bool checkOnNodeChange) {
-    os::WindowMessage message;
-    for (;;) {
-        const int got = os::GetWindowMessage(&message, window, os::kWmDeviceChange, os::kWmDeviceChange);
-        if (got == 0)
-            return;
-        if (got == -1)
-            continue;
+void RunVolumeMessageLoop(os::Window window, bool checkOnNodeChange) {
+    RunMessageLoop(window, os::kWmDeviceChange, os::kWmDeviceChange, [&](const os::WindowMessage& message) {
         // A window of the system's class has no procedure of ours to run the pass.
         if (checkOnNodeChange && message.wParam == os::kDbtDevNodesChanged)
             CheckVolumes(volumeState, pollingMode);
-        os::TranslateWindowMessage(message);
-        os::DispatchWindowMessage(message);
-    }
+    });
 }
 
 } // namespace
@@ -178,13 +171,13 @@ std::uint32_t QELBOOT_WINAPI VolumeTrackerThread(void*) {
         // With a card reader attached this first pass polls until the reader is gone.
         CheckVolumes(volumeState, pollingMode);
         if (os::RegisterWindowClass(kVolumeWindowClass, &VolumeWindowProc, program)) {
-            RunMessageLoop(os::CreateTopLevelWindow(kVolumeWindowClass, kVolumeWindowTitle, os::kWsPopup, 20,
-                                                    20, 200, 200, program),
-                           false);
+            RunVolumeMessageLoop(os::CreateTopLevelWindow(kVolumeWindowClass, kVolumeWindowTitle,
+                                                          os::kWsPopup, 20, 20, 200, 200, program),
+                                 false);
         } else {
-            RunMessageLoop(os::CreateTopLevelWindow(L"STATIC", kVolumeWindowTitle, os::kWsPopup, 20, 20, 200,
-                                                    200, os::kNoModule),
-                           true);
+            RunVolumeMessageLoop(os::CreateTopLevelWindow(L"STATIC", kVolumeWindowTitle, os::kWsPopup, 20, 20,
+                                                          200, 200, os::kNoModule),
+                                 true);
         }
     } catch (...) {
     }

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "deviceconnect/device_connect.h"
+#include "deviceconnect/message_loop.h"
 #include "platform/unique_handles.h"
 #include "registry/text.h"
 
@@ -134,16 +135,7 @@ std::uint32_t QELBOOT_WINAPI WiaTrackerThread(void*) {
         const bool registered = tracker.ConnectDeviceManager() && tracker.RegisterConnectEvent();
         os::DebugOutput(registered ? kWillBeDetectedLine : kWillNotBeDetectedLine);
         // WIA's calls reach the tracker through this loop, on this apartment's thread.
-        os::WindowMessage message;
-        for (;;) {
-            const int got = os::GetWindowMessage(&message, os::kNoWindow, 0, 0);
-            if (got == 0)
-                break;
-            if (got == -1)
-                continue;
-            os::TranslateWindowMessage(message);
-            os::DispatchWindowMessage(message);
-        }
+        RunMessageLoop(os::kNoWindow, 0, 0);
     } catch (...) {
     }
     return 0;

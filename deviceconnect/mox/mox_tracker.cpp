@@ -8,6 +8,7 @@
 
 #include "deviceconnect/device_connect.h"
 #include "deviceconnect/media_check.h"
+#include "deviceconnect/message_loop.h"
 #include "platform/unique_handles.h"
 
 namespace qel {
@@ -134,16 +135,7 @@ std::uint32_t QELBOOT_WINAPI MOXSourceTrackerThread(void* param) {
         if (window == os::kNoWindow)
             return 0;
         os::DebugOutput(L"<***DeviceConnect***><" + tracker.sourceName + L"><Devices will be detected.>");
-        os::WindowMessage message;
-        for (;;) {
-            const int got = os::GetWindowMessage(&message, window, os::kWmDeviceChange, os::kWmDeviceChange);
-            if (got == 0)
-                break;
-            if (got == -1)
-                continue;
-            os::TranslateWindowMessage(message);
-            os::DispatchWindowMessage(message);
-        }
+        RunMessageLoop(window, os::kWmDeviceChange, os::kWmDeviceChange);
         tracker.manager.UnadviseSource(tracker.id, &tracker.callback);
         tracker.callback.Release();
         tracker.manager.ReleaseSources();
