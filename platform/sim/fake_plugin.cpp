@@ -40,23 +40,23 @@ MOXDeviceEvent MakeDeviceEvent(std::uint32_t deviceClass, const std::wstring& de
     return event;
 }
 
-FakePlugin::FakePlugin(FakePluginSpec spec, std::size_t entrySlot)
-    : spec_(std::move(spec)), entrySlot_(entrySlot) {}
+FakePlugin::FakePlugin(FakePluginSetup setup, std::size_t entrySlot)
+    : setup_(std::move(setup)), entrySlot_(entrySlot) {}
 
 void FakePlugin::MaybeThrow(PluginSlot slot) const {
-    if (spec_.throws == slot)
+    if (setup_.throws == slot)
         throw std::runtime_error("the plug-in failed");
 }
 
 void* FakePlugin::Function(const std::string& name) {
-    if (name != "FxPluginMain" || !spec_.exportsMain)
+    if (name != "FxPluginMain" || !setup_.exportsMain)
         return nullptr;
     return reinterpret_cast<void*>(entryPoints[entrySlot_]);
 }
 
 FxStatus FakePlugin::Main(IFxBase** root) {
     MaybeThrow(PluginSlot::Main);
-    if (spec_.nullRoot) {
+    if (setup_.nullRoot) {
         *root = nullptr;
         return FxFailed;
     }
@@ -68,11 +68,11 @@ FxStatus FakePlugin::Main(IFxBase** root) {
 std::int32_t FakePlugin::QueryInterface(std::int32_t number, void** out) {
     MaybeThrow(PluginSlot::QueryInterface);
     void* found = nullptr;
-    if (number == MOXPluginInterfaceNumber && spec_.pluginInterface)
+    if (number == MOXPluginInterfaceNumber && setup_.pluginInterface)
         found = static_cast<IMOXPlugin*>(this);
-    else if (number == MOXSourceInterfaceNumber && spec_.sourceInterface)
+    else if (number == MOXSourceInterfaceNumber && setup_.sourceInterface)
         found = static_cast<IMOXSource*>(this);
-    else if (number == MOXCapabilityInterfaceNumber && spec_.capabilityInterface)
+    else if (number == MOXCapabilityInterfaceNumber && setup_.capabilityInterface)
         found = static_cast<IMOXCapability*>(this);
     *out = found;
     if (!found)
@@ -90,20 +90,20 @@ std::uint32_t FakePlugin::Release() {
 
 FxStatus FakePlugin::GetName(char16_t* buffer, std::int32_t maxChars) {
     MaybeThrow(PluginSlot::GetName);
-    const std::size_t length = std::min<std::size_t>(spec_.name.size(), static_cast<std::size_t>(maxChars));
-    std::copy_n(spec_.name.begin(), length, buffer);
+    const std::size_t length = std::min<std::size_t>(setup_.name.size(), static_cast<std::size_t>(maxChars));
+    std::copy_n(setup_.name.begin(), length, buffer);
     buffer[length] = u'\0';
     return FxOk;
 }
 
 std::uint32_t FakePlugin::GetKind() {
     MaybeThrow(PluginSlot::GetKind);
-    return spec_.kind;
+    return setup_.kind;
 }
 
 FxStatus FakePlugin::GetId(MOXGuid* id) {
     MaybeThrow(PluginSlot::GetId);
-    *id = FakePluginId(spec_.idNumber);
+    *id = FakePluginId(setup_.idNumber);
     return FxOk;
 }
 
@@ -122,14 +122,14 @@ FxStatus FakePlugin::OnUnload() {
 FxStatus FakePlugin::Open() {
     MaybeThrow(PluginSlot::Open);
     ++openCalls;
-    return spec_.openResult;
+    return setup_.openResult;
 }
 
 FxStatus FakePlugin::Advise(ICallbackInterface* callback, std::uint32_t) {
     MaybeThrow(PluginSlot::Advise);
-    if (spec_.adviseResult == FxOk)
+    if (setup_.adviseResult == FxOk)
         advised_ = callback;
-    return spec_.adviseResult;
+    return setup_.adviseResult;
 }
 
 FxStatus FakePlugin::Unadvise(ICallbackInterface* callback) {
@@ -142,7 +142,7 @@ FxStatus FakePlugin::Unadvise(ICallbackInterface* callback) {
 
 FxStatus FakePlugin::GetCapability(std::uint32_t* flag) {
     MaybeThrow(PluginSlot::GetCapability);
-    *flag = spec_.capability;
+    *flag = setup_.capability;
     return FxOk;
 }
 
@@ -164,10 +164,10 @@ std::uint32_t QELBOOT_WINAPI FakePlugin::EventThread(void* self) {
     return 0;
 }
 
-FakePlugin& AddFakePlugin(const std::wstring& path, FakePluginSpec spec) {
+FakePlugin& AddFakePlugin(const std::wstring& path, FakePluginSetup setup) {
     static std::size_t nextSlot = 0;
     const std::size_t slot = nextSlot++ % kEntrySlots;
-    auto plugin = std::make_shared<FakePlugin>(std::move(spec), slot);
+    auto plugin = std::make_shared<FakePlugin>(std::move(setup), slot);
     entrySlots[slot] = plugin.get();
     Machine::Current().AddLibrary(path, plugin);
     return *plugin;

@@ -30,7 +30,7 @@ enum class PluginSlot {
     GetCapability,
 };
 
-struct FakePluginSpec {
+struct FakePluginSetup {
     std::wstring name = L"Fake Phone Manager";
     std::uint32_t idNumber = 1; // the identifier's first four bytes; the rest are fixed
     std::uint32_t kind = 0x4D4F58;
@@ -53,7 +53,7 @@ MOXDeviceEvent MakeDeviceEvent(std::uint32_t deviceClass, const std::wstring& de
 
 class FakePlugin : public IMOXPlugin, public IMOXSource, public IMOXCapability, public Machine::Library {
 public:
-    FakePlugin(FakePluginSpec spec, std::size_t entrySlot);
+    FakePlugin(FakePluginSetup setup, std::size_t entrySlot);
 
     std::int32_t MOXAPI QueryInterface(std::int32_t number, void** out) override;
     std::uint32_t MOXAPI AddRef() override;
@@ -79,7 +79,7 @@ public:
     // Calls it from a thread of the plug-in's own, once for each event in order.
     void RaiseOnOwnThread(std::vector<MOXDeviceEvent> events);
 
-    FakePluginSpec& spec() { return spec_; } // may change while loaded
+    FakePluginSetup& setup() { return setup_; } // may change while loaded
     std::uint32_t references() const { return references_; }
     ICallbackInterface* advised() const { return advised_; }
     int onLoadCalls = 0;
@@ -91,7 +91,7 @@ private:
     void MaybeThrow(PluginSlot slot) const;
     static std::uint32_t QELBOOT_WINAPI EventThread(void* self);
 
-    FakePluginSpec spec_;
+    FakePluginSetup setup_;
     std::size_t entrySlot_;
     std::atomic<std::uint32_t> references_{0};
     ICallbackInterface* advised_ = nullptr;
@@ -99,7 +99,7 @@ private:
 };
 
 // A fake plug-in as a library file at `path` of the current machine, which owns it.
-FakePlugin& AddFakePlugin(const std::wstring& path, FakePluginSpec spec = {});
+FakePlugin& AddFakePlugin(const std::wstring& path, FakePluginSetup setup = {});
 
 } // namespace qel::sim
 

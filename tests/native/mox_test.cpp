@@ -11,7 +11,7 @@ namespace qel::simtest {
 namespace {
 
 using sim::AddFakePlugin;
-using sim::FakePluginSpec;
+using sim::FakePluginSetup;
 using sim::MakeDeviceEvent;
 using sim::PluginSlot;
 
@@ -22,11 +22,11 @@ std::wstring Detected(const std::wstring& name) {
     return L"<***DeviceConnect***><" + name + L"><Devices will be detected.>";
 }
 
-FakePluginSpec Spec(std::uint32_t id, const std::wstring& name = L"Fake Phone Manager") {
-    FakePluginSpec spec;
-    spec.idNumber = id;
-    spec.name = name;
-    return spec;
+FakePluginSetup PluginSetup(std::uint32_t id, const std::wstring& name = L"Fake Phone Manager") {
+    FakePluginSetup setup;
+    setup.idNumber = id;
+    setup.name = name;
+    return setup;
 }
 
 MOXPluginRecord At(const std::wstring& path) {
@@ -62,22 +62,22 @@ protected:
 TEST_F(Mox, LoadPluginRefusesWhatIsNoUsablePluginAndFreesIt) {
     struct Case {
         const char* what;
-        std::function<void(FakePluginSpec&)> script;
+        std::function<void(FakePluginSetup&)> script;
         FxStatus expected;
     };
     const Case cases[] = {
-        {"no FxPluginMain", [](FakePluginSpec& s) { s.exportsMain = false; }, FxFailed},
-        {"null root", [](FakePluginSpec& s) { s.nullRoot = true; }, FxFailed},
-        {"no plug-in interface", [](FakePluginSpec& s) { s.pluginInterface = false; }, FxFailed},
-        {"throws from GetName", [](FakePluginSpec& s) { s.throws = PluginSlot::GetName; }, FxException},
-        {"throws from its entry point", [](FakePluginSpec& s) { s.throws = PluginSlot::Main; }, FxException},
+        {"no FxPluginMain", [](FakePluginSetup& s) { s.exportsMain = false; }, FxFailed},
+        {"null root", [](FakePluginSetup& s) { s.nullRoot = true; }, FxFailed},
+        {"no plug-in interface", [](FakePluginSetup& s) { s.pluginInterface = false; }, FxFailed},
+        {"throws from GetName", [](FakePluginSetup& s) { s.throws = PluginSlot::GetName; }, FxException},
+        {"throws from its entry point", [](FakePluginSetup& s) { s.throws = PluginSlot::Main; }, FxException},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         Fresh();
-        FakePluginSpec spec;
-        c.script(spec);
-        auto& plugin = AddFakePlugin(kDir + L"\\a.mox", spec);
+        FakePluginSetup setup;
+        c.script(setup);
+        auto& plugin = AddFakePlugin(kDir + L"\\a.mox", setup);
         EXPECT_EQ(c.expected, manager.LoadPlugin(At(kDir + L"\\a.mox")));
         EXPECT_TRUE(manager.Plugins().empty());
         if (c.expected == FxFailed) {
@@ -91,8 +91,8 @@ TEST_F(Mox, LoadPluginRefusesWhatIsNoUsablePluginAndFreesIt) {
 }
 
 TEST_F(Mox, PluginsRegisterOncePerIdAndPathAndUnloadByExactPath) {
-    auto& a = AddFakePlugin(kDir + L"\\a.mox", Spec(1, L"Alpha"));
-    AddFakePlugin(kDir + L"\\same-id.mox", Spec(1, L"Alpha again"));
+    auto& a = AddFakePlugin(kDir + L"\\a.mox", PluginSetup(1, L"Alpha"));
+    AddFakePlugin(kDir + L"\\same-id.mox", PluginSetup(1, L"Alpha again"));
     ASSERT_EQ(FxOk, manager.LoadPlugin(At(kDir + L"\\a.mox")));
     EXPECT_EQ(FxOk, manager.LoadPlugin(At(L"C:\\MOXPLUGINS\\A.MOX"))) << "already loaded: nothing registered";
     EXPECT_EQ(FxFailed, manager.LoadPlugin(At(kDir + L"\\same-id.mox")));
@@ -119,23 +119,23 @@ TEST_F(Mox, PluginsRegisterOncePerIdAndPathAndUnloadByExactPath) {
 TEST_F(Mox, LoadAllSearchesOnlyFoldersNamedLikePlugins) {
     EXPECT_EQ(FxInvalid, manager.SetPluginDirectory(kDir.c_str()));
     EXPECT_EQ(0u, manager.LoadAllPlugins());
-    AddFakePlugin(kDir + L"\\a.mox", Spec(1));
-    auto& b = AddFakePlugin(kDir + L"\\extra.mox\\b.mox", Spec(2));
-    AddFakePlugin(kDir + L"\\tools\\c.mox", Spec(3));
-    AddFakePlugin(kDir + L"\\d.dll", Spec(4));
+    AddFakePlugin(kDir + L"\\a.mox", PluginSetup(1));
+    auto& b = AddFakePlugin(kDir + L"\\extra.mox\\b.mox", PluginSetup(2));
+    AddFakePlugin(kDir + L"\\tools\\c.mox", PluginSetup(3));
+    AddFakePlugin(kDir + L"\\d.dll", PluginSetup(4));
     TheMachine().SetFileText(kDir + L"\\text.mox", L"not a library");
     ASSERT_EQ(FxOk, manager.SetPluginDirectory(L".\\moxplugins"));
     EXPECT_EQ(2u, manager.LoadAllPlugins());
     ASSERT_EQ(2u, manager.Plugins().size());
     EXPECT_EQ(L".\\moxplugins\\extra.mox\\b.mox", manager.Plugins().back().path);
-    b.spec().nullRoot = true;
+    b.setup().nullRoot = true;
     EXPECT_EQ(1, manager.UnloadAllPlugins()) << "b cannot be asked to unload";
     EXPECT_EQ(1u, manager.Plugins().size());
     EXPECT_TRUE(TheMachine().IsLoaded(kDir + L"\\extra.mox\\b.mox"));
 }
 
 TEST_F(Mox, SourcesOpenOrStayInTheTableNotReady) {
-    FakePluginSpec closed = Spec(1), noSource = Spec(2), noCapability = Spec(3);
+    FakePluginSetup closed = PluginSetup(1), noSource = PluginSetup(2), noCapability = PluginSetup(3);
     closed.openResult = FxFailed;
     noSource.sourceInterface = false;
     noCapability.capabilityInterface = false;
@@ -169,7 +169,7 @@ TEST_F(Mox, SourcesOpenOrStayInTheTableNotReady) {
 }
 
 TEST_F(Mox, EnumeratorChecksEntriesAndAnswersOnlyItsOwnNumbers) {
-    AddFakePlugin(kDir + L"\\a.mox", Spec(1, L"Alpha"));
+    AddFakePlugin(kDir + L"\\a.mox", PluginSetup(1, L"Alpha"));
     ASSERT_EQ(FxOk, manager.LoadPlugin(At(kDir + L"\\a.mox")));
     IEnumSourceManager* sources = nullptr;
     ASSERT_EQ(FxOk, manager.CreateSourceEnumerator(&sources));
@@ -199,11 +199,11 @@ TEST_F(Mox, EnumeratorChecksEntriesAndAnswersOnlyItsOwnNumbers) {
 // No gate plug-in for three minutes: a line a minute, no tracking; then it appears and is tracked.
 TEST_F(Mox, GateIsRetriedEveryMinuteUntilItLoadsAndOpens) {
     auto& m = TheMachine();
-    FakePluginSpec closed = Spec(1, L"Closed");
+    FakePluginSetup closed = PluginSetup(1, L"Closed");
     closed.openResult = FxFailed;
     AddFakePlugin(kDir + L"\\closed.mox", closed);
     LoadAndStart();
-    m.At(150000, [] { AddFakePlugin(kGate, Spec(2, L"Phone Manager")); });
+    m.At(150000, [] { AddFakePlugin(kGate, PluginSetup(2, L"Phone Manager")); });
     m.RunFor(200000);
     EXPECT_EQ((Strings{kGateLine, kGateLine, kGateLine, Detected(L"Phone Manager")}), m.DebugLines());
     EXPECT_EQ(180000u, m.DebugRecords().back().at);
@@ -213,10 +213,10 @@ TEST_F(Mox, GateIsRetriedEveryMinuteUntilItLoadsAndOpens) {
 // Two sources that report arrivals are tracked, each on its own thread; one with capability 0 is not.
 TEST_F(Mox, EachSourceThatReportsArrivalsGetsATrackerAndReachesTheCallback) {
     auto& m = TheMachine();
-    FakePluginSpec viewer = Spec(3, L"Viewer");
+    FakePluginSetup viewer = PluginSetup(3, L"Viewer");
     viewer.capability = 0;
-    auto& gate = AddFakePlugin(kGate, Spec(1, L"Phone Manager"));
-    auto& other = AddFakePlugin(kDir + L"\\other.mox", Spec(2, L"Camera Link"));
+    auto& gate = AddFakePlugin(kGate, PluginSetup(1, L"Phone Manager"));
+    auto& other = AddFakePlugin(kDir + L"\\other.mox", PluginSetup(2, L"Camera Link"));
     AddFakePlugin(kDir + L"\\viewer.mox", viewer);
     LoadAndStart();
     ASSERT_TRUE(m.RunUntilIdle());
@@ -258,7 +258,7 @@ TEST_F(Mox, EachSourceThatReportsArrivalsGetsATrackerAndReachesTheCallback) {
 // delivered one at a time in the order they came; quitting a source tracker hands everything back.
 TEST_F(Mox, EventsWaitForTheCallbackLockInOrderAndQuitReleasesTheSource) {
     auto& m = TheMachine();
-    auto& gate = AddFakePlugin(kGate, Spec(1, L"Phone Manager"));
+    auto& gate = AddFakePlugin(kGate, PluginSetup(1, L"Phone Manager"));
     LoadAndStart();
     ASSERT_TRUE(m.RunUntilIdle());
     action = [](const std::wstring& id) {
@@ -284,7 +284,7 @@ TEST_F(Mox, EventsWaitForTheCallbackLockInOrderAndQuitReleasesTheSource) {
 }
 
 TEST_F(Mox, ASourceTrackerThatCannotStartEndsQuietly) {
-    FakePluginSpec refusing = Spec(1, L"Phone Manager");
+    FakePluginSetup refusing = PluginSetup(1, L"Phone Manager");
     refusing.adviseResult = FxFailed;
     AddFakePlugin(kGate, refusing);
     LoadAndStart();

@@ -222,7 +222,7 @@ template <typename Call> void ExpectEndsProcessForNoApplication(Call call, const
 // A gate plug-in whose source tracks nothing: the plug-in tracker's thread ends at once instead of retrying
 // every minute, so that the machine can fall idle.
 inline void QuietPluginTracker() {
-    sim::FakePluginSpec gate;
+    sim::FakePluginSetup gate;
     gate.capability = 0;
     sim::AddFakePlugin(L"C:\\moxplugins\\nokiamanager.mox", gate);
 }
