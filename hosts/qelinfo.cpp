@@ -214,14 +214,10 @@ int ListPlugins(const std::wstring& folder) {
 }
 
 const char* MajorType(std::uint32_t deviceType) {
-    switch (deviceType >> 16) {
-    case 1:
-        return "scanner";
-    case 2:
-        return "camera";
-    default:
-        return "neither scanner nor camera";
-    }
+    const int kind = qel::StillImageKind(deviceType);
+    return kind == qel::kWiaScanner  ? "scanner"
+           : kind == qel::kWiaCamera ? "camera"
+                                     : "neither scanner nor camera";
 }
 
 int ListImaging() {

@@ -25,17 +25,6 @@ const wchar_t kNoTypeLine[] = L"<***DeviceConnect***><StiTracker><Could not get 
 const wchar_t kDriverKeys[] = L"SYSTEM\\CurrentControlSet\\Control\\Class";
 constexpr std::size_t kKeyPathChars = 256;
 
-const wchar_t* TypePrefix(std::uint32_t deviceType) {
-    switch (deviceType >> 16) {
-    case 2:
-        return L"C|";
-    case 1:
-        return L"S|";
-    default:
-        return L"";
-    }
-}
-
 void ReportThroughTwain(const StiDeviceRecord& record) {
     const std::wstring& entry = record.twainEntry;
     const std::wstring_view prefix = std::wstring_view(entry).substr(0, 2);
@@ -85,7 +74,8 @@ bool EnumerateStiDevices(StiTracker& tracker, StiDeviceList& target) {
             wchar_t source[kStiNameChars] = {};
             if (LookUpTwainDataSourceName(device.internalName.c_str(), source) &&
                 TwainTracker().HasTwainDataSource(source))
-                record->twainEntry = TypePrefix(device.deviceType) + (L"\"" + std::wstring(source) + L"\"");
+                record->twainEntry = StillImageKindPrefix(StillImageKind(device.deviceType)) +
+                                     (L"\"" + std::wstring(source) + L"\"");
             record->internalName = device.internalName.substr(0, kStiNameChars - 1);
             target.push_back(std::move(record));
         }
@@ -155,8 +145,7 @@ void ReportStiDeviceThroughWia(const StiDeviceRecord& record) {
             os::DebugOutput(kNoTypeLine);
             return;
         }
-        os::DebugOutput(
-            FormatLine(kWiaDeviceLine, {(code == kWiaCamera ? L"C|" : L"S|") + record.internalName}));
+        os::DebugOutput(FormatLine(kWiaDeviceLine, {StillImageKindPrefix(code) + record.internalName}));
         std::wstring devType = code == kWiaCamera ? kCameraDevice : kScannerDevice;
         std::wstring devId = record.internalName;
         NotifyDeviceConnect(devType, devId);

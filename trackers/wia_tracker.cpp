@@ -18,9 +18,10 @@ const wchar_t kWillNotBeDetectedLine[] =
 const wchar_t kDeviceLine[] = L"<***DeviceConnect***><WiaTracker><WIA DEVICE><%s>.";
 const wchar_t kNoTypeLine[] = L"Could not get the device type.";
 
-// The still-image major type is the high half of a WIA device type.
-int CodeOfType(std::uint32_t type) {
-    switch (type >> 16) {
+} // namespace
+
+int StillImageKind(std::uint32_t deviceType) {
+    switch (deviceType >> 16) {
     case 2:
         return kWiaCamera;
     case 1:
@@ -30,7 +31,9 @@ int CodeOfType(std::uint32_t type) {
     }
 }
 
-} // namespace
+const wchar_t* StillImageKindPrefix(int kind) {
+    return kind == kWiaCamera ? L"C|" : kind == kWiaScanner ? L"S|" : L"";
+}
 
 WIADeviceTracker::~WIADeviceTracker() {
     if (deviceManager != os::kNoComObject)
@@ -105,7 +108,7 @@ int WIADeviceTracker::GetWiaDeviceType(const wchar_t* deviceId) {
             if (os::ReadWiaDeviceProperties(storage.get(), &properties) != os::kSOk || !properties.hasId)
                 continue;
             if (properties.id == deviceId)
-                return CodeOfType(properties.type);
+                return StillImageKind(properties.type);
         }
     } catch (...) {
         return kWiaOtherDevice;
@@ -122,7 +125,7 @@ long WIADeviceTracker::ImageEventCallback(const os::Guid&, const wchar_t* device
             return os::kSOk;
         }
         std::wstring devType = code == kWiaCamera ? kCameraDevice : kScannerDevice;
-        os::DebugOutput(FormatLine(kDeviceLine, {(code == kWiaCamera ? L"C|" : L"S|") + id}));
+        os::DebugOutput(FormatLine(kDeviceLine, {StillImageKindPrefix(code) + id}));
         NotifyDeviceConnect(devType, id);
     } catch (...) {
     }

@@ -15,6 +15,11 @@ inline constexpr int kWiaOtherDevice = 0;
 inline constexpr int kWiaScanner = 1;
 inline constexpr int kWiaCamera = 2;
 
+// Which of those a WIA or STI device type stands for: its still-image major type is the high 16 bits.
+int StillImageKind(std::uint32_t deviceType);
+// "C|", "S|" or nothing: what the trackers' lines put before a camera's or a scanner's name.
+const wchar_t* StillImageKindPrefix(int kind);
+
 // Lives in the frame of the function that uses it, so Release never destroys it. Destruction releases the
 // device manager, ends the event registration and uninitialises COM, in that order.
 class WIADeviceTracker final : public os::WiaEventSink {
