@@ -21,22 +21,14 @@
 #include <string>
 #include <vector>
 
+#include "hosts/standin/beside_this_dll.h"
+
 namespace {
 
 struct ListedDevice {
     DWORD majorType;
     std::wstring internalName;
 };
-
-std::wstring FileBesideThisDll(const wchar_t* name) {
-    HMODULE module = nullptr;
-    ::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
-                             GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                         reinterpret_cast<LPCWSTR>(&FileBesideThisDll), &module);
-    wchar_t path[MAX_PATH];
-    const std::wstring own(path, ::GetModuleFileNameW(module, path, MAX_PATH));
-    return own.substr(0, own.find_last_of(L'\\') + 1) + name;
-}
 
 // False when the file asks for a failure. A missing file lists no device.
 bool ReadDevices(std::vector<ListedDevice>* devices) {

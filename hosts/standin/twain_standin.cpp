@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "hosts/standin/beside_this_dll.h"
+
 namespace {
 
 // The TWAIN standard's records and codes, as its header declares them (2-byte packing on Windows).
@@ -47,16 +49,6 @@ constexpr WORD kMsgCloseDsm = 0x0302;
 constexpr WORD kTwrcSuccess = 0;
 constexpr WORD kTwrcFailure = 1;
 constexpr WORD kTwrcEndOfList = 7;
-
-std::wstring FileBesideThisDll(const wchar_t* name) {
-    HMODULE module = nullptr;
-    ::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
-                             GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                         reinterpret_cast<LPCWSTR>(&FileBesideThisDll), &module);
-    wchar_t path[MAX_PATH];
-    const std::wstring own(path, ::GetModuleFileNameW(module, path, MAX_PATH));
-    return own.substr(0, own.find_last_of(L'\\') + 1) + name;
-}
 
 std::vector<std::string> ReadLines() {
     std::vector<std::string> lines;
