@@ -16,6 +16,13 @@ const wchar_t kUninstallDeletingRunKeyLine[] =
     L"<QELBOOT><Deleting run key. Auto run is going to discontinue from now onwards.>";
 const wchar_t kSwitchingLine[] = L"<QELBoot><Switching application to ...<%s><%s> >";
 
+// All access to a process, in the mask the running system knows.
+std::uint32_t ProcessAllAccess() {
+    os::VersionInfo version;
+    const bool known = os::QueryVersion(true, &version) || os::QueryVersion(false, &version);
+    return known && version.major >= 6 ? os::kProcessAllAccess : os::kProcessAllAccessBeforeVista;
+}
+
 // The program path of an open process, or nothing.
 bool ReadProgramPath(os::Handle process, std::wstring& path) {
     return os::FirstModulePath(process, kModulePathLimit, &path);
@@ -26,7 +33,7 @@ bool ReadProgramPath(os::Handle process, std::wstring& path) {
 bool GetCurrentProcessInfo(processInfo_tag& info) {
     try {
         const std::uint32_t id = os::CurrentProcessId();
-        HandleCloser process(os::OpenProcess(id, os::kProcessAllAccess));
+        HandleCloser process(os::OpenProcess(id, ProcessAllAccess()));
         if (!process)
             return false;
         std::wstring path;
@@ -128,7 +135,7 @@ void CQELBootInformationHandler::Uninstall() {
 
         bool foundOtherInstance = false;
         for (const std::uint32_t id : ids) {
-            HandleCloser process(os::OpenProcess(id, os::kProcessAllAccess));
+            HandleCloser process(os::OpenProcess(id, ProcessAllAccess()));
             if (!process)
                 continue;
             std::wstring path;

@@ -121,7 +121,10 @@ Handle CreateNamedMutex(const std::wstring& name, bool* alreadyExisted);
 
 // --- Processes -------------------------------------------------------------------------------------------
 
+// PROCESS_ALL_ACCESS as Vista and later define it, and as the systems before them do: Windows 2000, XP and
+// Server 2003 refuse to open any process when asked for the newer bits.
 inline constexpr std::uint32_t kProcessAllAccess = 0x1FFFFF;
+inline constexpr std::uint32_t kProcessAllAccessBeforeVista = 0x1F0FFF;
 
 // GetCurrentProcessId()
 std::uint32_t CurrentProcessId();

@@ -269,7 +269,8 @@ public:
 
     // --- The seam's side -------------------------------------------------------------------------------
     std::uint32_t SelfId() const { return kSelfId; }
-    os::Handle OpenProcessHandle(std::uint32_t id);
+    // Before Vista, access bits those systems do not know are refused, as they refuse them.
+    os::Handle OpenProcessHandle(std::uint32_t id, std::uint32_t access);
     bool ModulePathOf(os::Handle process, std::uint32_t maxChars, std::wstring* path) const;
     bool SnapshotIds(std::vector<std::uint32_t>* ids) const;
     bool Terminate(os::Handle process, std::uint32_t exitCode);

@@ -62,9 +62,11 @@ void Machine::Echo(const std::wstring& line) const {
     }
 }
 
-os::Handle Machine::OpenProcessHandle(std::uint32_t id) {
+os::Handle Machine::OpenProcessHandle(std::uint32_t id, std::uint32_t access) {
     const Process* process = FindProcess(id);
     if (!process || !process->alive || !process->openable)
+        return os::kNoHandle;
+    if (version_.major < 6 && (access & ~os::kProcessAllAccessBeforeVista) != 0)
         return os::kNoHandle;
     const auto raw = nextKernelHandle_;
     nextKernelHandle_ += 4;
@@ -255,7 +257,9 @@ Handle CreateNamedMutex(const std::wstring& name, bool* alreadyExisted) {
 
 std::uint32_t CurrentProcessId() { return sim::Machine::Current().SelfId(); }
 
-Handle OpenProcess(std::uint32_t id, std::uint32_t) { return sim::Machine::Current().OpenProcessHandle(id); }
+Handle OpenProcess(std::uint32_t id, std::uint32_t access) {
+    return sim::Machine::Current().OpenProcessHandle(id, access);
+}
 
 bool FirstModulePath(Handle process, std::uint32_t maxChars, std::wstring* path) {
     return sim::Machine::Current().ModulePathOf(process, maxChars, path);

@@ -48,7 +48,7 @@ TEST_F(SystemConformance, CurrentProcessIsAmongProcessIds) {
 
 TEST_F(SystemConformance, FirstModuleOfOwnProcessIsOwnProgram) {
     const std::wstring program = testenv::OwnProgramPath();
-    const os::Handle self = os::OpenProcess(os::CurrentProcessId(), os::kProcessAllAccess);
+    const os::Handle self = os::OpenProcess(os::CurrentProcessId(), os::kProcessAllAccessBeforeVista);
     ASSERT_NE(os::kNoHandle, self);
     std::wstring path = L"unwritten";
     EXPECT_TRUE(os::FirstModulePath(self, 1024, &path));
@@ -57,7 +57,7 @@ TEST_F(SystemConformance, FirstModuleOfOwnProcessIsOwnProgram) {
 }
 
 TEST_F(SystemConformance, OpenProcessOfMissingIdFails) {
-    EXPECT_EQ(os::kNoHandle, os::OpenProcess(UnusedProcessId(), os::kProcessAllAccess));
+    EXPECT_EQ(os::kNoHandle, os::OpenProcess(UnusedProcessId(), os::kProcessAllAccessBeforeVista));
 }
 
 TEST_F(SystemConformance, FirstModulePathWithoutProcessFailsAndLeavesPath) {
