@@ -389,6 +389,20 @@ void* ModuleFunctionByOrdinal(Module module, std::uint16_t ordinal);
 // MultiByteToWideChar(CP_ACP, 0, text, -1, ...), at most `maxChars` characters kept.
 std::wstring WidenAnsi(const char* text, std::size_t maxChars);
 
+// --- Calls into code from outside the library -------------------------------------------------------------
+
+// The code CallGuarded gives a C++ exception of the library's own compiler: GCC's code for its exceptions,
+// which on i686 do not travel as structured exceptions at all.
+inline constexpr std::uint32_t kCxxExceptionCode = 0x20474343;
+
+using GuardedCall = void (*)(void* context);
+
+// Runs call(context) so that an exception raised inside it (a fault such as an access violation, a C++
+// exception of any compiler, anything RaiseException raises) ends that call rather than the thread: 0 when
+// the call returned, otherwise the exception's code. The frames between are abandoned, the library's own
+// among them, so `call` holds no lock and owns nothing that only a destructor would give back.
+std::uint32_t CallGuarded(GuardedCall call, void* context);
+
 // --- Time and version ------------------------------------------------------------------------------------
 
 // Sleep(milliseconds)

@@ -58,10 +58,10 @@ bool GatePasses(MOXPluginManager& manager) {
     CriticalErrorsFailed quiet;
     bool passed = false;
     if (manager.LoadPlugin(gate) == FxOk) {
-        if (manager.BuildSourceTable() == FxOk) {
-            passed = true;
-            manager.ReleaseSources();
-        }
+        passed = manager.BuildSourceTable() == FxOk;
+        // Whether or not it passed: a source left in the table would be released a minute later, by the
+        // next attempt, after its module was freed.
+        manager.ReleaseSources();
         manager.UnloadPlugin(gate);
     }
     return passed;

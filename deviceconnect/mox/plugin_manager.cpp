@@ -10,6 +10,7 @@
 #include "deviceconnect/media_check.h"
 #include "platform/os.h"
 #include "platform/unique_handles.h"
+#include "registry/text.h"
 
 namespace qel {
 namespace {
@@ -17,27 +18,15 @@ namespace {
 // No "insert a disk" or "file not found" box may stop a thread that probes plug-ins.
 constexpr std::uint32_t kQuietErrorMode = os::kSemFailCriticalErrors | os::kSemNoOpenFileErrorBox;
 
+const wchar_t kRaisedLine[] = L"<***DeviceConnect***><!!! Exception %s in %s of plug-in %s.>";
+
 std::wstring Cut(const std::wstring& text) { return text.substr(0, kMoxTextChars); }
 
-FxPluginMainFunction EntryPoint(os::Module module) {
-    return reinterpret_cast<FxPluginMainFunction>(os::ModuleFunction(module, "FxPluginMain"));
-}
-
-// The module's root object, with a reference for the caller; null when the module has no entry point or
-// hands out nothing.
-IFxBase* RootOf(os::Module module) {
-    const FxPluginMainFunction main = EntryPoint(module);
-    if (!main)
-        return nullptr;
-    IFxBase* root = nullptr;
-    main(&root);
-    return root;
-}
-
-template <typename Interface> Interface* Ask(IFxBase* root, std::int32_t number) {
-    void* out = nullptr;
-    root->QueryInterface(number, &out);
-    return static_cast<Interface*>(out);
+std::wstring HexCode(std::uint32_t code) {
+    std::wstring text = L"0x00000000";
+    for (std::size_t digit = text.size(); code != 0; code >>= 4)
+        text[--digit] = L"0123456789ABCDEF"[code & 0xF];
+    return text;
 }
 
 void CopyName(const std::wstring& name, char16_t (&out)[MOXNameChars]) {
@@ -45,6 +34,42 @@ void CopyName(const std::wstring& name, char16_t (&out)[MOXNameChars]) {
     std::copy_n(name.begin(), length, out);
     out[length] = u'\0';
 }
+
+// The calls into one plug-in module's code. Each runs under the guard, so that a fault or a foreign exception
+// inside the plug-in ends that call only; a call that raised is logged with the module's file and answers
+// false.
+class PluginCode {
+public:
+    explicit PluginCode(const std::wstring& path) : path_(path) {}
+
+    template <typename Call> bool Run(const wchar_t* slot, Call call) {
+        const std::uint32_t code =
+            os::CallGuarded([](void* context) { (*static_cast<Call*>(context))(); }, &call);
+        if (code == 0)
+            return true;
+        os::DebugOutput(FormatLine(kRaisedLine, {HexCode(code), slot, path_}));
+        return false;
+    }
+    // The module's root object, with a reference for the caller, or null when the module has no entry point
+    // or hands out nothing.
+    bool Root(os::Module module, IFxBase** root) {
+        *root = nullptr;
+        const auto main = reinterpret_cast<FxPluginMainFunction>(os::ModuleFunction(module, "FxPluginMain"));
+        return !main || Run(L"FxPluginMain", [main, root] { main(root); });
+    }
+    template <typename Interface> bool Ask(IFxBase* object, std::int32_t number, Interface** out) {
+        void* answer = nullptr;
+        const bool returned = Run(L"QueryInterface", [&] { object->QueryInterface(number, &answer); });
+        *out = returned ? static_cast<Interface*>(answer) : nullptr;
+        return returned;
+    }
+    bool Release(IFxBase* object) {
+        return Run(L"Release", [object] { object->Release(); });
+    }
+
+private:
+    const std::wstring& path_;
+};
 
 } // namespace
 
@@ -146,36 +171,45 @@ FxStatus MOXPluginManager::Load(const std::wstring& path) {
     }
     if (module == os::kNoModule)
         return FxFailed;
-    // Freed only on the failures below: after an exception the plug-in's code may still be in use.
-    IFxBase* const root = RootOf(module);
-    if (!root) {
+    const std::size_t registered = plugins_.size();
+    const FxStatus status = Register(module, path);
+    if (status != FxOk) {
+        // A plug-in that raised while being registered is refused as one that failed: left loaded without a
+        // record, it would be taken for loaded ever after and never be tracked.
+        if (plugins_.size() > registered)
+            plugins_.pop_back();
         os::FreeModule(module);
-        return FxFailed;
     }
-    IMOXPlugin* const plugin = Ask<IMOXPlugin>(root, MOXPluginInterfaceNumber);
-    if (!plugin) {
-        root->Release();
-        os::FreeModule(module);
+    return status;
+}
+
+FxStatus MOXPluginManager::Register(os::Module module, const std::wstring& path) {
+    PluginCode code(path);
+    IFxBase* root = nullptr;
+    if (!code.Root(module, &root))
+        return FxException;
+    if (!root)
         return FxFailed;
-    }
+    IMOXPlugin* plugin = nullptr;
+    if (!code.Ask(root, MOXPluginInterfaceNumber, &plugin))
+        return FxException;
+    if (!plugin)
+        return code.Release(root) ? FxFailed : FxException;
     MOXPluginRecord added;
-    added.kind = plugin->GetKind();
-    plugin->GetId(&added.id);
     added.path = Cut(path);
     char16_t name[MOXNameChars] = {};
-    plugin->GetName(name, MOXNameChars - 1);
+    if (!code.Run(L"GetKind", [&] { added.kind = plugin->GetKind(); }) ||
+        !code.Run(L"GetId", [&] { plugin->GetId(&added.id); }) ||
+        !code.Run(L"GetName", [&] { plugin->GetName(name, MOXNameChars - 1); }))
+        return FxException;
     added.name.assign(name, std::find(name, name + MOXNameChars, u'\0'));
-    if (FindPlugin(added.id, nullptr) == FxOk) {
-        plugin->Release();
-        root->Release();
-        os::FreeModule(module);
-        return FxFailed;
-    }
-    plugins_.push_back(std::move(added));
-    plugin->OnLoad();
-    plugin->Release();
-    root->Release();
-    return FxOk;
+    const bool duplicate = FindPlugin(added.id, nullptr) == FxOk;
+    if (!duplicate)
+        plugins_.push_back(std::move(added));
+    if ((!duplicate && !code.Run(L"OnLoad", [plugin] { plugin->OnLoad(); })) || !code.Release(plugin) ||
+        !code.Release(root))
+        return FxException;
+    return duplicate ? FxFailed : FxOk;
 }
 
 FxStatus MOXPluginManager::UnloadPlugin(const MOXPluginRecord& record) {
@@ -190,17 +224,21 @@ FxStatus MOXPluginManager::Unload(const std::wstring& path) {
     const os::Module module = os::LoadedModule(path);
     if (module == os::kNoModule)
         return FxOk;
-    IFxBase* const root = RootOf(module);
+    PluginCode code(path);
+    IFxBase* root = nullptr;
+    if (!code.Root(module, &root))
+        return FxException;
     if (!root)
         return FxFailed;
-    IMOXPlugin* const plugin = Ask<IMOXPlugin>(root, MOXPluginInterfaceNumber);
-    if (!plugin) {
-        root->Release();
-        return FxFailed;
-    }
-    plugin->OnUnload();
-    plugin->Release();
-    root->Release();
+    IMOXPlugin* plugin = nullptr;
+    if (!code.Ask(root, MOXPluginInterfaceNumber, &plugin))
+        return FxException;
+    if (!plugin)
+        return code.Release(root) ? FxFailed : FxException;
+    // A plug-in that raised here stays loaded: its threads may still run its code.
+    if (!code.Run(L"OnUnload", [plugin] { plugin->OnUnload(); }) || !code.Release(plugin) ||
+        !code.Release(root))
+        return FxException;
     if (!os::FreeModule(module))
         return FxFailed;
     const auto found = std::find_if(plugins_.begin(), plugins_.end(), [&](const MOXPluginRecord& registered) {
@@ -229,12 +267,10 @@ std::uint32_t MOXPluginManager::LoadAllPlugins() {
 
 FxStatus MOXPluginManager::UnloadAllPlugins() {
     try {
-        std::vector<std::wstring> paths;
-        for (const auto& record : plugins_)
-            paths.push_back(record.path);
+        const std::vector<MOXPluginRecord> records(plugins_.begin(), plugins_.end());
         FxStatus unloaded = 0;
-        for (const auto& path : paths) {
-            if (Unload(path) == FxOk)
+        for (const auto& record : records) {
+            if (UnloadPlugin(record) == FxOk)
                 ++unloaded;
         }
         return unloaded;
@@ -254,16 +290,26 @@ FxStatus MOXPluginManager::FindPlugin(const MOXGuid& id, MOXPluginRecord* out) c
     return FxNotFound;
 }
 
-FxStatus MOXPluginManager::FindSource(const MOXGuid& id, IMOXSource** out) const {
+const MOXSourceRecord* MOXPluginManager::FindSourceRecord(const MOXGuid& id, FxStatus* status) const {
     for (const auto& record : sources_) {
         if (!SameId(record->id, id))
             continue;
-        if (!record->source || !record->ready)
-            return FxNotReady;
-        *out = record->source;
-        return FxOk;
+        if (!record->source || !record->ready) {
+            *status = FxNotReady;
+            return nullptr;
+        }
+        *status = FxOk;
+        return record.get();
     }
-    return FxInvalid;
+    *status = FxInvalid;
+    return nullptr;
+}
+
+FxStatus MOXPluginManager::FindSource(const MOXGuid& id, IMOXSource** out) const {
+    FxStatus status = FxInvalid;
+    if (const MOXSourceRecord* record = FindSourceRecord(id, &status))
+        *out = record->source;
+    return status;
 }
 
 FxStatus MOXPluginManager::GetPluginInterface(const wchar_t* path, std::int32_t number, void** out) {
@@ -272,11 +318,17 @@ FxStatus MOXPluginManager::GetPluginInterface(const wchar_t* path, std::int32_t 
     const os::Module module = os::LoadedModule(path);
     if (module == os::kNoModule)
         return FxFailed;
-    IFxBase* const root = RootOf(module);
+    const std::wstring file = path;
+    PluginCode code(file);
+    IFxBase* root = nullptr;
+    if (!code.Root(module, &root))
+        return FxException;
     if (!root)
         return FxFailed;
-    root->QueryInterface(number, out);
-    root->Release();
+    if (!code.Ask(root, number, out) || !code.Release(root)) {
+        *out = nullptr;
+        return FxException;
+    }
     return *out ? FxOk : FxFailed;
 }
 
@@ -324,18 +376,19 @@ FxStatus MOXPluginManager::BuildSourceTable() {
             record->name.assign(entry.name, std::find(entry.name, entry.name + MOXNameChars, u'\0'));
             record->kind = entry.kind;
             record->id = entry.id;
+            record->path = plugin.path;
             void* source = nullptr;
             GetPluginInterface(plugin.path.c_str(), MOXSourceInterfaceNumber, &source);
-            if (source) {
-                record->source = static_cast<IMOXSource*>(source);
-                // In the table before Open, so that the reference is released with it whatever Open does.
-                sources_.push_back(std::move(record));
-                if (sources_.back()->source->Open() == FxOk) {
-                    sources_.back()->ready = true;
-                    anyReady = true;
-                }
-            } else {
-                sources_.push_back(std::move(record));
+            record->source = static_cast<IMOXSource*>(source);
+            // In the table before Open, so that the reference is released with it whatever Open does.
+            sources_.push_back(std::move(record));
+            const MOXSourceRecord& added = *sources_.back();
+            FxStatus opened = FxFailed;
+            if (added.source &&
+                PluginCode(added.path).Run(L"Open", [&added, &opened] { opened = added.source->Open(); }) &&
+                opened == FxOk) {
+                sources_.back()->ready = true;
+                anyReady = true;
             }
         }
         enumerator->Release();
@@ -350,9 +403,9 @@ FxStatus MOXPluginManager::BuildSourceTable() {
 FxStatus MOXPluginManager::ReleaseSources() {
     std::vector<std::unique_ptr<MOXSourceRecord>> table;
     table.swap(sources_);
-    for (auto& record : table) {
+    for (const auto& record : table) {
         if (record->source)
-            record->source->Release();
+            PluginCode(record->path).Release(record->source);
     }
     return FxOk;
 }
@@ -360,14 +413,19 @@ FxStatus MOXPluginManager::ReleaseSources() {
 FxStatus MOXPluginManager::QuerySourceCapability(const MOXGuid& id, std::uint32_t* flag) {
     try {
         *flag = 0;
-        IMOXSource* source = nullptr;
-        if (const FxStatus found = FindSource(id, &source); found != FxOk)
-            return found;
-        IMOXCapability* const capability = Ask<IMOXCapability>(source, MOXCapabilityInterfaceNumber);
+        FxStatus status = FxInvalid;
+        const MOXSourceRecord* const record = FindSourceRecord(id, &status);
+        if (!record)
+            return status;
+        PluginCode code(record->path);
+        IMOXCapability* capability = nullptr;
+        if (!code.Ask(record->source, MOXCapabilityInterfaceNumber, &capability))
+            return FxException;
         if (!capability)
             return FxFailed;
-        capability->GetCapability(flag);
-        capability->Release();
+        if (!code.Run(L"GetCapability", [capability, flag] { capability->GetCapability(flag); }) ||
+            !code.Release(capability))
+            return FxException;
         return FxOk;
     } catch (...) {
         return FxException;
@@ -377,10 +435,13 @@ FxStatus MOXPluginManager::QuerySourceCapability(const MOXGuid& id, std::uint32_
 FxStatus MOXPluginManager::AdviseSource(const MOXGuid& id, ICallbackInterface* callback,
                                         std::uint32_t reserved) {
     try {
-        IMOXSource* source = nullptr;
-        if (const FxStatus found = FindSource(id, &source); found != FxOk)
-            return found;
-        return source->Advise(callback, reserved);
+        FxStatus status = FxInvalid;
+        const MOXSourceRecord* const record = FindSourceRecord(id, &status);
+        if (record && !PluginCode(record->path).Run(L"Advise", [&] {
+                status = record->source->Advise(callback, reserved);
+            }))
+            return FxException;
+        return status;
     } catch (...) {
         return FxException;
     }
@@ -388,10 +449,12 @@ FxStatus MOXPluginManager::AdviseSource(const MOXGuid& id, ICallbackInterface* c
 
 FxStatus MOXPluginManager::UnadviseSource(const MOXGuid& id, ICallbackInterface* callback) {
     try {
-        IMOXSource* source = nullptr;
-        if (const FxStatus found = FindSource(id, &source); found != FxOk)
-            return found;
-        return source->Unadvise(callback);
+        FxStatus status = FxInvalid;
+        const MOXSourceRecord* const record = FindSourceRecord(id, &status);
+        if (record &&
+            !PluginCode(record->path).Run(L"Unadvise", [&] { status = record->source->Unadvise(callback); }))
+            return FxException;
+        return status;
     } catch (...) {
         return FxException;
     }

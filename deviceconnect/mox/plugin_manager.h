@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/os.h"
 #include "qelboot_mox.h"
 
 namespace qel {
@@ -34,6 +35,7 @@ struct MOXSourceRecord {
     std::uint32_t kind = 0;
     MOXGuid id{};
     IMOXSource* source = nullptr; // one reference held
+    std::wstring path;            // the plug-in's module, named when its code raises
 };
 
 // The host's enumerator of the registered plug-ins' sources: copies made when it is created.
@@ -88,7 +90,9 @@ public:
 
 private:
     FxStatus Load(const std::wstring& path);
+    FxStatus Register(os::Module module, const std::wstring& path);
     FxStatus Unload(const std::wstring& path);
+    const MOXSourceRecord* FindSourceRecord(const MOXGuid& id, FxStatus* status) const;
 
     std::wstring directory_;
     std::list<MOXPluginRecord> plugins_;

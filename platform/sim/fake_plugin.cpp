@@ -43,9 +43,14 @@ MOXDeviceEvent MakeDeviceEvent(std::uint32_t deviceClass, const std::wstring& de
 FakePlugin::FakePlugin(FakePluginSetup setup, std::size_t entrySlot)
     : setup_(std::move(setup)), entrySlot_(entrySlot) {}
 
-void FakePlugin::MaybeThrow(PluginSlot slot) const {
-    if (setup_.throws == slot)
-        throw std::runtime_error("the plug-in failed");
+void FakePlugin::MaybeThrow(PluginSlot slot) {
+    if (!path_.empty() && !Machine::Current().IsLoaded(path_))
+        ++callsWhileUnloaded;
+    if (setup_.throws != slot)
+        return;
+    if (setup_.raises != 0)
+        throw RaisedException{setup_.raises};
+    throw std::runtime_error("the plug-in failed");
 }
 
 void* FakePlugin::Function(const std::string& name) {
@@ -169,6 +174,7 @@ FakePlugin& AddFakePlugin(const std::wstring& path, FakePluginSetup setup) {
     const std::size_t slot = nextSlot++ % kEntrySlots;
     auto plugin = std::make_shared<FakePlugin>(std::move(setup), slot);
     entrySlots[slot] = plugin.get();
+    plugin->path_ = path;
     Machine::Current().AddLibrary(path, plugin);
     return *plugin;
 }

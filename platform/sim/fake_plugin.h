@@ -13,7 +13,7 @@
 
 namespace qel::sim {
 
-// The plug-in operations that can be made to throw.
+// The plug-in operations that can be made to throw or raise.
 enum class PluginSlot {
     None,
     Main,
@@ -43,6 +43,7 @@ struct FakePluginSetup {
     FxStatus adviseResult = FxOk;
     std::uint32_t capability = MOXTrackArrivals;
     PluginSlot throws = PluginSlot::None;
+    std::uint32_t raises = 0; // non-zero: `throws` raises this structured exception instead of throwing
 };
 
 MOXGuid FakePluginId(std::uint32_t idNumber);
@@ -86,12 +87,15 @@ public:
     int onUnloadCalls = 0;
     int openCalls = 0;
     int unadviseCalls = 0;
+    int callsWhileUnloaded = 0; // slots called while the module was not loaded: code that would not be there
 
 private:
-    void MaybeThrow(PluginSlot slot) const;
+    void MaybeThrow(PluginSlot slot);
+    friend FakePlugin& AddFakePlugin(const std::wstring& path, FakePluginSetup setup);
     static std::uint32_t QELBOOT_WINAPI EventThread(void* self);
 
     FakePluginSetup setup_;
+    std::wstring path_;
     std::size_t entrySlot_;
     std::atomic<std::uint32_t> references_{0};
     ICallbackInterface* advised_ = nullptr;

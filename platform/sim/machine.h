@@ -32,6 +32,12 @@ std::wstring FoldCase(const std::wstring& text);
 // The backslash-separated parts of a path or key path, empty ones left out.
 std::vector<std::wstring> SplitPath(const std::wstring& path);
 
+// A structured exception (a fault, RaiseException) raised by code on the simulated machine: os::CallGuarded
+// ends the call and reports `code`.
+struct RaisedException {
+    std::uint32_t code;
+};
+
 // The address sti.dll's StiCreateInstance has on the simulated machine.
 void* StiCreateInstanceAddress();
 

@@ -303,6 +303,17 @@ Module LoadedModule(const std::wstring& path) { return sim::Machine::Current().L
 
 Module ProgramModule() { return static_cast<Module>(sim::kProgramModule); }
 
+std::uint32_t CallGuarded(GuardedCall call, void* context) {
+    try {
+        call(context);
+        return 0;
+    } catch (const sim::RaisedException& raised) {
+        return raised.code;
+    } catch (...) {
+        return kCxxExceptionCode;
+    }
+}
+
 bool QueryVersion(bool extendedRecord, VersionInfo* version) {
     return sim::Machine::Current().QueryVersion(extendedRecord, version);
 }

@@ -39,6 +39,10 @@ std::wstring FreshDrive(std::uint32_t type) {
 
 void RemoveDriveMedium(const std::wstring& root) { sim::Machine::Current().RemoveMedium(root[0]); }
 
+void RaiseStructured(std::uint32_t code) { throw sim::RaisedException{code}; }
+
+void WriteThroughNull() { RaiseStructured(0xC0000005); }
+
 std::wstring OwnProgramPath() {
     const std::wstring path = L"C:\\QelbootConformance\\Programs\\qelboot_conformance_tests.exe";
     sim::Machine::Current().SetSelf(path);

@@ -2,6 +2,7 @@
 // folders named after the running test.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 
 #include "hosts/mount_manager.h"
@@ -96,6 +97,18 @@ std::wstring OwnProgramPath() {
     wchar_t path[32768];
     const DWORD length = ::GetModuleFileNameW(nullptr, path, 32768);
     return std::wstring(path, length);
+}
+
+void RaiseStructured(std::uint32_t code) {
+    const ULONG_PTR parameters[3] = {0x19930520, 0, 0};
+    ::RaiseException(code, EXCEPTION_NONCONTINUABLE, 3, parameters);
+    std::abort();
+}
+
+void WriteThroughNull() {
+    // Through volatile pointers, so that the compiler cannot drop the store.
+    volatile int* volatile nowhere = nullptr;
+    *nowhere = 1;
 }
 
 } // namespace qel::testenv

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -203,6 +204,32 @@ TEST_F(SystemConformance, LibraryIsFoundByRelativePathUntilFreedAsOftenAsLoaded)
 }
 
 TEST_F(SystemConformance, SleepForZeroReturns) { os::SleepFor(0); }
+
+// A fault, a foreign C++ exception and one of the library's own compiler end only the guarded call, with
+// their codes; guards nest, and the thread handles exceptions as before once they are left.
+TEST_F(SystemConformance, GuardedCallReportsWhatEndedItAndLeavesTheThreadSound) {
+    const os::GuardedCall returns = [](void* ran) { *static_cast<bool*>(ran) = true; };
+    const os::GuardedCall faults = [](void*) { testenv::WriteThroughNull(); };
+    const os::GuardedCall raisesMsvcThrow = [](void*) { testenv::RaiseStructured(0xE06D7363); };
+    const os::GuardedCall throws = [](void*) { throw std::runtime_error("thrown"); };
+    const os::GuardedCall nests = [](void* inner) {
+        *static_cast<std::uint32_t*>(inner) =
+            os::CallGuarded([](void*) { testenv::WriteThroughNull(); }, nullptr);
+        testenv::RaiseStructured(0xE0000001);
+    };
+    for (int round = 0; round < 2; ++round) {
+        bool ran = false;
+        EXPECT_EQ(0u, os::CallGuarded(returns, &ran));
+        EXPECT_TRUE(ran);
+        EXPECT_EQ(0xC0000005u, os::CallGuarded(faults, nullptr));
+        EXPECT_EQ(0xE06D7363u, os::CallGuarded(raisesMsvcThrow, nullptr));
+        EXPECT_EQ(os::kCxxExceptionCode, os::CallGuarded(throws, nullptr));
+        std::uint32_t inner = 0;
+        EXPECT_EQ(0xE0000001u, os::CallGuarded(nests, &inner));
+        EXPECT_EQ(0xC0000005u, inner);
+    }
+    EXPECT_THROW(throw std::runtime_error("after"), std::runtime_error);
+}
 
 } // namespace
 } // namespace qel

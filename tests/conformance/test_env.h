@@ -34,6 +34,10 @@ std::wstring FreshDrive(std::uint32_t type);
 // Takes the medium out of a removable drive made by FreshDrive: letter and type stay, the volume goes.
 void RemoveDriveMedium(const std::wstring& root);
 
+// Raises a structured exception with `code`, as RaiseException does; and writes through a null pointer.
+[[noreturn]] void RaiseStructured(std::uint32_t code);
+void WriteThroughNull();
+
 // The full path of the running test program, as the machine reports it for the current process.
 std::wstring OwnProgramPath();
 

@@ -1,4 +1,5 @@
 // The .mox plug-in host and the plug-in tracker on the simulated machine, with scripted plug-ins.
+#include <algorithm>
 #include <functional>
 
 #include "deviceconnect/device_connect.h"
@@ -71,6 +72,8 @@ TEST_F(Mox, LoadPluginRefusesWhatIsNoUsablePluginAndFreesIt) {
         {"no plug-in interface", [](FakePluginSetup& s) { s.pluginInterface = false; }, FxFailed},
         {"throws from GetName", [](FakePluginSetup& s) { s.throws = PluginSlot::GetName; }, FxException},
         {"throws from its entry point", [](FakePluginSetup& s) { s.throws = PluginSlot::Main; }, FxException},
+        {"throws from OnLoad, once registered", [](FakePluginSetup& s) { s.throws = PluginSlot::OnLoad; },
+         FxException},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -80,10 +83,21 @@ TEST_F(Mox, LoadPluginRefusesWhatIsNoUsablePluginAndFreesIt) {
         auto& plugin = AddFakePlugin(kDir + L"\\a.mox", setup);
         EXPECT_EQ(c.expected, manager.LoadPlugin(At(kDir + L"\\a.mox")));
         EXPECT_TRUE(manager.Plugins().empty());
+        EXPECT_EQ(0u, TheMachine().LoadedModuleCount()) << "refused, so the next attempt starts afresh";
         if (c.expected == FxFailed) {
-            EXPECT_EQ(0u, TheMachine().LoadedModuleCount() + plugin.references() + plugin.onLoadCalls);
+            EXPECT_EQ(0u, plugin.references() + plugin.onLoadCalls);
         }
     }
+    Fresh();
+    FakePluginSetup faulting;
+    faulting.throws = PluginSlot::GetKind;
+    faulting.raises = 0xC0000005;
+    AddFakePlugin(kDir + L"\\a.mox", faulting);
+    EXPECT_EQ(FxException, manager.LoadPlugin(At(L".\\moxplugins\\a.mox")));
+    EXPECT_EQ(
+        Strings{
+            L"<***DeviceConnect***><!!! Exception 0xC0000005 in GetKind of plug-in .\\moxplugins\\a.mox.>"},
+        TheMachine().DebugLines());
     Fresh();
     TheMachine().SetFileText(kDir + L"\\text.mox", L"not a library");
     EXPECT_EQ(FxFailed, manager.LoadPlugin(At(kDir + L"\\text.mox")));
@@ -152,7 +166,7 @@ TEST_F(Mox, SourcesOpenOrStayInTheTableNotReady) {
     EXPECT_EQ(nullptr, source);
     EXPECT_EQ(1u, a.references()) << "the table holds the source";
 
-    AddFakePlugin(kDir + L"\\c.mox", noCapability);
+    auto& c = AddFakePlugin(kDir + L"\\c.mox", noCapability);
     ASSERT_EQ(FxOk, manager.LoadPlugin(At(kDir + L"\\c.mox")));
     EXPECT_EQ(FxOk, manager.BuildSourceTable());
     EXPECT_EQ(1u, a.references()) << "the previous table was released";
@@ -164,8 +178,9 @@ TEST_F(Mox, SourcesOpenOrStayInTheTableNotReady) {
     EXPECT_EQ(FxFailed, manager.GetPluginInterface((kDir + L"\\c.mox").c_str(), 2, &out)) << "out was set";
     out = nullptr;
     EXPECT_EQ(FxFailed, manager.GetPluginInterface(L"C:\\elsewhere.mox", 2, &out));
+    a.setup().throws = PluginSlot::Release;
     EXPECT_EQ(FxOk, manager.ReleaseSources());
-    EXPECT_EQ(0u, a.references());
+    EXPECT_EQ(0u, c.references()) << "a source whose Release throws does not keep the next one";
 }
 
 TEST_F(Mox, EnumeratorChecksEntriesAndAnswersOnlyItsOwnNumbers) {
@@ -196,18 +211,64 @@ TEST_F(Mox, EnumeratorChecksEntriesAndAnswersOnlyItsOwnNumbers) {
     EXPECT_EQ(0u, sources->Release());
 }
 
-// No gate plug-in for three minutes: a line a minute, no tracking; then it appears and is tracked.
+// No gate plug-in for a minute, then one whose source does not open: a line a minute, no tracking; then it
+// opens and is tracked.
 TEST_F(Mox, GateIsRetriedEveryMinuteUntilItLoadsAndOpens) {
     auto& m = TheMachine();
     FakePluginSetup closed = PluginSetup(1, L"Closed");
     closed.openResult = FxFailed;
     AddFakePlugin(kDir + L"\\closed.mox", closed);
     LoadAndStart();
-    m.At(150000, [] { AddFakePlugin(kGate, PluginSetup(2, L"Phone Manager")); });
+    sim::FakePlugin* gate = nullptr;
+    m.At(30000, [&] {
+        gate = &AddFakePlugin(kGate, PluginSetup(2, L"Phone Manager"));
+        gate->setup().openResult = FxFailed;
+    });
+    std::uint32_t heldBetweenAttempts = 1;
+    m.At(100000, [&] { heldBetweenAttempts = gate->references(); });
+    m.At(150000, [&] { gate->setup().openResult = FxOk; });
     m.RunFor(200000);
     EXPECT_EQ((Strings{kGateLine, kGateLine, kGateLine, Detected(L"Phone Manager")}), m.DebugLines());
     EXPECT_EQ(180000u, m.DebugRecords().back().at);
     EXPECT_EQ(2u, m.Threads().size());
+    EXPECT_EQ(0u, heldBetweenAttempts) << "nothing of an unloaded gate module is held";
+}
+
+// Whichever call into a plug-in faults or throws, the plug-ins beside it are tracked and report: the bad one
+// is listed first, so that it is met first at every step.
+TEST_F(Mox, APluginThatRaisesInAnySlotLeavesTheOthersTracked) {
+    for (const PluginSlot slot :
+         {PluginSlot::Main, PluginSlot::QueryInterface, PluginSlot::Release, PluginSlot::GetName,
+          PluginSlot::GetKind, PluginSlot::GetId, PluginSlot::OnLoad, PluginSlot::OnUnload, PluginSlot::Open,
+          PluginSlot::Advise, PluginSlot::GetCapability}) {
+        for (const std::uint32_t raises : {0u, 0xE06D7363u}) {
+            SCOPED_TRACE(testing::Message() << "slot " << static_cast<int>(slot) << " raises " << raises);
+            Fresh();
+            seen.clear();
+            auto& m = TheMachine();
+            m.SetVersion(6, 1, 1);
+            FakePluginSetup bad = PluginSetup(9, L"Bad");
+            bad.throws = slot;
+            bad.raises = raises;
+            auto& first = AddFakePlugin(kDir + L"\\aaa.mox", bad);
+            auto& gate = AddFakePlugin(kGate, PluginSetup(1, L"Phone Manager"));
+            auto& other = AddFakePlugin(kDir + L"\\zzz.mox", PluginSetup(2, L"Camera Link"));
+            LoadAndStart();
+            ASSERT_TRUE(m.RunUntilIdle());
+            const auto& lines = m.DebugLines();
+            EXPECT_EQ(1, std::count(lines.begin(), lines.end(), Detected(L"Phone Manager")));
+            EXPECT_EQ(1, std::count(lines.begin(), lines.end(), Detected(L"Camera Link")));
+            EXPECT_EQ(0, std::count(lines.begin(), lines.end(), kGateLine));
+            EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [](const std::wstring& line) {
+                return line.find(L"of plug-in .\\moxplugins\\aaa.mox.>") != std::wstring::npos;
+            }));
+            gate.RaiseOnOwnThread({MakeDeviceEvent(MOXClassCamera, L"one")});
+            other.RaiseOnOwnThread({MakeDeviceEvent(MOXClassCamera, L"two")});
+            ASSERT_TRUE(m.RunUntilIdle());
+            EXPECT_EQ(2u, seen.size());
+            EXPECT_EQ(0, first.callsWhileUnloaded + gate.callsWhileUnloaded + other.callsWhileUnloaded);
+        }
+    }
 }
 
 // Two sources that report arrivals are tracked, each on its own thread; one with capability 0 is not.
