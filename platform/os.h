@@ -378,6 +378,9 @@ long CreateStillImage(void* createInstance, Module instance, std::uint32_t versi
 // IStillImageW::Initialize(instance, version)
 long InitializeStillImage(ComObject sti, Module instance, std::uint32_t version);
 // IStillImageW::GetDeviceList(0, 0, count, buffer): the devices, then LocalFree(buffer).
+// The still-image major types, in the high 16 bits of an STI or WIA device type.
+inline constexpr std::uint32_t kStiDeviceTypeScanner = 1;
+inline constexpr std::uint32_t kStiDeviceTypeDigitalCamera = 2;
 struct StiDevice {
     std::uint32_t deviceType = 0; // the major type in the high 16 bits
     std::wstring internalName;
@@ -407,6 +410,10 @@ std::uint32_t CallGuarded(GuardedCall call, void* context);
 
 // Sleep(milliseconds)
 void SleepFor(std::uint32_t milliseconds);
+
+// VER_PLATFORM_WIN32_NT and VER_NT_WORKSTATION, the platform and product type of a version record.
+inline constexpr std::uint32_t kPlatformNt = 2;
+inline constexpr std::uint8_t kWorkstation = 1;
 
 struct VersionInfo {
     std::uint32_t major = 0;

@@ -32,6 +32,9 @@ struct TW_IDENTITY {
 static_assert(sizeof(TW_IDENTITY) == 156, "TW_IDENTITY is 156 bytes");
 
 inline constexpr std::uint32_t DG_CONTROL = 1;
+inline constexpr std::uint32_t DG_IMAGE = 2;
+inline constexpr std::uint16_t TWLG_USA = 13;
+inline constexpr std::uint16_t TWCY_USA = 1;
 inline constexpr std::uint16_t DAT_IDENTITY = 3;
 inline constexpr std::uint16_t DAT_PARENT = 4;
 inline constexpr std::uint16_t MSG_GETFIRST = 4;

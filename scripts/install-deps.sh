@@ -21,6 +21,8 @@ need libbenchmark-dev /usr/include/benchmark/benchmark.h
 need g++-mingw-w64-x86-64-posix /usr/bin/x86_64-w64-mingw32-g++-posix
 need g++-mingw-w64-i686-posix /usr/bin/i686-w64-mingw32-g++-posix
 need binutils-mingw-w64-i686 /usr/bin/i686-w64-mingw32-objdump
+# Only for its twain.h: mingw-w64 ships none, and the Windows tests check the library's TWAIN values against it.
+need libwine-dev /usr/include/wine/wine/windows/twain.h
 
 if [ ${#packages[@]} -gt 0 ]; then
     echo "Installing: ${packages[*]}"

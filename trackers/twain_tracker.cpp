@@ -43,11 +43,11 @@ bool TwainTracker::OpenDsm() {
         identity.Id = 0; // the manager assigns it
         identity.Version.MajorNum = 1;
         identity.Version.MinorNum = 703;
-        identity.Version.Language = 13; // TWLG_USA
-        identity.Version.Country = 1;   // TWCY_USA
+        identity.Version.Language = twain::TWLG_USA;
+        identity.Version.Country = twain::TWCY_USA;
         identity.ProtocolMajor = 1;
         identity.ProtocolMinor = 7;
-        identity.SupportedGroups = 3; // DG_CONTROL and DG_IMAGE
+        identity.SupportedGroups = twain::DG_CONTROL | twain::DG_IMAGE;
         dsmLibrary.reset(os::LoadModule(kTwainLibrary));
         if (!dsmLibrary)
             return false;

@@ -22,9 +22,9 @@ const wchar_t kNoTypeLine[] = L"Could not get the device type.";
 
 int StillImageKind(std::uint32_t deviceType) {
     switch (deviceType >> 16) {
-    case 2:
+    case os::kStiDeviceTypeDigitalCamera:
         return kWiaCamera;
-    case 1:
+    case os::kStiDeviceTypeScanner:
         return kWiaScanner;
     default:
         return kWiaOtherDevice;

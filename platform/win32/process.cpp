@@ -7,9 +7,6 @@
 
 namespace qel::os {
 
-static_assert(static_cast<int>(SpawnMode::NoWait) == _P_NOWAIT &&
-              static_cast<int>(SpawnMode::Detach) == _P_DETACH);
-
 bool CloseKernelHandle(Handle handle) { return ::CloseHandle(ToNativeHandle(handle)) != FALSE; }
 
 Handle CreateNamedMutex(const std::wstring& name, bool* alreadyExisted) {

@@ -44,23 +44,7 @@ inline Module FromHmodule(HMODULE module) {
 inline HWND ToHwnd(Window window) { return reinterpret_cast<HWND>(static_cast<std::uintptr_t>(window)); }
 inline Window FromHwnd(HWND window) { return static_cast<Window>(reinterpret_cast<std::uintptr_t>(window)); }
 
-static_assert(kSuccess == ERROR_SUCCESS && kFileNotFound == ERROR_FILE_NOT_FOUND &&
-              kAccessDenied == ERROR_ACCESS_DENIED && kInvalidHandle == ERROR_INVALID_HANDLE &&
-              kMoreData == ERROR_MORE_DATA && kNoMoreItems == ERROR_NO_MORE_ITEMS);
-static_assert(kRegSz == REG_SZ && kRegBinary == REG_BINARY && kRegDword == REG_DWORD);
-static_assert(kKeyQueryValue == KEY_QUERY_VALUE && kKeySetValue == KEY_SET_VALUE &&
-              kKeyCreateSubKey == KEY_CREATE_SUB_KEY && kKeyEnumerateSubKeys == KEY_ENUMERATE_SUB_KEYS &&
-              kKeyRead == KEY_READ && kKeyWrite == KEY_WRITE && kKeyAllAccess == KEY_ALL_ACCESS);
-static_assert(kProcessAllAccess == PROCESS_ALL_ACCESS && kWmQuit == WM_QUIT);
-static_assert(kPathNotFound == ERROR_PATH_NOT_FOUND && kNoMoreFiles == ERROR_NO_MORE_FILES &&
-              kNotReady == ERROR_NOT_READY);
-static_assert(kWmDeviceChange == WM_DEVICECHANGE && kDbtDevNodesChanged == DBT_DEVNODES_CHANGED &&
-              kDbtDeviceArrival == DBT_DEVICEARRIVAL &&
-              kDbtDeviceRemoveComplete == DBT_DEVICEREMOVECOMPLETE && kWsPopup == WS_POPUP);
-static_assert(kSemFailCriticalErrors == SEM_FAILCRITICALERRORS);
-static_assert(kDriveUnknown == DRIVE_UNKNOWN && kDriveNoRootDir == DRIVE_NO_ROOT_DIR &&
-              kDriveRemovable == DRIVE_REMOVABLE && kDriveFixed == DRIVE_FIXED &&
-              kDriveRemote == DRIVE_REMOTE && kDriveCdrom == DRIVE_CDROM && kDriveRamdisk == DRIVE_RAMDISK);
+// The values the core keeps for Windows are compared with the SDK's by tests/windows/sdk_values_test.cpp.
 
 } // namespace qel::os
 
