@@ -7,6 +7,7 @@
 #include <sti.h>
 #include <wia.h>
 
+#include <atomic>
 #include <cstring>
 #include <new>
 
@@ -14,7 +15,6 @@ namespace qel::os {
 namespace {
 
 static_assert(sizeof(Guid) == sizeof(GUID));
-static_assert(kSOk == S_OK && kSFalse == S_FALSE && kENoInterface == E_NOINTERFACE && kEFail == E_FAIL);
 
 Guid FromNativeGuid(const GUID& guid) {
     Guid result;
@@ -29,19 +29,35 @@ ComObject FromInterface(IUnknown* object) {
     return static_cast<ComObject>(reinterpret_cast<std::uintptr_t>(object));
 }
 
-// The COM face of the library's receiver: its count is the receiver's, and it goes with the registration
-// it was made for.
+// The COM face of the library's receiver. COM may hold it after the registration has gone (a proxy's stub is
+// released when the apartment says so), so it lives by its own count, starting with the registration's
+// reference; the receiver's count follows it.
 class EventCallback final : public IWiaEventCallback {
 public:
-    explicit EventCallback(WiaEventSink* sink) : sink_(sink) {}
+    explicit EventCallback(WiaEventSink* sink) : sink_(sink) { sink_->AddRef(); }
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
         void* answer = nullptr;
         const HRESULT result = sink_->QueryInterface(FromNativeGuid(iid), &answer);
-        *out = result == S_OK ? static_cast<IWiaEventCallback*>(this) : nullptr;
-        return result;
+        if (result != S_OK) {
+            *out = nullptr;
+            return result;
+        }
+        sink_->Release(); // the reference the receiver added is this object's to count
+        AddRef();
+        *out = static_cast<IWiaEventCallback*>(this);
+        return S_OK;
     }
-    ULONG STDMETHODCALLTYPE AddRef() override { return sink_->AddRef(); }
-    ULONG STDMETHODCALLTYPE Release() override { return sink_->Release(); }
+    ULONG STDMETHODCALLTYPE AddRef() override {
+        sink_->AddRef();
+        return static_cast<ULONG>(++references_);
+    }
+    ULONG STDMETHODCALLTYPE Release() override {
+        const LONG left = --references_;
+        sink_->Release();
+        if (left == 0)
+            delete this;
+        return static_cast<ULONG>(left);
+    }
     HRESULT STDMETHODCALLTYPE ImageEventCallback(const GUID* event, BSTR, BSTR deviceId, BSTR, DWORD, BSTR,
                                                  ULONG*, ULONG) override {
         return sink_->ImageEventCallback(event ? FromNativeGuid(*event) : Guid{}, deviceId);
@@ -49,6 +65,7 @@ public:
 
 private:
     WiaEventSink* sink_;
+    std::atomic<LONG> references_{1};
 };
 
 // The registration object WIA hands back, with the callback object made for it, released together.
@@ -63,7 +80,7 @@ public:
     ULONG STDMETHODCALLTYPE AddRef() override { return 1; }
     ULONG STDMETHODCALLTYPE Release() override {
         registration_->Release();
-        delete callback_;
+        callback_->Release();
         delete this;
         return 0;
     }
@@ -102,13 +119,13 @@ long RegisterWiaEvent(ComObject manager, const Guid& event, WiaEventSink* sink, 
     if (result != S_OK || !registered) {
         if (registered)
             registered->Release();
-        delete callback;
+        callback->Release();
         return result == S_OK ? E_FAIL : result;
     }
     auto* held = new (std::nothrow) Registration(registered, callback);
     if (!held) {
         registered->Release();
-        delete callback;
+        callback->Release();
         return E_OUTOFMEMORY;
     }
     *registration = FromInterface(held);
@@ -129,11 +146,14 @@ long NextWiaDevice(ComObject enumerator, ComObject* storage) {
     IWiaPropertyStorage* next = nullptr;
     ULONG fetched = 0;
     const HRESULT result = ToInterface<IEnumWIA_DEV_INFO>(enumerator)->Next(1, &next, &fetched);
-    if (result == S_OK)
+    if (result == S_OK && next) {
         *storage = FromInterface(next);
-    else if (next)
+        return S_OK;
+    }
+    if (next)
         next->Release();
-    return result;
+    // A device list that answers S_OK and hands out nothing has nothing more to hand out.
+    return result == S_OK ? S_FALSE : result;
 }
 
 long ReadWiaDeviceProperties(ComObject storage, WiaDeviceProperties* properties) {
