@@ -129,5 +129,34 @@ TEST_F(MoxRoad, TracksEachPluginOfTheFolderAndOfItsMoxSubfoldersOnce) {
     }
 }
 
+// Plug-ins that fault in GetName, raise an MSVC throw in Open, or throw from OnUnload while listed first are
+// each named in one line with the call and the code, and the proxy goes on: the good plug-ins are tracked and
+// their phones reach the callback.
+TEST_F(MoxRoad, HostilePluginsAreContainedAndTheOthersReport) {
+    const Layout layout = {{L"nokiamanager.mox", L"sample_phone.mox"},
+                           {L"other.mox", L"sample_phone_b.mox"},
+                           {L"aaa.mox", L"hostile_plugin_3.mox"},
+                           {L"fault.mox", L"hostile_plugin_1.mox"},
+                           {L"msvc.mox", L"hostile_plugin_2.mox"}};
+    SetProxyVersion(L"win7");
+    const std::wstring road = MakeRoad(L"hostile", layout);
+    const std::wstring plugins = road + L"\\moxplugins\\";
+    RunningHost proxy(L"dbgrec.exe", RecordedProxy(L"--service 2"), road);
+    for (const wchar_t* tracked : {L"nokiamanager.mox", L"other.mox"})
+        ASSERT_TRUE(WaitFor(true, plugins + tracked + L".events")) << tracked;
+    ::Sleep(500);
+    ASSERT_TRUE(Announce(plugins + L"nokiamanager.mox", "2 1 phone-0001"));
+    ASSERT_TRUE(Announce(plugins + L"other.mox", "2 1 phone-0002"));
+    ASSERT_TRUE(proxy.WaitForExit(20000));
+    const std::string lines = "\n" + proxy.Output();
+    for (const char* line : {"Exception 0xC0000005 in GetName of plug-in .\\moxplugins\\fault.mox.>\n",
+                             "Exception 0xE06D7363 in Open of plug-in .\\moxplugins\\msvc.mox.>\n",
+                             "Exception 0x20474343 in OnUnload of plug-in .\\moxplugins\\aaa.mox.>\n"})
+        EXPECT_EQ(1u, Count(lines, std::string("\n<***DeviceConnect***><!!! ") + line)) << line << lines;
+    for (const char* name : {"Sample Phone Manager", "Sample Phone B"})
+        EXPECT_EQ(1u, Count(lines, DetectedLine(name))) << name << " in" << lines;
+    EXPECT_EQ(2u, Count(lines, " devType=mobile priDevId=\"phone-000")) << lines;
+}
+
 } // namespace
 } // namespace qel
