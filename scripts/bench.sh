@@ -3,7 +3,8 @@
 # first picture against a bare listing loop, each on the simulated machine and on the real system under
 # Wine; then, with the shipped 32-bit qelboot.dll under Wine, how long a card takes from becoming readable
 # to the callback, and what polling an empty card reader costs; and how long 50 .mox plug-ins take to be
-# tracked, and a plug-in's event to reach the callback.
+# tracked, and a plug-in's event to reach the callback; and what the guard around each call into a plug-in
+# costs, on both widths.
 #
 #   scripts/bench.sh [polling seconds]    default 60
 set -euo pipefail
@@ -15,8 +16,9 @@ for preset in native win64 win32; do
     cmake --preset "$preset" >/dev/null
 done
 cmake --build --preset native --target qelboot_load_bench qelboot_search_bench >/dev/null
-cmake --build --preset win64 --target qelboot_load_bench qelboot_search_bench >/dev/null
-cmake --build --preset win32 --target qelboot_arrival_bench qelmount qelboot_mox_bench sample_phone >/dev/null
+cmake --build --preset win64 --target qelboot_load_bench qelboot_search_bench qelboot_guard_bench >/dev/null
+cmake --build --preset win32 --target qelboot_arrival_bench qelmount qelboot_mox_bench sample_phone \
+    qelboot_guard_bench >/dev/null
 
 echo "== simulated machine"
 build/native/bin/qelboot_load_bench
@@ -25,6 +27,17 @@ echo "== Windows registry and files under Wine"
 export QELBOOT_WINEPREFIX="$PWD/build/win64/bench-machine"
 build/win64/wine-run.sh build/win64/bin/qelboot_load_bench.exe
 build/win64/wine-run.sh build/win64/bin/qelboot_search_bench.exe
+
+echo "== the guard around a call into a plug-in, x86_64 under Wine"
+build/win64/wine-run.sh build/win64/bin/qelboot_guard_bench.exe
+
+# Some machines' kernels run 64-bit user code only: the 32-bit Wine loader does not start there.
+if ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
+    echo "== this machine cannot run 32-bit programs: the benchmarks of the 32-bit DLL are left out"
+    exit 0
+fi
+echo "== the guard around a call into a plug-in, i686 (the shipped width) under Wine"
+QELBOOT_WINEPREFIX="$PWD/build/win32/bench-machine" build/win32/wine-run.sh build/win32/bin/qelboot_guard_bench.exe
 
 echo "== card arrival and polling, the 32-bit DLL under Wine"
 export QELBOOT_WINEPREFIX="$PWD/build/win32/bench-machine"
