@@ -26,6 +26,25 @@ std::size_t Count(const std::string& text, const std::string& part) {
     return count;
 }
 
+// A running service keeps its class for itself: COM hands a client to it rather than starting the local
+// server. Wine starts the WIA service for any proxy that runs as XP or Vista, as other tests' do.
+void StopService(const std::wstring& name) {
+    const SC_HANDLE manager = ::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT);
+    const SC_HANDLE service =
+        manager ? ::OpenServiceW(manager, name.c_str(), SERVICE_STOP | SERVICE_QUERY_STATUS) : nullptr;
+    SERVICE_STATUS status = {};
+    if (service && ::ControlService(service, SERVICE_CONTROL_STOP, &status)) {
+        for (int waited = 0; waited < 10000 && ::QueryServiceStatus(service, &status) &&
+                             status.dwCurrentState != SERVICE_STOPPED;
+             waited += 50)
+            ::Sleep(50);
+    }
+    for (const SC_HANDLE handle : {service, manager}) {
+        if (handle)
+            ::CloseServiceHandle(handle);
+    }
+}
+
 // The class key as this process sees it, which is the view a client of its width reads: a 32-bit one's
 // is redirected below Wow6432Node. What the stand-in's registration changes is put back at the end.
 class StandInRegistration {
@@ -39,6 +58,10 @@ public:
         if (existed_)
             ::RegCloseKey(existing);
         hadAppId_ = ReadString(HKEY_LOCAL_MACHINE, key_, L"AppID", &appId_);
+        std::wstring service;
+        if (hadAppId_ &&
+            ReadString(HKEY_LOCAL_MACHINE, L"Software\\Classes\\AppID\\" + appId_, L"LocalService", &service))
+            StopService(service);
         ::RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, key_.c_str(), L"AppID");
         SetString(HKEY_LOCAL_MACHINE, key_ + L"\\LocalServer32", nullptr, BinPath(L"standin\\wiadevmgr.exe"));
     }
