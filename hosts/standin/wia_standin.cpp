@@ -14,11 +14,14 @@
 // so that a test can tell how far a program has got.
 //
 // The program ends a few seconds after its last event, or a minute after it started when no event was
-// raised, so that no test leaves it behind: a client that is ended never releases what it holds.
+// raised, rather than when its objects are released: a WIA tracker holds them until its process is ended,
+// and a test must not leave the program behind.
 #include <initguid.h>
 #include <sti.h>
 #include <wia.h>
 #include <windows.h>
+// It needs what windows.h declares.
+#include <devguid.h>
 
 #include <fstream>
 #include <new>
@@ -31,10 +34,8 @@ namespace {
 constexpr UINT kRaiseEvent = WM_APP;
 constexpr UINT kLingerAfterEventMs = 5000;
 constexpr UINT kWaitForClientMs = 60000;
-const wchar_t kDeviceId[] = L"{6BDD1FC6-810F-11D0-BEC7-08002BE2092F}\\0000";
 
 DWORD loopThread = 0;
-UINT_PTR endTimer = 0;
 
 void Record(const std::string& call, HRESULT result) {
     std::ofstream(FileBesideThisDll(L"wia-calls.txt").c_str(), std::ios::app)
@@ -104,7 +105,10 @@ public:
 
     void RaiseDeviceConnected() {
         const BSTR description = ::SysAllocString(WIA_EVENT_DEVICE_CONNECTED_STR);
-        const BSTR deviceId = ::SysAllocString(kDeviceId);
+        // The first imaging device, named as Windows names device instances.
+        wchar_t imageClass[40];
+        ::StringFromGUID2(GUID_DEVCLASS_IMAGE, imageClass, 40);
+        const BSTR deviceId = ::SysAllocString((std::wstring(imageClass) + L"\\0000").c_str());
         const BSTR deviceName = ::SysAllocString(L"Sample Camera");
         const BSTR noItem = ::SysAllocString(L"");
         ULONG eventType = WIA_NOTIFICATION_EVENT;
@@ -211,7 +215,7 @@ int main() {
         ::CoUninitialize();
         return 1;
     }
-    endTimer = ::SetTimer(nullptr, 0, kWaitForClientMs, nullptr);
+    UINT_PTR endTimer = ::SetTimer(nullptr, 0, kWaitForClientMs, nullptr);
     MSG message;
     while (::GetMessageW(&message, nullptr, 0, 0) > 0) {
         if (message.hwnd == nullptr && message.message == WM_TIMER && message.wParam == endTimer)
