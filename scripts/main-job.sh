@@ -9,11 +9,18 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 
-cmake --preset win32 >/dev/null
-cmake --build --preset win32 --target qelboot qelinfo qelboot_exe qelproxy qelapp dbgrec qelmount sample_phone \
-    sti_standin twain_standin
+# The shipped DLL is 32-bit; a machine whose kernel runs 64-bit user code only cannot start the 32-bit Wine
+# loader, and there the job runs on the x86_64 twin, built from the same sources.
+preset=win32
+if ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
+    echo "This machine cannot run 32-bit programs: the job runs on the x86_64 build of the library instead."
+    preset=win64
+fi
+cmake --preset "$preset" >/dev/null
+cmake --build --preset "$preset" --target qelboot qelinfo qelboot_exe qelproxy qelapp dbgrec qelmount \
+    sample_phone sti_standin twain_standin
 
-build=build/win32
+build=build/$preset
 bin=$build/bin
 export QELBOOT_WINEPREFIX="$PWD/$build/sample-machine"
 run() { "$build/wine-run.sh" "$@"; }
