@@ -237,10 +237,18 @@ TEST_F(Mox, GateIsRetriedEveryMinuteUntilItLoadsAndOpens) {
 // Whichever call into a plug-in faults or throws, the plug-ins beside it are tracked and report: the bad one
 // is listed first, so that it is met first at every step.
 TEST_F(Mox, APluginThatRaisesInAnySlotLeavesTheOthersTracked) {
-    for (const PluginSlot slot :
-         {PluginSlot::Main, PluginSlot::QueryInterface, PluginSlot::Release, PluginSlot::GetName,
-          PluginSlot::GetKind, PluginSlot::GetId, PluginSlot::OnLoad, PluginSlot::OnUnload, PluginSlot::Open,
-          PluginSlot::Advise, PluginSlot::GetCapability}) {
+    const std::pair<PluginSlot, std::wstring> slots[] = {{PluginSlot::Main, L"FxPluginMain"},
+                                                         {PluginSlot::QueryInterface, L"QueryInterface"},
+                                                         {PluginSlot::Release, L"Release"},
+                                                         {PluginSlot::GetName, L"GetName"},
+                                                         {PluginSlot::GetKind, L"GetKind"},
+                                                         {PluginSlot::GetId, L"GetId"},
+                                                         {PluginSlot::OnLoad, L"OnLoad"},
+                                                         {PluginSlot::OnUnload, L"OnUnload"},
+                                                         {PluginSlot::Open, L"Open"},
+                                                         {PluginSlot::Advise, L"Advise"},
+                                                         {PluginSlot::GetCapability, L"GetCapability"}};
+    for (const auto& [slot, slotName] : slots) {
         for (const std::uint32_t raises : {0u, 0xE06D7363u}) {
             SCOPED_TRACE(testing::Message() << "slot " << static_cast<int>(slot) << " raises " << raises);
             Fresh();
@@ -259,8 +267,9 @@ TEST_F(Mox, APluginThatRaisesInAnySlotLeavesTheOthersTracked) {
             EXPECT_EQ(1, std::count(lines.begin(), lines.end(), Detected(L"Phone Manager")));
             EXPECT_EQ(1, std::count(lines.begin(), lines.end(), Detected(L"Camera Link")));
             EXPECT_EQ(0, std::count(lines.begin(), lines.end(), kGateLine));
-            EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [](const std::wstring& line) {
-                return line.find(L"of plug-in .\\moxplugins\\aaa.mox.>") != std::wstring::npos;
+            const std::wstring raised = L" in " + slotName + L" of plug-in .\\moxplugins\\aaa.mox.>";
+            EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [&](const std::wstring& line) {
+                return line.find(raised) != std::wstring::npos;
             }));
             gate.RaiseOnOwnThread({MakeDeviceEvent(MOXClassCamera, L"one")});
             other.RaiseOnOwnThread({MakeDeviceEvent(MOXClassCamera, L"two")});
