@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "hosts/standin/beside_this_dll.h"
+#include "hosts/standin/com_object.h"
 
 namespace {
 
@@ -84,27 +85,9 @@ HRESULT ListDevices(DWORD type, DWORD* count, void** buffer) {
     return S_OK;
 }
 
-class StillImage final : public IStillImageW {
+class StillImage final : public Object<IStillImageW> {
 public:
-    STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
-        if (!out)
-            return E_POINTER;
-        *out = nullptr;
-        if (!IsEqualIID(iid, IID_IUnknown) && !IsEqualIID(iid, IID_IStillImageW))
-            return E_NOINTERFACE;
-        AddRef();
-        *out = static_cast<IStillImageW*>(this);
-        return S_OK;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override {
-        return static_cast<ULONG>(::InterlockedIncrement(&references_));
-    }
-    STDMETHODIMP_(ULONG) Release() override {
-        const LONG left = ::InterlockedDecrement(&references_);
-        if (left == 0)
-            delete this;
-        return static_cast<ULONG>(left);
-    }
+    StillImage() : Object(IID_IStillImageW) {}
     STDMETHODIMP Initialize(HINSTANCE, DWORD) override { return S_OK; }
 
     STDMETHODIMP GetDeviceList(DWORD type, DWORD, DWORD* count, void** buffer) override {
@@ -127,10 +110,6 @@ public:
     STDMETHODIMP LaunchApplicationForDevice(LPWSTR, LPWSTR, LPSTINOTIFY) override { return E_NOTIMPL; }
     STDMETHODIMP SetupDeviceParameters(PSTI_DEVICE_INFORMATIONW) override { return E_NOTIMPL; }
     STDMETHODIMP WriteToErrorLog(DWORD, LPCWSTR) override { return E_NOTIMPL; }
-
-private:
-    ~StillImage() = default;
-    LONG references_ = 1;
 };
 
 BOOL CALLBACK PostDevNodesChanged(HWND window, LPARAM) {

@@ -28,6 +28,7 @@
 #include <string>
 
 #include "hosts/standin/beside_this_dll.h"
+#include "hosts/standin/com_object.h"
 
 namespace {
 
@@ -41,36 +42,6 @@ void Record(const std::string& call, HRESULT result) {
     std::ofstream(FileBesideThisDll(L"wia-calls.txt").c_str(), std::ios::app)
         << call << ' ' << std::hex << static_cast<unsigned long>(result) << '\n';
 }
-
-// IUnknown for one interface, deleted with its last reference.
-template <typename Interface> class Object : public Interface {
-public:
-    explicit Object(const IID& iid) : iid_(iid) {}
-    virtual ~Object() = default;
-    STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
-        if (!out)
-            return E_POINTER;
-        *out = nullptr;
-        if (!IsEqualIID(iid, IID_IUnknown) && !IsEqualIID(iid, iid_))
-            return E_NOINTERFACE;
-        AddRef();
-        *out = static_cast<Interface*>(this);
-        return S_OK;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override {
-        return static_cast<ULONG>(::InterlockedIncrement(&references_));
-    }
-    STDMETHODIMP_(ULONG) Release() override {
-        const LONG left = ::InterlockedDecrement(&references_);
-        if (left == 0)
-            delete this;
-        return static_cast<ULONG>(left);
-    }
-
-private:
-    const IID& iid_;
-    LONG references_ = 1;
-};
 
 class EmptyDeviceList final : public Object<IEnumWIA_DEV_INFO> {
 public:
