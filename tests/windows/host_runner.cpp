@@ -188,4 +188,11 @@ std::string ReadTextFile(const std::wstring& path) {
     return Normalize(text.str());
 }
 
+std::size_t Count(const std::string& text, const std::string& part) {
+    std::size_t count = 0;
+    for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+        ++count;
+    return count;
+}
+
 } // namespace qel::testhost

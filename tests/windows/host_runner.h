@@ -74,6 +74,9 @@ void Register(const std::wstring& folder, const std::wstring& name, const std::w
 
 std::string ReadTextFile(const std::wstring& path);
 
+// How many times `part` stands in `text`, overlapping ones included.
+std::size_t Count(const std::string& text, const std::string& part);
+
 inline const wchar_t kRunKey[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
 
 } // namespace qel::testhost

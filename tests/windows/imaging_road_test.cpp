@@ -23,13 +23,6 @@ const std::string kScannerLine = "qelproxy: device scanner \"Sample Scanner DS\"
 constexpr WPARAM kDevNodesChanged = 0x0007; // DBT_DEVNODES_CHANGED
 const char kSources[] = "Sample Camera DS\r\nWIA-Sample Scanner\r\nSample Scanner DS\r\n";
 
-std::size_t Count(const std::string& text, const std::string& part) {
-    std::size_t count = 0;
-    for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
-        ++count;
-    return count;
-}
-
 void WriteText(const std::wstring& path, const std::string& text, bool append = false) {
     // Shared, as a stand-in may be reading it.
     const HANDLE file = ::CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,

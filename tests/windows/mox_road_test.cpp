@@ -22,13 +22,6 @@ std::string DetectedLine(const std::string& name) {
     return "\n<***DeviceConnect***><" + name + "><Devices will be detected.>\n";
 }
 
-std::size_t Count(const std::string& text, const std::string& part) {
-    std::size_t count = 0;
-    for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
-        ++count;
-    return count;
-}
-
 bool Exists(const std::wstring& path) {
     return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }

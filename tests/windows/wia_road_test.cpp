@@ -19,13 +19,6 @@ const wchar_t kAppDefaults[] = L"Software\\Wine\\AppDefaults\\qelproxy.exe";
 const std::string kWillBeDetected = "\n<***DeviceConnect***><WiaTracker><WIA devices will be detected>.\n";
 const std::string kNoType = "\nCould not get the device type.\n";
 
-std::size_t Count(const std::string& text, const std::string& part) {
-    std::size_t count = 0;
-    for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
-        ++count;
-    return count;
-}
-
 // A running service keeps its class for itself: COM hands a client to it rather than starting the local
 // server. Wine starts the WIA service for any proxy that runs as XP or Vista, as other tests' do.
 void StopService(const std::wstring& name) {
