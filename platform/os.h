@@ -203,6 +203,7 @@ void LeaveLock(Lock lock);
 
 enum class Window : std::uintptr_t {};
 inline constexpr Window kNoWindow{};
+inline constexpr std::uint32_t kWmClose = 0x0010;
 inline constexpr std::uint32_t kWmQuit = 0x0012;
 inline constexpr std::uint32_t kWmDeviceChange = 0x0219;
 inline constexpr std::uintptr_t kDbtDevNodesChanged = 0x0007;
@@ -246,6 +247,14 @@ bool PostWindowMessage(Window window, std::uint32_t message, std::uintptr_t wPar
 
 // DestroyWindow(window)
 bool DestroyTopLevelWindow(Window window);
+
+// SetWindowLongPtrW(window, GWLP_WNDPROC, proc): the window's procedure becomes `proc`. The result is the
+// procedure it had, which may be a handle rather than a function and is called only through
+// CallWindowProcedure; null on failure.
+WindowProc ReplaceWindowProc(Window window, WindowProc proc);
+// CallWindowProcW(proc, window, message, wParam, lParam)
+std::intptr_t CallWindowProcedure(WindowProc proc, Window window, std::uint32_t message,
+                                  std::uintptr_t wParam, std::intptr_t lParam);
 
 // EnumWindows over the top-level windows; `visit` returns false to stop.
 using WindowVisitor = bool (*)(Window window, std::intptr_t param);

@@ -51,7 +51,7 @@ static_assert(kRegSz == REG_SZ && kRegBinary == REG_BINARY && kRegDword == REG_D
 static_assert(kKeyQueryValue == KEY_QUERY_VALUE && kKeySetValue == KEY_SET_VALUE &&
               kKeyCreateSubKey == KEY_CREATE_SUB_KEY && kKeyEnumerateSubKeys == KEY_ENUMERATE_SUB_KEYS &&
               kKeyRead == KEY_READ && kKeyWrite == KEY_WRITE && kKeyAllAccess == KEY_ALL_ACCESS);
-static_assert(kProcessAllAccess == PROCESS_ALL_ACCESS && kWmQuit == WM_QUIT);
+static_assert(kProcessAllAccess == PROCESS_ALL_ACCESS && kWmQuit == WM_QUIT && kWmClose == WM_CLOSE);
 static_assert(kPathNotFound == ERROR_PATH_NOT_FOUND && kNoMoreFiles == ERROR_NO_MORE_FILES &&
               kNotReady == ERROR_NOT_READY);
 static_assert(kWmDeviceChange == WM_DEVICECHANGE && kDbtDevNodesChanged == DBT_DEVNODES_CHANGED &&
