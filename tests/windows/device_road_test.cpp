@@ -100,6 +100,22 @@ TEST_F(DeviceRoad, CardPresentAtStartIsReportedOnlyAfterReinsertion) {
     EXPECT_NE(std::string::npos, proxy.Output().find("qelproxy: device volume E:\n"));
 }
 
+// Any program may close a top-level window: the volume tracker's stays, and a card announced to it afterwards
+// is still reported. No reader is attached here, or the tracker would poll instead of making its window.
+TEST_F(DeviceRoad, VolumeTrackerWindowOutlivesWmCloseFromAnotherProcess) {
+    ASSERT_EQ(ERROR_SUCCESS, RemoveDrive(L'R'));
+    RunningHost proxy(L"qelproxy.exe", L"--service 1");
+    ASSERT_TRUE(WaitForWindow(L"CardReaderLookupWindow", 20000));
+    ::SendMessageW(::FindWindowW(nullptr, L"CardReaderLookupWindow"), WM_CLOSE, 0, 0);
+    const HWND window = ::FindWindowW(L"DeviceDetectWin", L"CardReaderLookupWindow");
+    ASSERT_NE(nullptr, window);
+    ASSERT_EQ(ERROR_SUCCESS, AddDrive(L'E', MakeCard(L"closed", L"a.jpg")));
+    ::PostMessageW(window, WM_DEVICECHANGE, DBT_DEVNODES_CHANGED, 0);
+    ASSERT_TRUE(WaitForStart());
+    EXPECT_EQ(AppLine("E:"), Started());
+    EXPECT_TRUE(proxy.WaitForExit(20000));
+}
+
 // The volume tracker runs on XP, 2000 and Vista; on Windows 7 no tracker of this build starts.
 TEST_F(DeviceRoad, VolumeTrackerStartsOnXp2000AndVistaButNot7) {
     for (const auto& [version, starts] :
