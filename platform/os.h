@@ -185,6 +185,11 @@ using ThreadProc = std::uint32_t(QELBOOT_WINAPI*)(void* param);
 // own; no handle to it is kept. False when it could not be created.
 bool StartThread(ThreadProc proc, void* param);
 
+// GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_PIN | GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, code, module),
+// found in kernel32 at run time: the module that holds `code` stays loaded until the process ends, however
+// often it is freed. False when it fails, and always on Windows 2000, which lacks the function.
+bool PinModuleOf(ThreadProc code);
+
 // GetCurrentThreadId()
 std::uint32_t CurrentThreadId();
 

@@ -238,6 +238,8 @@ public:
     void AddLibrary(const std::wstring& path, std::shared_ptr<Library> library);
     std::size_t LoadedModuleCount() const { return loadedModules_.size(); }
     bool IsLoaded(const std::wstring& path) const;
+    // What PinModuleOf was given: code of the library, linked into the test, that is to stay loaded.
+    const std::vector<os::ThreadProc>& PinnedCode() const { return pinnedCode_; }
 
     // --- Imaging services -------------------------------------------------------------------------------
     // WIA: a device manager with a local device list, in listing order.
@@ -322,6 +324,7 @@ public:
     bool QueryVersion(bool extendedRecord, os::VersionInfo* version) const;
     bool DestroyWindow(os::Window window);
     os::WindowProc ReplaceWindowProc(os::Window window, os::WindowProc proc);
+    bool PinModuleOf(os::ThreadProc code);
     void* ModuleFunctionByOrdinal(os::Module module, std::uint16_t ordinal) const;
     long ComInitialize();
     void ComUninitialize() { --comApartments_; }
@@ -485,6 +488,7 @@ private:
     std::map<std::uintptr_t, LoadedModuleRecord> loadedModules_;
     std::map<std::wstring, std::shared_ptr<Library>> libraries_; // by folded full path
     std::uintptr_t nextModule_ = 0x70000000;
+    std::vector<os::ThreadProc> pinnedCode_;
     std::uint64_t now_ = 0;
     os::VersionInfo version_{5, 1, 2, 1};
     bool failExtendedVersion_ = false;

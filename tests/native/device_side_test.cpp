@@ -327,6 +327,8 @@ TEST_F(DeviceSide, TrackersStartByWindowsVersionOncePerProcess) {
         TheMachine().RunFor(100);
         EXPECT_EQ(c[3], TheMachine().Threads().size());
         EXPECT_EQ(c[3] > 1 ? 1u : 0u, Count(Vt(L"Volumes will be detected.")));
+        // A host that loaded the library itself may free it; the trackers' code must stay.
+        EXPECT_EQ((std::vector<os::ThreadProc>{&VolumeTrackerThread}), TheMachine().PinnedCode());
     }
     Fresh();
     TheMachine().FailThreadStarts(true);
