@@ -52,6 +52,9 @@ void StartDeviceConnectService() {
             return;
         serviceStarted = true;
         callbackLock = os::NewRecursiveLock();
+        // The trackers run the library's code until the process ends, even after a host that loaded the
+        // library itself has freed it again.
+        os::PinModuleOf(&VolumeTrackerThread);
         // A thread that cannot be created is left out; the others still start.
         const OSClass osClass = GetOSClass();
         if (osClass != OSClassOther)

@@ -108,15 +108,23 @@ public:
 
 // The host's function that is told about each arriving device: its type ("volume", "camera", "scanner",
 // "mobile", "video", "audio", "archive" or "unknown") and its identifier ("E:" for a volume). It runs on the
-// thread of the tracker that found the device, one device at a time; the strings live only for the call.
+// thread of the tracker that found the device, with the service's lock held, one device at a time; the
+// strings live only for the call.
+//
+// While it runs, that tracker hears of nothing and every other tracker's device waits for the lock. So it
+// must not pump messages: a message box or a modal dialog runs a message loop on the tracker's thread, and a
+// SendMessage to another thread's window takes in the messages sent to this thread meanwhile; either hands
+// the tracker its own window's messages and so enters it again from inside the call. Nor may it block for
+// long. A host hands the device to a thread of its own (PostThreadMessage, PostMessage) and returns.
 typedef void (*DeviceConnectCallback)(std::wstring& devType, std::wstring& devId);
 
 // Replaces the registered callback; null turns notifications off. Devices found while none is registered are
-// not remembered.
+// not remembered. The callback is called as DeviceConnectCallback describes.
 QELBOOT_API void RegisterDeviceConnectCallback(DeviceConnectCallback callback);
 
 // Starts watching for devices on background threads and returns at once. Call it once per process; later
-// calls are ignored.
+// calls are ignored. The threads run until the process ends, so the library then stays loaded: a host that
+// loaded it with LoadLibrary may free it, but its code is not unloaded.
 QELBOOT_API void StartDeviceConnectService();
 
 #endif // QELBOOT_H

@@ -188,6 +188,11 @@ using ThreadProc = std::uint32_t(QELBOOT_WINAPI*)(void* param);
 // own; no handle to it is kept. False when it could not be created.
 bool StartThread(ThreadProc proc, void* param);
 
+// GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_PIN | GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, code, module),
+// found in kernel32 at run time: the module that holds `code` stays loaded until the process ends, however
+// often it is freed. False when it fails, and always on Windows 2000, which lacks the function.
+bool PinModuleOf(ThreadProc code);
+
 // GetCurrentThreadId()
 std::uint32_t CurrentThreadId();
 
@@ -206,6 +211,7 @@ void LeaveLock(Lock lock);
 
 enum class Window : std::uintptr_t {};
 inline constexpr Window kNoWindow{};
+inline constexpr std::uint32_t kWmClose = 0x0010;
 inline constexpr std::uint32_t kWmQuit = 0x0012;
 inline constexpr std::uint32_t kWmDeviceChange = 0x0219;
 inline constexpr std::uintptr_t kDbtDevNodesChanged = 0x0007;
@@ -249,6 +255,14 @@ bool PostWindowMessage(Window window, std::uint32_t message, std::uintptr_t wPar
 
 // DestroyWindow(window)
 bool DestroyTopLevelWindow(Window window);
+
+// SetWindowLongPtrW(window, GWLP_WNDPROC, proc): the window's procedure becomes `proc`. The result is the
+// procedure it had, which may be a handle rather than a function and is called only through
+// CallWindowProcedure; null on failure.
+WindowProc ReplaceWindowProc(Window window, WindowProc proc);
+// CallWindowProcW(proc, window, message, wParam, lParam)
+std::intptr_t CallWindowProcedure(WindowProc proc, Window window, std::uint32_t message,
+                                  std::uintptr_t wParam, std::intptr_t lParam);
 
 // EnumWindows over the top-level windows; `visit` returns false to stop.
 using WindowVisitor = bool (*)(Window window, std::intptr_t param);

@@ -7,6 +7,7 @@
 #include "deviceconnect/device_connect.h"
 #include "deviceconnect/message_loop.h"
 #include "deviceconnect/os_class.h"
+#include "deviceconnect/tracker_window.h"
 #include "platform/unique_handles.h"
 #include "registry/registry_key.h"
 #include "registry/text.h"
@@ -157,8 +158,7 @@ std::uint32_t QELBOOT_WINAPI StiTrackerThread(void*) {
     try {
         StiTracker tracker;
         os::DebugOutput(InitializeSti(tracker) ? kWillBeDetectedLine : kWillNotBeDetectedLine);
-        const os::Window window = os::CreateTopLevelWindow(L"STATIC", L"STITrackerWindow", os::kWsPopup, 20,
-                                                           20, 200, 200, os::kNoModule);
+        const os::Window window = CreateTrackerWindow(L"STITrackerWindow");
         RunMessageLoop(window, os::kWmDeviceChange, os::kWmDeviceChange,
                        [&](const os::WindowMessage& message) {
                            if (message.wParam != os::kDbtDevNodesChanged)

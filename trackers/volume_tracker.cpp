@@ -8,6 +8,7 @@
 #include "deviceconnect/device_connect.h"
 #include "deviceconnect/media_check.h"
 #include "deviceconnect/message_loop.h"
+#include "deviceconnect/tracker_window.h"
 #include "registry/text.h"
 
 namespace qel {
@@ -161,6 +162,10 @@ std::intptr_t QELBOOT_WINAPI VolumeWindowProc(os::Window window, std::uint32_t m
         CheckVolumes(volumeState, pollingMode);
     } catch (...) {
     }
+    // Another program's WM_CLOSE would have the default procedure destroy the window this thread listens
+    // through.
+    if (message == os::kWmClose)
+        return 0;
     return os::DefaultWindowProc(window, message, wParam, lParam);
 }
 
@@ -175,9 +180,7 @@ std::uint32_t QELBOOT_WINAPI VolumeTrackerThread(void*) {
                                                           os::kWsPopup, 20, 20, 200, 200, program),
                                  false);
         } else {
-            RunVolumeMessageLoop(os::CreateTopLevelWindow(L"STATIC", kVolumeWindowTitle, os::kWsPopup, 20, 20,
-                                                          200, 200, os::kNoModule),
-                                 true);
+            RunVolumeMessageLoop(CreateTrackerWindow(kVolumeWindowTitle), true);
         }
     } catch (...) {
     }

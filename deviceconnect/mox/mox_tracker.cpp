@@ -9,6 +9,7 @@
 #include "deviceconnect/device_connect.h"
 #include "deviceconnect/media_check.h"
 #include "deviceconnect/message_loop.h"
+#include "deviceconnect/tracker_window.h"
 #include "platform/unique_handles.h"
 
 namespace qel {
@@ -130,8 +131,7 @@ std::uint32_t QELBOOT_WINAPI MOXSourceTrackerThread(void* param) {
         tracker.callback.AddRef();
         if (tracker.manager.AdviseSource(tracker.id, &tracker.callback, 0) != FxOk)
             return 0;
-        const os::Window window =
-            os::CreateTopLevelWindow(L"STATIC", kWindowTitle, os::kWsPopup, 20, 20, 200, 200, os::kNoModule);
+        const os::Window window = CreateTrackerWindow(kWindowTitle);
         if (window == os::kNoWindow)
             return 0;
         os::DebugOutput(L"<***DeviceConnect***><" + tracker.sourceName + L"><Devices will be detected.>");

@@ -184,6 +184,21 @@ public:
     void FailClassRegistration(bool fail) { failClassRegistration_ = fail; }
     // The next `count` GetWindowMessage calls fail without taking a message.
     void FailGetMessage(std::size_t count) { failGetMessages_ = count; }
+    // Every GetWindowMessage call that failed: a scripted failure, or a window that is gone (Windows fails
+    // every fetch for a window filter that names no window). A thread that fails kSpinLimit fetches in a row
+    // without virtual time passing would spin for ever: it is parked for good instead, so that the test goes
+    // on and sees it here.
+    struct FailedFetch {
+        std::uint32_t thread;
+        std::uint64_t at;
+    };
+    const std::vector<FailedFetch>& FailedFetches() const { return failedFetches_; }
+    static constexpr std::size_t kSpinLimit = 1000;
+    // A message sent by another process to a window of this one, as SendMessageW from there: the owner
+    // thread's procedure receives it inside its next GetWindowMessage call. The sender is not the library,
+    // so it is not among SentMessages. The default window procedure destroys a window on WM_CLOSE.
+    void SendFromElsewhere(os::Window window, std::uint32_t message, std::uintptr_t wParam = 0,
+                           std::intptr_t lParam = 0);
     // WM_DEVICECHANGE sent, as Windows broadcasts it, to every top-level window of this process: the owner
     // thread's procedure receives it inside its next GetWindowMessage call, which then goes on waiting.
     void BroadcastDeviceChange(std::uintptr_t wParam);
@@ -229,6 +244,8 @@ public:
     void AddLibrary(const std::wstring& path, std::shared_ptr<Library> library);
     std::size_t LoadedModuleCount() const { return loadedModules_.size(); }
     bool IsLoaded(const std::wstring& path) const;
+    // What PinModuleOf was given: code of the library, linked into the test, that is to stay loaded.
+    const std::vector<os::ThreadProc>& PinnedCode() const { return pinnedCode_; }
 
     // --- Imaging services -------------------------------------------------------------------------------
     // WIA: a device manager with a local device list, in listing order.
@@ -313,6 +330,8 @@ public:
     bool FreeModule(os::Module module);
     bool QueryVersion(bool extendedRecord, os::VersionInfo* version) const;
     bool DestroyWindow(os::Window window);
+    os::WindowProc ReplaceWindowProc(os::Window window, os::WindowProc proc);
+    bool PinModuleOf(os::ThreadProc code);
     void* ModuleFunctionByOrdinal(os::Module module, std::uint16_t ordinal) const;
     long ComInitialize();
     void ComUninitialize() { --comApartments_; }
@@ -421,6 +440,7 @@ private:
     std::intptr_t CallWindowProc(os::Window window, std::uint32_t message, std::uintptr_t wParam,
                                  std::intptr_t lParam);
     void WakeForMessage(std::uint32_t thread, const os::WindowMessage* posted);
+    int FailFetch();
     void ForgetThread(std::uint32_t thread);
 
     Key currentUser_;
@@ -454,6 +474,9 @@ private:
     std::vector<DeliveredMessage> delivered_;
     bool failClassRegistration_ = false;
     std::size_t failGetMessages_ = 0;
+    std::vector<FailedFetch> failedFetches_;
+    // By thread: the virtual time of its last failed fetch, and how many failed in a row at that time.
+    std::map<std::uint32_t, std::pair<std::uint64_t, std::size_t>> failureRuns_;
     std::uintptr_t nextWindow_ = 0x10000;
     std::vector<SentMessage> sentMessages_;
     std::map<std::wstring, int> mutexes_; // name -> open handles, in any process
@@ -472,6 +495,7 @@ private:
     std::map<std::uintptr_t, LoadedModuleRecord> loadedModules_;
     std::map<std::wstring, std::shared_ptr<Library>> libraries_; // by folded full path
     std::uintptr_t nextModule_ = 0x70000000;
+    std::vector<os::ThreadProc> pinnedCode_;
     std::uint64_t now_ = 0;
     os::VersionInfo version_{5, 1, 2, 1};
     bool failExtendedVersion_ = false;

@@ -218,6 +218,14 @@ bool Machine::FreeModule(os::Module module) {
     return true;
 }
 
+bool Machine::PinModuleOf(os::ThreadProc code) {
+    // No module holds address 0.
+    if (!code)
+        return false;
+    pinnedCode_.push_back(code);
+    return true;
+}
+
 void Machine::SetVersion(std::uint32_t major, std::uint32_t minor, std::uint8_t productType,
                          std::uint32_t platformId) {
     version_ = os::VersionInfo{major, minor, platformId, productType};
@@ -313,6 +321,8 @@ std::uint32_t CallGuarded(GuardedCall call, void* context) {
         return kCxxExceptionCode;
     }
 }
+
+bool PinModuleOf(ThreadProc code) { return sim::Machine::Current().PinModuleOf(code); }
 
 bool QueryVersion(bool extendedRecord, VersionInfo* version) {
     return sim::Machine::Current().QueryVersion(extendedRecord, version);

@@ -167,6 +167,16 @@ std::intptr_t Machine::SendMessage(os::Window window, std::uint32_t message, std
     return 0;
 }
 
+void Machine::SendFromElsewhere(os::Window window, std::uint32_t message, std::uintptr_t wParam,
+                                std::intptr_t lParam) {
+    const WindowRecord* record = FindWindow(window);
+    if (!record || record->thread == 0)
+        return;
+    const std::uint32_t owner = record->thread;
+    queues_[owner].sent.push_back(os::WindowMessage{window, message, wParam, lParam});
+    WakeForMessage(owner, nullptr);
+}
+
 void Machine::BroadcastDeviceChange(std::uintptr_t wParam) {
     for (const auto& record : windows_) {
         if (record.thread == 0)
@@ -177,14 +187,27 @@ void Machine::BroadcastDeviceChange(std::uintptr_t wParam) {
     }
 }
 
+int Machine::FailFetch() {
+    const std::uint32_t thread = CurrentThread();
+    failedFetches_.push_back(FailedFetch{thread, now_});
+    auto& run = failureRuns_[thread];
+    run = run.first == now_ ? std::make_pair(now_, run.second + 1) : std::make_pair(now_, std::size_t{1});
+    if (run.second >= kSpinLimit) {
+        // Nothing ever wakes it: the thread stays parked like one whose machine was retired.
+        for (;;)
+            scheduler_.Block();
+    }
+    return -1;
+}
+
 int Machine::GetMessage(os::WindowMessage* message, os::Window window, std::uint32_t first,
                         std::uint32_t last) {
     if (failGetMessages_ != 0) {
         --failGetMessages_;
-        return -1;
+        return FailFetch();
     }
     if (window != os::kNoWindow && !FindWindow(window))
-        return -1;
+        return FailFetch();
     const std::uint32_t thread = CurrentThread();
     for (;;) {
         // Sent messages are handled inside the call and never returned by it. The queue is looked up
@@ -194,6 +217,9 @@ int Machine::GetMessage(os::WindowMessage* message, os::Window window, std::uint
             queues_[thread].sent.pop_front();
             CallWindowProc(sent.window, sent.message, sent.wParam, sent.lParam);
         }
+        // A window closed meanwhile ends the wait, as on Windows.
+        if (window != os::kNoWindow && !FindWindow(window))
+            return FailFetch();
         MessageQueue& queue = queues_[thread];
         const auto found =
             std::find_if(queue.posted.begin(), queue.posted.end(), [&](const os::WindowMessage& posted) {
@@ -202,6 +228,7 @@ int Machine::GetMessage(os::WindowMessage* message, os::Window window, std::uint
         if (found != queue.posted.end()) {
             *message = *found;
             queue.posted.erase(found);
+            failureRuns_.erase(thread);
             return message->message == os::kWmQuit ? 0 : 1;
         }
         queue.waiting = true;
@@ -247,6 +274,16 @@ bool Machine::DestroyWindow(os::Window window) {
     return true;
 }
 
+os::WindowProc Machine::ReplaceWindowProc(os::Window window, os::WindowProc proc) {
+    WindowRecord* record = FindWindow(window);
+    // Another process's window is out of reach.
+    if (!record || record->thread == 0 || !proc)
+        return nullptr;
+    const os::WindowProc previous = record->proc;
+    record->proc = proc;
+    return previous;
+}
+
 void Machine::ForgetThread(std::uint32_t thread) {
     // Windows go away with the thread that made them.
     windows_.erase(std::remove_if(windows_.begin(), windows_.end(),
@@ -280,7 +317,20 @@ std::intptr_t DispatchWindowMessage(const WindowMessage& message) {
     return sim::Machine::Current().Dispatch(message);
 }
 
-std::intptr_t DefaultWindowProc(Window, std::uint32_t, std::uintptr_t, std::intptr_t) { return 0; }
+std::intptr_t DefaultWindowProc(Window window, std::uint32_t message, std::uintptr_t, std::intptr_t) {
+    if (message == kWmClose)
+        sim::Machine::Current().DestroyWindow(window);
+    return 0;
+}
+
+WindowProc ReplaceWindowProc(Window window, WindowProc proc) {
+    return sim::Machine::Current().ReplaceWindowProc(window, proc);
+}
+
+std::intptr_t CallWindowProcedure(WindowProc proc, Window window, std::uint32_t message,
+                                  std::uintptr_t wParam, std::intptr_t lParam) {
+    return proc ? proc(window, message, wParam, lParam) : 0;
+}
 
 bool PostWindowMessage(Window window, std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam) {
     return sim::Machine::Current().PostMessage(window, message, wParam, lParam);

@@ -19,4 +19,15 @@ Module LoadedModule(const std::wstring& path) { return FromHmodule(::GetModuleHa
 
 Module ProgramModule() { return FromHmodule(::GetModuleHandleW(nullptr)); }
 
+bool PinModuleOf(ThreadProc code) {
+    // Found at run time, so that the library still loads on Windows 2000, whose kernel32 lacks it.
+    using ModuleHandleEx = decltype(&::GetModuleHandleExW);
+    const auto moduleHandleEx = reinterpret_cast<ModuleHandleEx>(reinterpret_cast<void (*)()>(
+        ::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "GetModuleHandleExW")));
+    HMODULE module = nullptr;
+    return moduleHandleEx &&
+           moduleHandleEx(GET_MODULE_HANDLE_EX_FLAG_PIN | GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
+                          reinterpret_cast<LPCWSTR>(code), &module) != FALSE;
+}
+
 } // namespace qel::os

@@ -68,6 +68,17 @@ Window CreateTopLevelWindow(const wchar_t* className, const wchar_t* title, std:
 
 bool DestroyTopLevelWindow(Window window) { return ::DestroyWindow(ToHwnd(window)) != FALSE; }
 
+WindowProc ReplaceWindowProc(Window window, WindowProc proc) {
+    const LONG_PTR previous = ::SetWindowLongPtrW(ToHwnd(window), GWLP_WNDPROC,
+                                                  reinterpret_cast<LONG_PTR>(ToSystemProcedure(proc)));
+    return reinterpret_cast<WindowProc>(previous);
+}
+
+std::intptr_t CallWindowProcedure(WindowProc proc, Window window, std::uint32_t message,
+                                  std::uintptr_t wParam, std::intptr_t lParam) {
+    return ::CallWindowProcW(ToSystemProcedure(proc), ToHwnd(window), message, wParam, lParam);
+}
+
 int GetWindowMessage(WindowMessage* message, Window window, std::uint32_t first, std::uint32_t last) {
     MSG msg;
     const BOOL result = ::GetMessageW(&msg, ToHwnd(window), first, last);

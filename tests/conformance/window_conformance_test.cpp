@@ -20,6 +20,15 @@ std::intptr_t QELBOOT_WINAPI RecordingProcedure(os::Window window, std::uint32_t
     return message == kWmUser ? 42 : os::DefaultWindowProc(window, message, wParam, lParam);
 }
 
+os::WindowProc staticProcedure = nullptr;
+
+std::intptr_t QELBOOT_WINAPI KeepOpenProcedure(os::Window window, std::uint32_t message,
+                                               std::uintptr_t wParam, std::intptr_t lParam) {
+    return message == os::kWmClose
+               ? 0
+               : os::CallWindowProcedure(staticProcedure, window, message, wParam, lParam);
+}
+
 std::uint32_t QELBOOT_WINAPI EnterAndRecordThread(void* threadId) {
     os::EnterLock(sharedLock);
     *static_cast<std::atomic<std::uint32_t>*>(threadId) = os::CurrentThreadId();
@@ -55,6 +64,22 @@ TEST(WindowConformance, StaticWindowNeedsNoRegistrationAndARangeLeavesOtherMessa
     EXPECT_EQ(os::kWmDeviceChange, taken.message);
     ASSERT_LT(0, os::GetWindowMessage(&taken, window, 0, 0));
     EXPECT_EQ(kWmUser, taken.message);
+}
+
+// A window that is gone takes no posted message.
+TEST(WindowConformance, WmCloseDestroysAStaticWindowUnlessTheProcedurePutInItsPlaceKeepsIt) {
+    testenv::FreshScratchKey();
+    const auto closed =
+        os::CreateTopLevelWindow(L"STATIC", L"", os::kWsPopup, 0, 0, 0, 0, os::ProgramModule());
+    os::SendWindowMessage(closed, os::kWmClose, 0, 0);
+    EXPECT_FALSE(os::PostWindowMessage(closed, kWmUser, 0, 0));
+    const auto kept = os::CreateTopLevelWindow(L"STATIC", L"", os::kWsPopup, 0, 0, 0, 0, os::ProgramModule());
+    staticProcedure = os::ReplaceWindowProc(kept, &KeepOpenProcedure);
+    ASSERT_NE(nullptr, staticProcedure);
+    os::SendWindowMessage(kept, os::kWmClose, 0, 0);
+    EXPECT_TRUE(os::PostWindowMessage(kept, kWmUser, 0, 0));
+    os::CallWindowProcedure(staticProcedure, kept, os::kWmClose, 0, 0);
+    EXPECT_FALSE(os::PostWindowMessage(kept, kWmUser, 0, 0));
 }
 
 TEST(ThreadConformance, StartedThreadRunsWithItsParameterOnAnotherThreadOnceTheLockIsLeftAsOftenAsEntered) {

@@ -6,6 +6,8 @@
 #include "deviceconnect/device_connect.h"
 #include "deviceconnect/library_load.h"
 #include "deviceconnect/media_check.h"
+#include "deviceconnect/message_loop.h"
+#include "deviceconnect/tracker_window.h"
 #include "registry/discovery.h"
 #include "sim_fixture.h"
 #include "trackers/volume_tracker.h"
@@ -234,6 +236,80 @@ TEST_F(DeviceSide, StaticWindowFallbackChecksOnPostedNodeChange) {
     }
 }
 
+// Any program may close a top-level window. Every tracker's window stays through another process's WM_CLOSE,
+// its thread does not spin on failed fetches, and a device that comes afterwards is still reported.
+TEST_F(DeviceSide, TrackerWindowsOutliveWmCloseFromAnotherProcess) {
+    sim::FakePlugin* phoneManager = nullptr;
+    const auto nodesChanged = [](os::Window window) {
+        EXPECT_TRUE(os::PostWindowMessage(window, os::kWmDeviceChange, os::kDbtDevNodesChanged, 0));
+    };
+    const auto cardInReader = [&](os::Window window) {
+        TheMachine().AddFile(L"E:\\a.jpg");
+        TheMachine().AddDrive(L'E', os::kDriveRemovable);
+        nodesChanged(window);
+    };
+    const std::wstring scanner = L"{6BDD1FC6-810F-11D0-BEC7-08002BE2092F}\\0001";
+    const struct {
+        const wchar_t* title;
+        std::function<void(sim::Machine&)> before; // the service starts
+        std::function<void(os::Window)> plugIn;
+        std::wstring reported;
+    } cases[] = {
+        {L"CardReaderLookupWindow", nullptr, cardInReader, L"E:"},
+        {L"CardReaderLookupWindow", [](sim::Machine& m) { m.FailClassRegistration(true); }, cardInReader,
+         L"E:"},
+        {L"STITrackerWindow", [](sim::Machine& m) { m.TwainSources() = {"Scanner DS"}; },
+         [&](os::Window window) {
+             TheMachine().StiDevices().push_back(os::StiDevice{0x00010001, scanner});
+             TheMachine().SetString(
+                 kHKLM, L"SYSTEM\\CurrentControlSet\\Control\\Class\\" + scanner + L"\\DeviceData",
+                 L"TwainDS", L"Scanner DS");
+             nodesChanged(window);
+         },
+         L"\"Scanner DS\""},
+        {L"MOXTrackerWindow",
+         [&](sim::Machine&) { phoneManager = &sim::AddFakePlugin(L"C:\\moxplugins\\nokiamanager.mox", {}); },
+         [&](os::Window) {
+             phoneManager->RaiseOnOwnThread({sim::MakeDeviceEvent(MOXClassMobile, L"phone")});
+         },
+         L"phone"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(Narrow(c.title));
+        Fresh();
+        DeviceSide::SetUp();
+        auto& m = TheMachine();
+        if (c.before)
+            c.before(m);
+        LoadAndStart();
+        ASSERT_TRUE(m.RunUntilIdle());
+        const os::Window window = m.FindWindowByTitle(c.title);
+        const std::wstring windowClass = m.WindowClassOf(window);
+        m.SendFromElsewhere(window, os::kWmClose);
+        m.RunFor(10000);
+        EXPECT_EQ(window, m.FindWindowByTitle(c.title));
+        EXPECT_EQ(windowClass, m.WindowClassOf(window));
+        c.plugIn(window);
+        m.RunFor(10000);
+        EXPECT_EQ((Strings{c.reported}), Ids());
+        EXPECT_EQ(0u, m.FailedFetches().size());
+    }
+}
+
+// A fetch that fails is tried again after a pause, so that a failure that lasts costs no core.
+TEST_F(DeviceSide, MessageLoopPausesAfterEachFailedFetch) {
+    auto& m = TheMachine();
+    const os::Window window = CreateTrackerWindow(L"probe");
+    m.FailGetMessage(3);
+    m.At(5000, [window] { os::PostWindowMessage(window, os::kWmQuit, 0, 0); });
+    RunMessageLoop(window, 0, 0);
+    std::vector<std::uint64_t> failedAt;
+    for (const auto& failed : m.FailedFetches())
+        failedAt.push_back(failed.at);
+    EXPECT_EQ((std::vector<std::uint64_t>{0, 500, 1000}), failedAt) << "half a second apart";
+    EXPECT_EQ(5000u, m.Now());
+}
+
 TEST_F(DeviceSide, TrackersStartByWindowsVersionOncePerProcess) {
     // major, minor, product type, tracker threads: volumes, WIA, STI, plug-ins
     for (const auto& c : {std::array<std::uint8_t, 4>{5, 1, 1, 4},
@@ -251,6 +327,8 @@ TEST_F(DeviceSide, TrackersStartByWindowsVersionOncePerProcess) {
         TheMachine().RunFor(100);
         EXPECT_EQ(c[3], TheMachine().Threads().size());
         EXPECT_EQ(c[3] > 1 ? 1u : 0u, Count(Vt(L"Volumes will be detected.")));
+        // A host that loaded the library itself may free it; the trackers' code must stay.
+        EXPECT_EQ((std::vector<os::ThreadProc>{&VolumeTrackerThread}), TheMachine().PinnedCode());
     }
     Fresh();
     TheMachine().FailThreadStarts(true);

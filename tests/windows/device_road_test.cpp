@@ -41,11 +41,14 @@ protected:
     void TearDown() override {
         for (const wchar_t letter : {L'R', L'E', L'F'})
             RemoveDrive(letter);
-        ::RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Wine\\AppDefaults\\qelproxy.exe");
+        for (const wchar_t* program : {L"qelproxy.exe", L"unload_host.exe"})
+            ::RegDeleteTreeW(HKEY_CURRENT_USER,
+                             (std::wstring(L"Software\\Wine\\AppDefaults\\") + program).c_str());
         ResetRegistrations();
     }
-    static void SetProxyVersion(const wchar_t* version) {
-        SetString(HKEY_CURRENT_USER, L"Software\\Wine\\AppDefaults\\qelproxy.exe", L"Version", version);
+    static void SetProxyVersion(const wchar_t* version, const wchar_t* program = L"qelproxy.exe") {
+        SetString(HKEY_CURRENT_USER, std::wstring(L"Software\\Wine\\AppDefaults\\") + program, L"Version",
+                  version);
     }
     static std::string Started() { return ReadTextFile(BinPath(L"qelapp-started.txt")); }
     static bool WaitForStart() {
@@ -98,6 +101,34 @@ TEST_F(DeviceRoad, CardPresentAtStartIsReportedOnlyAfterReinsertion) {
     EXPECT_EQ(AppLine("E:"), Started());
     ASSERT_TRUE(proxy.WaitForExit(20000));
     EXPECT_NE(std::string::npos, proxy.Output().find("qelproxy: device volume E:\n"));
+}
+
+// Any program may close a top-level window: the volume tracker's stays, and a card announced to it afterwards
+// is still reported. No reader is attached here, or the tracker would poll instead of making its window.
+TEST_F(DeviceRoad, VolumeTrackerWindowOutlivesWmCloseFromAnotherProcess) {
+    ASSERT_EQ(ERROR_SUCCESS, RemoveDrive(L'R'));
+    RunningHost proxy(L"qelproxy.exe", L"--service 1");
+    ASSERT_TRUE(WaitForWindow(L"CardReaderLookupWindow", 20000));
+    ::SendMessageW(::FindWindowW(nullptr, L"CardReaderLookupWindow"), WM_CLOSE, 0, 0);
+    const HWND window = ::FindWindowW(L"DeviceDetectWin", L"CardReaderLookupWindow");
+    ASSERT_NE(nullptr, window);
+    ASSERT_EQ(ERROR_SUCCESS, AddDrive(L'E', MakeCard(L"closed", L"a.jpg")));
+    ::PostMessageW(window, WM_DEVICECHANGE, DBT_DEVNODES_CHANGED, 0);
+    ASSERT_TRUE(WaitForStart());
+    EXPECT_EQ(AppLine("E:"), Started());
+    EXPECT_TRUE(proxy.WaitForExit(20000));
+}
+
+// A host that loaded the library itself frees it right after starting the service: the trackers go on, and
+// a card put into the reader afterwards still reaches the host's callback.
+TEST_F(DeviceRoad, CardReachesAHostThatFreedTheLibraryAfterStartingTheService) {
+    SetProxyVersion(L"winxp", L"unload_host.exe");
+    RunningHost host(L"unload_host.exe", L"");
+    ASSERT_TRUE(WaitForWindow(L"Qelboot Unload Host", 20000));
+    ASSERT_EQ(ERROR_SUCCESS, AddDrive(L'E', MakeCard(L"unloaded", L"DCIM\\IMG_0003.JPG")));
+    ASSERT_TRUE(host.WaitForExit(20000));
+    EXPECT_EQ(0u, host.ExitCode()) << host.Output() << host.Errors();
+    EXPECT_EQ("unload_host: library freed\nunload_host: device volume E:\n", host.Output());
 }
 
 // The volume tracker runs on XP, 2000 and Vista; on Windows 7 no tracker of this build starts.

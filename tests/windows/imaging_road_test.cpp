@@ -119,8 +119,8 @@ TEST_F(ImagingRoad, OnlyAScannerWhoseTwainSourceIsInstalledIsReported) {
     EXPECT_EQ(Count(calls, "OPENDSM 0\n"), Count(calls, "CLOSEDSM 0\n")) << calls;
 }
 
-// The STI tracker runs on XP, Vista and 2000, and the device identifier the callback receives is the data
-// source's name in double quotes.
+// The STI tracker runs on XP, Vista and 2000, also after another program closed its window, and the device
+// identifier the callback receives is the data source's name in double quotes.
 TEST_F(ImagingRoad, ScannerReachesTheCallbackOnXpVistaAnd2000) {
     for (const wchar_t* version : {L"winxp", L"vista", L"win2k"}) {
         SCOPED_TRACE(std::string(version, version + std::wcslen(version)));
@@ -128,6 +128,9 @@ TEST_F(ImagingRoad, ScannerReachesTheCallbackOnXpVistaAnd2000) {
         RunningHost proxy(L"imagingroad\\" + std::wstring(version) + L"\\stiproxy.exe",
                           L"--no-control --service 1", road_);
         ASSERT_TRUE(WaitForWindow(L"STITrackerWindow", 20000));
+        // Any program may close a top-level window; the tracker's stays.
+        ::SendMessageW(::FindWindowW(nullptr, L"STITrackerWindow"), WM_CLOSE, 0, 0);
+        ASSERT_NE(nullptr, ::FindWindowW(L"Static", L"STITrackerWindow"));
         PlugIn(L"0001", 1, L"Sample Scanner DS");
         ASSERT_TRUE(Announce(false));
         ASSERT_TRUE(proxy.WaitForExit(20000));

@@ -63,6 +63,20 @@ bool Announce(const std::wstring& plugin, const std::string& line) {
            WaitFor(false, event);
 }
 
+// Sends WM_CLOSE, as any program may, to each top-level "Static" window with this title; the number of such
+// windows afterwards.
+std::size_t CloseEachWindow(const wchar_t* title) {
+    std::vector<HWND> windows;
+    for (HWND window = nullptr; (window = ::FindWindowExW(nullptr, window, L"Static", title)) != nullptr;)
+        windows.push_back(window);
+    for (const HWND window : windows)
+        ::SendMessageW(window, WM_CLOSE, 0, 0);
+    std::size_t left = 0;
+    for (HWND window = nullptr; (window = ::FindWindowExW(nullptr, window, L"Static", title)) != nullptr;)
+        ++left;
+    return left;
+}
+
 // The proxy runs without taking control, which would make its own folder the current directory.
 std::wstring RecordedProxy(const std::wstring& arguments) {
     return L"\"" + BinPath(L"qelproxy.exe") + L"\" --no-control " + arguments;
@@ -86,7 +100,8 @@ protected:
 
 // Plug-ins in moxplugins and in its sub-folders named *.mox are tracked, each identifier once (twin.mox, a
 // copy of the gate plug-in listed after it, is refused); "tools" is not searched. The gate plug-in's phone
-// reaches the callback, which launches the application.
+// reaches the callback, which launches the application, also after another program closed every tracker's
+// window.
 TEST_F(MoxRoad, TracksEachPluginOfTheFolderAndOfItsMoxSubfoldersOnce) {
     const Layout layout = {{L"nokiamanager.mox", L"sample_phone.mox"},
                            {L"other.mox", L"sample_phone_b.mox"},
@@ -107,6 +122,7 @@ TEST_F(MoxRoad, TracksEachPluginOfTheFolderAndOfItsMoxSubfoldersOnce) {
         for (const wchar_t* tracked : {L"nokiamanager.mox", L"other.mox", L"extra.mox\\inner.mox"})
             ASSERT_TRUE(WaitFor(true, plugins + tracked + L".events")) << tracked;
         ::Sleep(500); // a tracker logs its line just after advising its plug-in
+        EXPECT_EQ(3u, CloseEachWindow(L"MOXTrackerWindow")) << "one for each tracked plug-in, kept";
         ASSERT_TRUE(Announce(plugins + L"nokiamanager.mox", "2 1 phone-0001"));
         ASSERT_TRUE(proxy.WaitForExit(20000));
         const std::string lines = "\n" + proxy.Output();

@@ -56,6 +56,7 @@ TEST(SdkValues, NumbersAreTheSdks) {
         {"_P_NOWAIT", static_cast<unsigned>(os::SpawnMode::NoWait), _P_NOWAIT},
         {"_P_DETACH", static_cast<unsigned>(os::SpawnMode::Detach), _P_DETACH},
         {"WM_QUIT", os::kWmQuit, WM_QUIT},
+        {"WM_CLOSE", os::kWmClose, WM_CLOSE},
         {"WM_DEVICECHANGE", os::kWmDeviceChange, WM_DEVICECHANGE},
         {"DBT_DEVNODES_CHANGED", os::kDbtDevNodesChanged, DBT_DEVNODES_CHANGED},
         {"DBT_DEVICEARRIVAL", os::kDbtDeviceArrival, DBT_DEVICEARRIVAL},
