@@ -18,7 +18,7 @@ TEST_F(DiscoveryTest, AppendsAfterEarlierRecordsAndWithoutMakerKeyAddsNothing) {
     EXPECT_EQ(Fields(SentinelRecord()), Fields(found.at(0)));
     AddApp(L"Viewer", L"Viewer");
     DiscoverApplications(found);
-    EXPECT_EQ((Strings{L"<keypath>", RegistrationPath(L"Viewer")}), KeyPaths(found));
+    EXPECT_EQ((Strings{L"<keypath>", RegistrationPath(L"Viewer")}), Names(found, &appInfo_tag::keyPath));
 }
 
 // Breadth first below the maker key: a key named exactly "Quorl Vandrel" is a registration, not walked into;
@@ -111,7 +111,8 @@ TEST_F(ApplicationListTest, QueriesCopyWholeRecordsFromListAndApplicationInfoIsF
 
     std::vector<appInfo_tag> defaults{SentinelRecord()};
     EXPECT_TRUE(handler.GetDefaultApplicationInfo(defaults));
-    EXPECT_EQ((Strings{L"<keypath>", RegistrationPath(L"A"), RegistrationPath(L"C")}), KeyPaths(defaults));
+    EXPECT_EQ((Strings{L"<keypath>", RegistrationPath(L"A"), RegistrationPath(L"C")}),
+              Names(defaults, &appInfo_tag::keyPath));
     EXPECT_EQ(2u, defaults.back().defaultFlag);
 
     appInfo_tag out = SentinelRecord();

@@ -25,7 +25,7 @@ protected:
 
 TEST_F(SiblingTest, NotInstalledOrExhaustedMemoryGivesFalseLeavesRecordAndStartsNothing) {
     TheMachine().SetString(kHKLM, kSiblingAutoplayKey, L"Action", L"Open pictures");
-    TheMachine().AddFile(SiblingDeviceConnect());
+    TheMachine().AddFile(kSiblingDeviceConnect);
     appInfo_tag record = SentinelRecord();
     EXPECT_FALSE(handler.GetOST3Info(record));
     handler.StartOST3AutoLaunch();
