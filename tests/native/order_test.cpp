@@ -10,8 +10,6 @@ namespace qel::simtest {
 namespace {
 
 const std::wstring kOtherRunEntry = L"\"C:\\Elsewhere\\Other.exe\"";
-const std::wstring kSwitchingAlpha =
-    L"<QELBoot><Switching application to ...<Alpha><C:\\Apps\\Alpha\\Proxy.exe> >";
 
 class OrderTest : public SimTest {
 protected:
@@ -23,33 +21,32 @@ protected:
     CQELBootInformationHandler handler;
 };
 
-TEST_F(OrderTest, EntryHoldsCallersQuotedProxyMatchedInAnyCaseElseFirstProxy) {
+// The entry, and the calling proxy's own application after the order was maintained, are the caller's proxy
+// matched in any case; the entry is the first proxy for any other caller.
+TEST_F(OrderTest, EntryAndOwnApplicationAreCallersProxyMatchedInAnyCaseElseEntryIsFirstProxy) {
     AddApp(L"A", L"Alpha");
     AddApp(L"B", L"Bravo");
-    handler.MaintainOrder(); // from a process that is no registered proxy
+    appInfo_tag own = SentinelRecord();
+    EXPECT_FALSE(GetOwnApplicationInfo(handler, own)); // from a process that is no registered proxy
+    EXPECT_EQ(Fields(SentinelRecord()), Fields(own));
     EXPECT_EQ(Quoted(ProxyFile(L"Alpha")), RunEntry());
     TheMachine().SetSelf(L"c:\\APPS\\bravo\\proxy.EXE");
     handler.MaintainOrder();
     EXPECT_EQ(Quoted(ProxyFile(L"Bravo")), RunEntry());
     EXPECT_EQ((Strings{L"Alpha", L"Bravo"}), Names(handler.apps));
+    SetRunEntry(kOtherRunEntry);
+    EXPECT_TRUE(GetOwnApplicationInfo(handler, own));
+    EXPECT_EQ(Fields(RecordOf(L"Bravo", RegistrationPath(L"B"), 0, {})), Fields(own));
+    EXPECT_EQ(Quoted(ProxyFile(L"Bravo")), RunEntry());
     Self().openable = false;
     handler.MaintainOrder();
     EXPECT_EQ(Quoted(ProxyFile(L"Alpha")), RunEntry());
     EXPECT_TRUE(TheMachine().DebugLines().empty());
 }
 
-TEST_F(OrderTest, UnwritableRunKeyKeepsEntryAndMissingOneIsNotCreated) {
-    AddApp(L"A", L"Alpha");
-    TheMachine().DenyWrite(kHKLM, kRunKeyPath);
-    handler.MaintainOrder();
-    EXPECT_EQ(kOtherRunEntry, RunEntry());
-    sim::Machine::Reset();
-    AddApp(L"A", L"Alpha");
-    handler.MaintainOrder();
-    EXPECT_FALSE(TheMachine().KeyExists(kHKLM, kRunKeyPath));
-}
-
-TEST_F(OrderTest, SetRunKeyQuotesExistingPathOnce) {
+// Only a file that exists is written, quoted unless it starts with a quote, and only into a run key that is
+// there and may be written.
+TEST_F(OrderTest, SetRunKeyQuotesExistingPathOnceIntoExistingWritableKey) {
     EXPECT_FALSE(SetRunKey(L"C:\\Missing\\Proxy.exe"));
     EXPECT_EQ(kOtherRunEntry, RunEntry());
     TheMachine().AddFile(L"C:\\Apps\\Proxy.exe");
@@ -58,6 +55,13 @@ TEST_F(OrderTest, SetRunKeyQuotesExistingPathOnce) {
     TheMachine().AddFile(L"\"C:\\Apps\\Proxy.exe");
     EXPECT_TRUE(SetRunKey(L"\"C:\\Apps\\Proxy.exe"));
     EXPECT_EQ(L"\"C:\\Apps\\Proxy.exe", RunEntry());
+    TheMachine().DenyWrite(kHKLM, kRunKeyPath);
+    EXPECT_FALSE(SetRunKey(L"C:\\Apps\\Proxy.exe"));
+    EXPECT_EQ(L"\"C:\\Apps\\Proxy.exe", RunEntry());
+    sim::Machine::Reset();
+    TheMachine().AddFile(L"C:\\Apps\\Proxy.exe");
+    EXPECT_FALSE(SetRunKey(L"C:\\Apps\\Proxy.exe"));
+    EXPECT_FALSE(TheMachine().KeyExists(kHKLM, kRunKeyPath));
 }
 
 TEST_F(OrderTest, DeleteRunKeyRemovesValueAndSucceedsWithoutIt) {
@@ -87,20 +91,6 @@ TEST_F(OrderTest, CurrentProcessInfoGivesIdAndPathCutAt259OrLeavesRecord) {
     EXPECT_EQ(0u, TheMachine().OpenHandleCount());
 }
 
-TEST_F(OrderTest, OwnApplicationMatchesProxyInAnyCaseAfterMaintainingOrder) {
-    AddApp(L"A", L"Alpha");
-    AddApp(L"B", L"Bravo");
-    appInfo_tag own = SentinelRecord();
-    EXPECT_FALSE(GetOwnApplicationInfo(handler, own));
-    EXPECT_EQ(Fields(SentinelRecord()), Fields(own));
-    EXPECT_EQ(Quoted(ProxyFile(L"Alpha")), RunEntry());
-
-    TheMachine().SetSelf(L"C:\\APPS\\BRAVO\\PROXY.EXE");
-    EXPECT_TRUE(GetOwnApplicationInfo(handler, own));
-    EXPECT_EQ(Fields(RecordOf(L"Bravo", RegistrationPath(L"B"), 0, {})), Fields(own));
-    EXPECT_EQ(Quoted(ProxyFile(L"Bravo")), RunEntry());
-}
-
 using OrderDeathTest = OrderTest;
 
 TEST_F(OrderDeathTest, NoApplicationLeftHandsBackToSiblingDeletesEntryAndEndsWithCodeZero) {
@@ -109,8 +99,6 @@ TEST_F(OrderDeathTest, NoApplicationLeftHandsBackToSiblingDeletesEntryAndEndsWit
                                       "<spawn> \"C:\\\\Ostrand\\\\OstrandDeviceConnect\\.exe\" -i\n"
                                       "<value deleted> Quorl Vandrel\n");
 }
-
-// --- Uninstall -----------------------------------------------------------------------------------------
 
 class UninstallTest : public OrderTest {
 protected:
@@ -200,7 +188,8 @@ TEST_F(UninstallTest, EveryInstanceIsAskedToQuitEndedInTurnAndNextProxyStarted) 
         const std::uint64_t spawnedAt = 2000 * ended.size() + 2000;
         EXPECT_EQ(spawnedAt, TheMachine().Spawns().at(0).at);
         EXPECT_EQ(spawnedAt, TheMachine().Now());
-        EXPECT_EQ((Strings{kSwitchingAlpha}), TheMachine().DebugLines());
+        EXPECT_EQ((Strings{L"<QELBoot><Switching application to ...<Alpha><C:\\Apps\\Alpha\\Proxy.exe> >"}),
+                  TheMachine().DebugLines());
         EXPECT_EQ(Quoted(ProxyFile(L"Charlie")), RunEntry()); // the order was maintained before switching
     }
 }
