@@ -179,12 +179,5 @@ TEST_F(DefaultStatusTest, SetDefaultFlagWritesEachHiveWhereKeyOpensForWriting) {
     EXPECT_FALSE(TheMachine().KeyExists(kHKLM, missing));
 }
 
-using DefaultStatusDeathTest = DefaultStatusTest;
-
-TEST_F(DefaultStatusDeathTest, NoApplicationRegisteredEndsProcessBeforeAnyCheck) {
-    sim::Machine::Reset();
-    ExpectEndsProcessForNoApplication([this] { Set(L"Alpha", L"bogus"); });
-}
-
 } // namespace
 } // namespace qel::simtest

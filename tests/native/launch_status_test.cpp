@@ -122,12 +122,5 @@ TEST_F(LaunchStatusTest, ExhaustedMemoryGivesOnForBothSwitchCallsAndEnUs) {
     EXPECT_EQ(L"de_de", Locale(true));
 }
 
-using LaunchStatusDeathTest = LaunchStatusTest;
-
-TEST_F(LaunchStatusDeathTest, NoApplicationRegisteredEndsProcessInsteadOfAnswering) {
-    sim::Machine::Reset();
-    ExpectEndsProcessForNoApplication([this] { handler.GetQELLaunchStatus(); });
-}
-
 } // namespace
 } // namespace qel::simtest

@@ -179,12 +179,6 @@ TEST_F(DefaultLaunchTest, OwnLaunchMatchesProxyInAnyCaseAndPassesMode) {
     EXPECT_EQ(Quoted(ProxyFile(L"Charlie")), RunEntry());
 }
 
-using LaunchDeathTest = LaunchTest;
-
-TEST_F(LaunchDeathTest, DefaultLaunchWithoutApplicationEndsProcess) {
-    ExpectEndsProcessForNoApplication([this] { LaunchDefault(); });
-}
-
 // --- The sibling's proxy ---------------------------------------------------------------------------------
 
 class SiblingProxyLaunchTest : public LaunchTest {

@@ -1,6 +1,7 @@
 // Keeping the log-on entry on a registered proxy, finding the calling proxy's own application, and handing
 // over to another application's proxy on uninstall.
 
+#include <functional>
 #include <tuple>
 
 #include "launch/order.h"
@@ -93,11 +94,30 @@ TEST_F(OrderTest, CurrentProcessInfoGivesIdAndPathCutAt259OrLeavesRecord) {
 
 using OrderDeathTest = OrderTest;
 
+// Every call that maintains the order first: with no compatible application left it hands launching back to
+// the sibling, deletes the entry and ends the process with code 0 right after the two lines that say so.
 TEST_F(OrderDeathTest, NoApplicationLeftHandsBackToSiblingDeletesEntryAndEndsWithCodeZero) {
     InstallSibling();
-    ExpectEndsProcessForNoApplication([this] { handler.MaintainOrder(); },
-                                      "<spawn> \"C:\\\\Ostrand\\\\OstrandDeviceConnect\\.exe\" -i\n"
-                                      "<value deleted> Quorl Vandrel\n");
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    CQELBootCommandHandler commands;
+    std::wstring name = L"Alpha", status = L"bogus", devType = L"volume", devId = L"E:";
+    const std::function<void()> calls[] = {
+        [&] { commands.MaintainOrder(); }, [&] { commands.LaunchDefaultQEL(devType, devId); },
+        [&] { commands.GetQELLaunchStatus(); }, [&] { commands.SetApplicationDefaultStatus(name, status); }};
+    for (const auto& call : calls) {
+        EXPECT_EXIT(
+            {
+                TheMachine().EchoDebugLinesToStderr(true);
+                call();
+                std::fprintf(stderr, "returned to the caller\n");
+            },
+            ::testing::ExitedWithCode(0),
+            "^<QELBoot><!!! No QEL Compatible application found\\. This situation should be avoided\\.>\n"
+            "<spawn> \"C:\\\\Ostrand\\\\OstrandDeviceConnect\\.exe\" -i\n"
+            "<value deleted> Quorl Vandrel\n"
+            "<QELBoot><Deleting run key\\. Auto run is going to discontinue from now onwards\\.>\n$")
+            << &call - calls;
+    }
 }
 
 class UninstallTest : public OrderTest {

@@ -179,24 +179,6 @@ inline std::size_t MaintainOrderRegistryCalls() {
     return TheMachine().RegistryCallCount() - before;
 }
 
-// Runs `call` as a death test: with no compatible application registered it must end the process with exit
-// code 0 right after the two lines that say so; the marker written after the call must never appear.
-// `between` is what the machine echoes between the two lines (a regex): the sibling's start and the deletion
-// of the log-on entry, where there are such.
-template <typename Call> void ExpectEndsProcessForNoApplication(Call call, const std::string& between = "") {
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
-    EXPECT_EXIT(
-        {
-            TheMachine().EchoDebugLinesToStderr(true);
-            call();
-            std::fprintf(stderr, "returned to the caller\n");
-        },
-        ::testing::ExitedWithCode(0),
-        "^<QELBoot><!!! No QEL Compatible application found\\. This situation should be avoided\\.>\n" +
-            between +
-            "<QELBoot><Deleting run key\\. Auto run is going to discontinue from now onwards\\.>\n$");
-}
-
 // A gate plug-in whose source tracks nothing: the plug-in tracker's thread ends at once instead of retrying
 // every minute, so that the machine can fall idle.
 inline void QuietPluginTracker() {
