@@ -63,17 +63,10 @@ TEST_F(TakeControlTest, MutexHeldElsewhereOrNotCreatedRefusesAndStillSwitchesSib
     }
 }
 
-TEST_F(TakeControlTest, StoppedProxyReleasesMutexSoAnotherCanTakeControlLater) {
-    TheMachine().SetFileText(kOemFile, L"[QELProxyStopInstall]\n1\n");
-    EXPECT_FALSE(handler.TakeControl());
-    TheMachine().RemoveFile(kOemFile);
-    EXPECT_TRUE(handler.TakeControl());
-    EXPECT_TRUE(TheMachine().MutexExists(kMutex));
-}
-
 // The proxy stops when the first line of the OEM file's section reads as the number 1, read the way _wtoi
-// reads it; the section's name is matched without regard to case.
-TEST_F(TakeControlTest, OemSectionWhoseFirstLineReadsAsOneStops) {
+// reads it; the section's name is matched without regard to case. A proxy that stops lets go of the mutex,
+// so that a later one can take control.
+TEST_F(TakeControlTest, OemSectionWhoseFirstLineReadsAsOneStopsAndReleasesMutex) {
     const Strings found{kTookControl, kDirectorySet, kOemFound};
     const Strings option{kTookControl, kDirectorySet, kOemFound, kOptionFound};
     const Strings stopping{kTookControl, kDirectorySet, kOemFound, kOptionFound, kStopping};
@@ -103,6 +96,8 @@ TEST_F(TakeControlTest, OemSectionWhoseFirstLineReadsAsOneStops) {
         EXPECT_EQ(stops ? 0u : 1u, TheMachine().OpenHandleCount());
         EXPECT_EQ(!stops, SiblingSwitchedOff());
         EXPECT_EQ(stops, TheMachine().Spawns().empty());
+        TheMachine().RemoveFile(kOemFile);
+        EXPECT_EQ(stops, handler.TakeControl());
     }
 }
 
