@@ -106,12 +106,7 @@ TEST_F(OrderDeathTest, NoApplicationLeftHandsBackToSiblingDeletesEntryAndEndsWit
         [&] { commands.GetQELLaunchStatus(); }, [&] { commands.SetApplicationDefaultStatus(name, status); }};
     for (const auto& call : calls) {
         EXPECT_EXIT(
-            {
-                TheMachine().EchoDebugLinesToStderr(true);
-                call();
-                std::fprintf(stderr, "returned to the caller\n");
-            },
-            ::testing::ExitedWithCode(0),
+            (TheMachine().EchoDebugLinesToStderr(true), call()), ::testing::ExitedWithCode(0),
             "^<QELBoot><!!! No QEL Compatible application found\\. This situation should be avoided\\.>\n"
             "<spawn> \"C:\\\\Ostrand\\\\OstrandDeviceConnect\\.exe\" -i\n"
             "<value deleted> Quorl Vandrel\n"
