@@ -9,6 +9,7 @@ namespace {
 
 const std::wstring kUnableToLaunch = L"<QELBoot><!!! Unable to launch QEL.>";
 const std::wstring kViewer = L"C:\\Apps\\Viewer\\Viewer.exe";
+const std::wstring kSiblingProxy = L"C:\\Ostrand\\OstProxy.exe";
 
 enum : std::uint8_t { kWorkstation = 1, kServer = 3 };
 
@@ -33,6 +34,9 @@ protected:
     void LaunchDefault() {
         std::wstring devType = L"volume", devId = L"E:";
         handler.LaunchDefaultQEL(devType, devId);
+    }
+    void LaunchSiblingProxy(std::wstring proxy, std::wstring devType, std::wstring devId) {
+        handler.LaunchOST3Proxy(proxy, devType, devId);
     }
     static void LeaveConsoleSession() { Self().session = 2; }
     CQELBootCommandHandler handler;
@@ -96,9 +100,7 @@ TEST_F(LaunchTest, ConsoleSessionRuleFollowsOSClassAndDevice) {
         {6, 1, kWorkstation, false, false, true},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.major << "." << c.minor << " product " << int{c.productType}
-                                        << (c.inConsole ? " in" : " outside") << " the console session"
-                                        << (c.device ? " with" : " without") << " a device");
+        SCOPED_TRACE(testing::Message() << "case " << &c - cases);
         Fresh();
         TheMachine().SetVersion(c.major, c.minor, c.productType);
         TheMachine().SetConsoleSession(3);
@@ -124,8 +126,6 @@ TEST_F(LaunchTest, ConsoleSessionNeedsTheLookupAndEqualSessions) {
     TheMachine().RemoveModule(L"KERNEL32.DLL");
     EXPECT_FALSE(IsProcessInConsoleSession(sim::Machine::kSelfId));
 }
-
-// --- Choosing the application and the mode ---------------------------------------------------------------
 
 using DefaultLaunchTest = LaunchTest;
 
@@ -179,15 +179,7 @@ TEST_F(DefaultLaunchTest, OwnLaunchMatchesProxyInAnyCaseAndPassesMode) {
     EXPECT_EQ(Quoted(ProxyFile(L"Charlie")), RunEntry());
 }
 
-// --- The sibling's proxy ---------------------------------------------------------------------------------
-
-class SiblingProxyLaunchTest : public LaunchTest {
-protected:
-    void LaunchSiblingProxy(std::wstring proxy, std::wstring devType, std::wstring devId) {
-        handler.LaunchOST3Proxy(proxy, devType, devId);
-    }
-    const std::wstring kProxy = L"C:\\Ostrand\\OstProxy.exe";
-};
+using SiblingProxyLaunchTest = LaunchTest;
 
 // "V|" for a volume, "S|" for a scanner, "C|" for anything else; no session check.
 TEST_F(SiblingProxyLaunchTest, DeviceArgumentIsIdentifierAfterPrefixOfDeviceTypeInAnyCase) {
@@ -198,8 +190,7 @@ TEST_F(SiblingProxyLaunchTest, DeviceArgumentIsIdentifierAfterPrefixOfDeviceType
     } cases[] = {
         {L"volume", L"E:", L"\"V|E:\""}, {L"Volume", L"X", L"\"V|X\""},
         {L"SCANNER", L"X", L"\"S|X\""},  {L"scanner", L"X", L"\"S|X\""},
-        {L"Camera", L"X", L"\"C|X\""},   {L"mobile", L"X", L"\"C|X\""},
-        {L"", L"X", L"\"C|X\""},         {L"video", L"X", L"\"C|X\""},
+        {L"Camera", L"X", L"\"C|X\""},   {L"", L"X", L"\"C|X\""},
         {L"volume", L"", L"\"V|\""},     {L"camera", L"\"usb#1", L"\"C|\"usb#1\""},
     };
     for (const auto& c : cases) {
@@ -207,8 +198,9 @@ TEST_F(SiblingProxyLaunchTest, DeviceArgumentIsIdentifierAfterPrefixOfDeviceType
         Fresh();
         InstallSibling();
         LeaveConsoleSession();
-        LaunchSiblingProxy(kProxy, c.devType, c.devId);
-        ExpectSpawns({{kProxy, L"\"C:\\Ostrand\\OstProxy.exe\"", L"-d", c.argument}}, os::SpawnMode::NoWait);
+        LaunchSiblingProxy(kSiblingProxy, c.devType, c.devId);
+        ExpectSpawns({{kSiblingProxy, L"\"C:\\Ostrand\\OstProxy.exe\"", L"-d", c.argument}},
+                     os::SpawnMode::NoWait);
         EXPECT_EQ(Strings{L"\"C:\\Ostrand\\OstProxy.exe\" -d " + std::wstring(c.argument)},
                   TheMachine().DebugLines());
     }
