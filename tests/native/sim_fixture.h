@@ -17,7 +17,6 @@
 #include "platform/os.h"
 #include "platform/sim/fake_plugin.h"
 #include "platform/sim/machine.h"
-#include "platform/utf16.h"
 #include "qelboot.h"
 
 namespace qel::simtest {
@@ -130,9 +129,10 @@ inline std::optional<std::wstring> RunEntry() {
     const auto value = TheMachine().GetValue(kHKLM, kRunKeyPath, kRunValueName);
     if (!value || value->type != os::kRegSz)
         return std::nullopt;
-    std::wstring text(value->bytes.size() / 2, L'\0');
-    os::WidenUtf16Le(value->bytes.data(), text.size() * 2, text.data());
-    return text.substr(0, text.find(L'\0'));
+    std::wstring text;
+    for (std::size_t i = 0; i + 1 < value->bytes.size() && (value->bytes[i] || value->bytes[i + 1]); i += 2)
+        text += static_cast<wchar_t>(value->bytes[i] | value->bytes[i + 1] << 8);
+    return text;
 }
 
 // The older sibling application, installed into `folder` with both of its programs on disk.
