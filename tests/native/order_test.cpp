@@ -130,21 +130,17 @@ protected:
         windows.push_back(static_cast<std::uintptr_t>(TheMachine().AddWindow(id, title)));
         return id;
     }
-    using Message = std::tuple<std::uintptr_t, std::uint32_t, std::uint32_t, std::uint64_t>;
-    // Every message sent: (window, its process, message, time).
-    static std::vector<Message> Sent() {
-        std::vector<Message> sent;
+    using Sent = std::vector<std::tuple<std::uintptr_t, std::uint32_t, std::uint32_t, std::uint64_t>>;
+    using Ended = std::vector<std::tuple<std::uint32_t, std::uint32_t, std::uint64_t>>;
+    // Every message sent as (window, its process, message, time), every process ended as (id, exit code,
+    // time).
+    static std::pair<Sent, Ended> Handled() {
+        std::pair<Sent, Ended> handled;
         for (const auto& m : TheMachine().SentMessages())
-            sent.emplace_back(static_cast<std::uintptr_t>(m.window), m.processId, m.message, m.at);
-        return sent;
-    }
-    using Ending = std::tuple<std::uint32_t, std::uint32_t, std::uint64_t>;
-    // Every process ended: (id, exit code, time).
-    static std::vector<Ending> Ended() {
-        std::vector<Ending> ended;
+            handled.first.emplace_back(static_cast<std::uintptr_t>(m.window), m.processId, m.message, m.at);
         for (const auto& t : TheMachine().Terminations())
-            ended.emplace_back(t.id, t.exitCode, t.at);
-        return ended;
+            handled.second.emplace_back(t.id, t.exitCode, t.at);
+        return handled;
     }
     static constexpr std::uint32_t kQuit = 0x0012;
     std::vector<std::uintptr_t> windows;
@@ -185,8 +181,8 @@ TEST_F(UninstallTest, EveryInstanceIsAskedToQuitEndedInTurnAndNextProxyStarted) 
         windows.clear();
         const std::uint32_t unrelated = TheMachine().AddProcess(L"C:\\Tools\\Editor.exe");
         TheMachine().AddWindow(unrelated, L"Quorl Vandrel Boot - notes");
-        std::vector<Message> sent;
-        std::vector<Ending> ended;
+        Sent sent;
+        Ended ended;
         for (const wchar_t* title : titles) {
             const std::uint64_t at = 2000 * ended.size();
             const std::uint32_t id =
@@ -196,8 +192,7 @@ TEST_F(UninstallTest, EveryInstanceIsAskedToQuitEndedInTurnAndNextProxyStarted) 
             ended.emplace_back(id, 0, at + 2000);
         }
         handler.Uninstall();
-        EXPECT_EQ(sent, Sent());
-        EXPECT_EQ(ended, Ended());
+        EXPECT_EQ(std::pair(sent, ended), Handled());
         EXPECT_TRUE(TheMachine().FindProcess(unrelated)->alive);
         ExpectSpawns({{ProxyFile(L"Alpha"), Quoted(ProxyFile(L"Alpha"))}}, os::SpawnMode::NoWait);
         const std::uint64_t spawnedAt = 2000 * ended.size() + 2000;
