@@ -124,28 +124,24 @@ TEST_F(ApplicationListTest, MemoryExhaustionKeepsRecordsAppendedSoFarAndNeverThr
         SCOPED_TRACE(n);
         sim::Machine::Reset();
         build();
-        CQELBootInformationHandler loader;
-        loader.apps.push_back(SentinelRecord());
+        handler.apps = {SentinelRecord()};
         TheMachine().ThrowOnRegistryCall(n);
-        EXPECT_NO_THROW(loader.LoadInformation());
+        EXPECT_NO_THROW(handler.LoadInformation());
         ExpectNoOpenKey();
 
         // Every listed record is one of the full list, in the same order.
-        std::size_t next = 0;
-        for (const auto& record : loader.apps) {
-            while (next < full.size() && full[next].keyPath != record.keyPath)
-                ++next;
-            ASSERT_LT(next, full.size()) << "unexpected or out-of-order record";
-            EXPECT_EQ(std::tie(full[next].name, full[next].proxyPath, full[next].cmdLine),
+        auto next = full.begin();
+        for (const auto& record : handler.apps) {
+            next = std::find_if(next, full.end(), [&](const auto& r) { return r.keyPath == record.keyPath; });
+            ASSERT_NE(full.end(), next) << "unexpected or out-of-order record";
+            EXPECT_EQ(std::tie(next->name, next->proxyPath, next->cmdLine),
                       std::tie(record.name, record.proxyPath, record.cmdLine));
             ++next;
         }
-        if (loader.apps.size() == 1 && Fields(full[0]) == Fields(loader.apps[0]))
-            keptFirstOnly = true;
-        if (n > calls) {
-            EXPECT_EQ(Names(full), Names(loader.apps));
-        }
+        keptFirstOnly =
+            keptFirstOnly || (handler.apps.size() == 1 && Fields(full[0]) == Fields(handler.apps[0]));
     }
+    EXPECT_EQ(Names(full), Names(handler.apps)); // the last call had no exhaustion point left
     EXPECT_TRUE(keptFirstOnly) << "no exhaustion point kept the first record and stopped the walk";
 }
 
