@@ -66,10 +66,8 @@ protected:
         bravo = AddApp(L"B", L"Bravo");
     }
     void SetFlags(const Flags& flags) {
-        SetPref(kHKCU, alpha, L"DefaultFlag", *flags[0]);
-        SetPref(kHKLM, alpha, L"DefaultFlag", *flags[1]);
-        SetPref(kHKCU, bravo, L"DefaultFlag", *flags[2]);
-        SetPref(kHKLM, bravo, L"DefaultFlag", *flags[3]);
+        for (std::size_t i = 0; i < 4; ++i)
+            SetPref(i % 2 ? kHKLM : kHKCU, i < 2 ? alpha : bravo, L"DefaultFlag", *flags[i]);
     }
     Flags AllFlags() {
         return {Flag(kHKCU, alpha), Flag(kHKLM, alpha), Flag(kHKCU, bravo), Flag(kHKLM, bravo)};
