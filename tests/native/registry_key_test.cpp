@@ -78,8 +78,14 @@ TEST_F(RegistryKeyTest, DwordIsRawBitsOfAtMostFourBytesAndAllOnesOrFailureIsMinu
     }
 }
 
-TEST_F(RegistryKeyTest, StringValueIsReadWhateverItsTypeKeepingWholeCharacters) {
+// Whatever the type, and whatever the buffer held before: an unterminated text that fills the buffer exactly
+// still comes back terminated, and a shorter one keeps nothing of a longer one.
+TEST_F(RegistryKeyTest, StringValueIsReadWhateverItsTypeKeepingWholeCharactersTerminated) {
     auto& m = TheMachine();
+    m.SetUnterminatedString(kHKLM, kPath, L"Fresh", L"abcd");
+    m.SetString(kHKLM, kPath, L"Sized", L"wxyz");              // 10 bytes
+    m.SetUnterminatedString(kHKLM, kPath, L"Exact", L"12345"); // 10 bytes, no terminator
+    m.SetUnterminatedString(kHKLM, kPath, L"Short", L"pq");
     m.SetString(kHKLM, kPath, L"Name", L"Quorl Viewer");
     m.SetDword(kHKLM, kPath, L"Word", 0x00420041u); // "AB" without terminator
     m.SetValue(kHKLM, kPath, L"NoBytes", os::kRegSz, {});
@@ -87,6 +93,10 @@ TEST_F(RegistryKeyTest, StringValueIsReadWhateverItsTypeKeepingWholeCharacters) 
     m.SetValue(kHKLM, kPath, L"Odd", os::kRegSz, {'a', 0, 'b', 0, 'c'});
     m.SetValue(kHKLM, kPath, L"OneByte", os::kRegBinary, {'z'});
     CLocalMachineKey key(kPath, os::kKeyRead);
+    EXPECT_STREQ(L"abcd", key.GetStringValue(L"Fresh"));
+    EXPECT_STREQ(L"wxyz", key.GetStringValue(L"Sized"));
+    EXPECT_STREQ(L"12345", key.GetStringValue(L"Exact"));
+    EXPECT_STREQ(L"pq", key.GetStringValue(L"Short"));
     EXPECT_STREQ(L"Quorl Viewer", key.GetStringValue(L"Name"));
     EXPECT_STREQ(L"AB", key.GetStringValue(L"Word"));
     EXPECT_STREQ(L"", key.GetStringValue(L"NoBytes"));
@@ -116,19 +126,6 @@ TEST_F(RegistryKeyTest, StringBufferGrowsForLongerValueAndIsReusedForShorter) {
     EXPECT_STREQ(L"xyz", key.GetStringValue(L"Shorter"));
     EXPECT_EQ(grown, key.valueBuffer.get());
     EXPECT_EQ(602u, key.valueBufferSize);
-}
-
-TEST_F(RegistryKeyTest, UnterminatedStringThatFillsBufferComesBackTerminated) {
-    TheMachine().SetUnterminatedString(kHKLM, kPath, L"Fresh", L"abcd");
-    TheMachine().SetString(kHKLM, kPath, L"Sized", L"wxyz");              // 10 bytes
-    TheMachine().SetUnterminatedString(kHKLM, kPath, L"Exact", L"12345"); // 10 bytes, no terminator
-    TheMachine().SetUnterminatedString(kHKLM, kPath, L"Short", L"pq");
-    CLocalMachineKey key(kPath, os::kKeyRead);
-    EXPECT_STREQ(L"abcd", key.GetStringValue(L"Fresh"));
-    CLocalMachineKey again(kPath, os::kKeyRead);
-    EXPECT_STREQ(L"wxyz", again.GetStringValue(L"Sized"));
-    EXPECT_STREQ(L"12345", again.GetStringValue(L"Exact"));
-    EXPECT_STREQ(L"pq", again.GetStringValue(L"Short")); // after a longer one, nothing of it remains
 }
 
 TEST_F(RegistryKeyTest, WritesDwordAndTerminatedStringAndDeleteReportsWhetherValueWent) {
