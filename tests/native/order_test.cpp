@@ -124,16 +124,15 @@ protected:
         InstallSibling();
         TheMachine().SetSelf(ProxyFile(L"Charlie"));
     }
-    // A running instance of the calling program showing its boot window.
-    std::uint32_t AddInstance(const std::wstring& title = L"Quorl Vandrel Boot") {
+    // A running instance of the calling program showing its boot window: the process and the window.
+    static std::pair<std::uint32_t, std::uintptr_t>
+    AddInstance(const std::wstring& title = L"Quorl Vandrel Boot") {
         const std::uint32_t id = TheMachine().AddProcess(ProxyFile(L"Charlie"));
-        windows.push_back(static_cast<std::uintptr_t>(TheMachine().AddWindow(id, title)));
-        return id;
+        return {id, static_cast<std::uintptr_t>(TheMachine().AddWindow(id, title))};
     }
     using Sent = std::vector<std::tuple<std::uintptr_t, std::uint32_t, std::uint32_t, std::uint64_t>>;
     using Ended = std::vector<std::tuple<std::uint32_t, std::uint32_t, std::uint64_t>>;
-    // Every message sent as (window, its process, message, time), every process ended as (id, exit code,
-    // time).
+    // Every message sent as (window, its process, message, time), every ending as (id, exit code, time).
     static std::pair<Sent, Ended> Handled() {
         std::pair<Sent, Ended> handled;
         for (const auto& m : TheMachine().SentMessages())
@@ -143,7 +142,6 @@ protected:
         return handled;
     }
     static constexpr std::uint32_t kQuit = 0x0012;
-    std::vector<std::uintptr_t> windows;
 };
 
 TEST_F(UninstallTest, WithoutAnotherInstanceThatCanBeFoundChangesNothing) {
@@ -178,17 +176,17 @@ TEST_F(UninstallTest, EveryInstanceIsAskedToQuitEndedInTurnAndNextProxyStarted) 
     for (const auto& titles : cases) {
         SCOPED_TRACE(titles.size());
         Fresh();
-        windows.clear();
         const std::uint32_t unrelated = TheMachine().AddProcess(L"C:\\Tools\\Editor.exe");
         TheMachine().AddWindow(unrelated, L"Quorl Vandrel Boot - notes");
         Sent sent;
         Ended ended;
         for (const wchar_t* title : titles) {
             const std::uint64_t at = 2000 * ended.size();
-            const std::uint32_t id =
-                title ? AddInstance(title) : TheMachine().AddProcess(ProxyFile(L"Charlie"));
+            const auto [id, window] =
+                title ? AddInstance(title)
+                      : std::pair(TheMachine().AddProcess(ProxyFile(L"Charlie")), std::uintptr_t{0});
             if (title)
-                sent.emplace_back(windows.back(), id, kQuit, at);
+                sent.emplace_back(window, id, kQuit, at);
             ended.emplace_back(id, 0, at + 2000);
         }
         handler.Uninstall();
