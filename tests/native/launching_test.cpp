@@ -31,10 +31,6 @@ protected:
     void Launch(std::wstring appPath, std::wstring mode, std::wstring devType, std::wstring devId) {
         handler.LaunchQEL(appPath, mode, devType, devId);
     }
-    void LaunchDefault() {
-        std::wstring devType = L"volume", devId = L"E:";
-        handler.LaunchDefaultQEL(devType, devId);
-    }
     void LaunchSiblingProxy(std::wstring proxy, std::wstring devType, std::wstring devId) {
         handler.LaunchOST3Proxy(proxy, devType, devId);
     }
@@ -139,7 +135,8 @@ TEST_F(DefaultLaunchTest, SingleDefaultOrLoneApplicationStartsDirectElseFirstSta
             SetPref(kHKCU, AddApp(keys[i], names[i]), L"DefaultFlag", c.defaults[i] == '1' ? 1 : 0);
         if (c.sibling)
             InstallSibling();
-        LaunchDefault();
+        std::wstring devType = L"volume", devId = L"E:";
+        handler.LaunchDefaultQEL(devType, devId);
         const std::wstring program = ProgramFile(c.started);
         ExpectSpawns({{program, Quoted(program), L"module=vandrel", L"params",
                        L"mode=" + std::wstring(c.mode), L"devType=volume", L"priDevId=\"E:\""}},
