@@ -19,6 +19,10 @@ protected:
     static void Store(std::uint32_t value) {
         TheMachine().SetDword(kHKCU, kAppKey, L"qellaunchstatus", value);
     }
+    // A switch call's answer and the user's stored value after it.
+    using Answer = std::pair<bool, std::optional<std::uint32_t>>;
+    Answer Get() { return {handler.GetQELLaunchStatus(), Stored()}; }
+    Answer Set(long status) { return {handler.SetQELLaunchStatus(status), Stored()}; }
     std::wstring Locale(bool expected) {
         std::wstring locale = L"<locale>";
         EXPECT_EQ(expected, handler.GetQELLocaleString(locale));
@@ -29,37 +33,29 @@ protected:
 
 // On unless stored as 0; a first read stores 1; both only in a user's key that exists and can be written.
 TEST_F(LaunchStatusTest, SwitchIsOnUnlessStoredZeroStartsAtOneAndIsSetWhereUserKeyIsWritable) {
-    EXPECT_TRUE(handler.GetQELLaunchStatus()); // the application's key only in the machine hive
-    EXPECT_FALSE(handler.SetQELLaunchStatus(0));
+    EXPECT_EQ(Answer(true, std::nullopt), Get()); // the application's key only in the machine hive
+    EXPECT_EQ(Answer(false, std::nullopt), Set(0));
     EXPECT_FALSE(TheMachine().KeyExists(kHKCU, kMaker));
 
     TheMachine().CreateKey(kHKCU, kAppKey);
-    EXPECT_TRUE(handler.GetQELLaunchStatus());
-    EXPECT_EQ(1u, Stored());
-    const struct {
-        long status;
-        std::uint32_t stored;
-        bool on;
-    } sets[] = {{0, 0, false}, {5, 5, true}, {-2, 0xFFFFFFFEu, true}};
-    for (const auto& set : sets) {
-        EXPECT_TRUE(handler.SetQELLaunchStatus(set.status));
-        EXPECT_EQ(set.stored, Stored());
-        EXPECT_EQ(set.on, handler.GetQELLaunchStatus());
-    }
+    EXPECT_EQ(Answer(true, 1), Get());
+    EXPECT_EQ(Answer(true, 0), Set(0));
+    EXPECT_EQ(Answer(false, 0), Get());
+    EXPECT_EQ(Answer(true, 5), Set(5));
+    EXPECT_EQ(Answer(true, 5), Get());
+    EXPECT_EQ(Answer(true, 0xFFFFFFFEu), Set(-2));
+    EXPECT_EQ(Answer(true, 0xFFFFFFFEu), Get());
     Store(0xFFFFFFFFu); // reads like a missing value and is rewritten
-    EXPECT_TRUE(handler.GetQELLaunchStatus());
-    EXPECT_EQ(1u, Stored());
+    EXPECT_EQ(Answer(true, 1), Get());
     Store(0);
     TheMachine().DenyRead(kHKCU, kAppKey);
-    EXPECT_TRUE(handler.GetQELLaunchStatus());
-    EXPECT_EQ(0u, Stored());
+    EXPECT_EQ(Answer(true, 0), Get());
 
     Fresh();
     TheMachine().CreateKey(kHKCU, kAppKey);
     TheMachine().DenyWrite(kHKCU, kAppKey);
-    EXPECT_TRUE(handler.GetQELLaunchStatus());
-    EXPECT_FALSE(handler.SetQELLaunchStatus(0));
-    EXPECT_EQ(std::nullopt, Stored());
+    EXPECT_EQ(Answer(true, std::nullopt), Get());
+    EXPECT_EQ(Answer(false, std::nullopt), Set(0));
 }
 
 TEST_F(LaunchStatusTest, LocaleIsMachineValueExactlyAsStoredElseEnUsAsForAnyUnlistedCaller) {
@@ -73,9 +69,8 @@ TEST_F(LaunchStatusTest, LocaleIsMachineValueExactlyAsStoredElseEnUsAsForAnyUnli
     TheMachine().SetSelf(L"C:\\Apps\\Viewer\\Other.exe"); // not a listed proxy: defaults, nothing written
     Store(0);
     EXPECT_EQ(L"en_us", Locale(false));
-    EXPECT_TRUE(handler.GetQELLaunchStatus());
-    EXPECT_FALSE(handler.SetQELLaunchStatus(5));
-    EXPECT_EQ(0u, Stored());
+    EXPECT_EQ(Answer(true, 0), Get());
+    EXPECT_EQ(Answer(false, 0), Set(5));
 }
 
 // The application's own key, where the switch and the locale are kept, is the registration's keyPath cut
@@ -110,8 +105,7 @@ TEST_F(LaunchStatusTest, ExhaustedMemoryGivesOnForBothSwitchCallsAndEnUs) {
     TheMachine().ThrowOnRegistryCall(MaintainOrderRegistryCalls() + 1);
     EXPECT_TRUE(handler.GetQELLaunchStatus());
     TheMachine().ThrowOnRegistryCall(MaintainOrderRegistryCalls() + 1);
-    EXPECT_TRUE(handler.SetQELLaunchStatus(7));
-    EXPECT_EQ(0u, Stored());
+    EXPECT_EQ(Answer(true, 0), Set(7));
     TheMachine().ThrowOnRegistryCall(MaintainOrderRegistryCalls() + 1);
     EXPECT_EQ(L"en_us", Locale(false));
     TheMachine().ThrowOnRegistryCall(0);
