@@ -76,19 +76,18 @@ TEST_F(OrderTest, DeleteRunKeyRemovesValueAndSucceedsWithoutIt) {
 }
 
 TEST_F(OrderTest, CurrentProcessInfoGivesIdAndPathCutAt259OrLeavesRecord) {
+    const auto read = [] {
+        processInfo_tag info{7, L"<path>"};
+        const bool opened = GetCurrentProcessInfo(info);
+        return std::make_tuple(opened, info.processId, info.modulePath);
+    };
     const std::wstring longPath = L"C:\\" + std::wstring(300, L'p') + L".exe";
     TheMachine().SetSelf(longPath);
-    processInfo_tag info{7, L"<path>"};
-    EXPECT_TRUE(GetCurrentProcessInfo(info));
-    EXPECT_EQ(sim::Machine::kSelfId, info.processId);
-    EXPECT_EQ(longPath.substr(0, 259), info.modulePath);
-
-    info = {7, L"<path>"};
+    EXPECT_EQ(std::make_tuple(true, sim::Machine::kSelfId, longPath.substr(0, 259)), read());
     Self().path = L""; // the path cannot be read
-    EXPECT_TRUE(GetCurrentProcessInfo(info));
+    EXPECT_EQ(std::make_tuple(true, 7u, std::wstring(L"<path>")), read());
     Self().openable = false;
-    EXPECT_FALSE(GetCurrentProcessInfo(info));
-    EXPECT_EQ(std::make_tuple(7u, std::wstring(L"<path>")), std::tie(info.processId, info.modulePath));
+    EXPECT_EQ(std::make_tuple(false, 7u, std::wstring(L"<path>")), read());
     EXPECT_EQ(0u, TheMachine().OpenHandleCount());
 }
 
