@@ -14,19 +14,9 @@ const std::wstring kPrefs = kKeyPath + L"\\Preferences";
 const std::wstring kFormatsPath = kKeyPath + L"\\File Formats";
 constexpr std::uint32_t kUntouched = 0x5EED;
 
-class ReadApplicationRecordTest : public SimTest {};
+using ReadApplicationRecordTest = SimTest;
 
-TEST_F(ReadApplicationRecordTest, FillsEveryFieldAndReplacesEarlierFormats) {
-    AddApp(L"Viewer", L"Quorl Viewer");
-    SetFormat(kKeyPath, L"Image", L"jpg tif");
-    SetPref(kHKLM, kKeyPath, L"DefaultFlag", 1);
-    appInfo_tag record = SentinelRecord();
-    ReadApplicationRecord(kKeyPath, record);
-    EXPECT_EQ(Fields(RecordOf(L"Quorl Viewer", kKeyPath, 1, {{L"jpg", L"Image"}, {L"tif", L"Image"}})),
-              Fields(record));
-}
-
-TEST_F(ReadApplicationRecordTest, MissingKeyOrValuesLeaveTheirStringsAsTheyWere) {
+TEST_F(ReadApplicationRecordTest, FillsFieldOfEveryValueThereReplacingEarlierFormatsAndLeavesOtherStrings) {
     appInfo_tag expected = SentinelRecord(); // without a key, formats and flags are reset all the same
     expected.fileFormats.clear();
     expected.defaultFlag = expected.reserved = 0;
@@ -40,6 +30,14 @@ TEST_F(ReadApplicationRecordTest, MissingKeyOrValuesLeaveTheirStringsAsTheyWere)
     record = SentinelRecord();
     ReadApplicationRecord(kKeyPath, record);
     EXPECT_EQ(Fields(expected), Fields(record));
+
+    AddApp(L"Viewer", L"Quorl Viewer");
+    SetFormat(kKeyPath, L"Image", L"jpg tif");
+    SetPref(kHKLM, kKeyPath, L"DefaultFlag", 1);
+    record = SentinelRecord();
+    ReadApplicationRecord(kKeyPath, record);
+    EXPECT_EQ(Fields(RecordOf(L"Quorl Viewer", kKeyPath, 1, {{L"jpg", L"Image"}, {L"tif", L"Image"}})),
+              Fields(record));
 }
 
 TEST_F(ReadApplicationRecordTest, MemoryExhaustionKeepsFieldsReadSoFarInOrder) {
@@ -84,7 +82,7 @@ TEST_F(ReadApplicationRecordTest, MemoryExhaustionKeepsFieldsReadSoFarInOrder) {
     }
 }
 
-class FileFormatsTest : public SimTest {};
+using FileFormatsTest = SimTest;
 
 TEST_F(FileFormatsTest, ImageAudioVideoComeInThatOrderAfterEarlierPairsAndOtherCategoriesOrKeysNot) {
     SetFormat(kKeyPath, L"Video", L"mp4  wmv");
@@ -112,7 +110,6 @@ TEST(SplitExtensionListTest, OnlySpacesSeparateAndEveryOtherTokenIsAppendedAsWri
         {L"jpg\tpng \tgif tif\n", {{L"jpg\tpng", L"Image"}, {L"\tgif", L"Image"}, {L"tif\n", L"Image"}}},
         {L"JPG jpg JPG", {{L"JPG", L"Image"}, {L"jpg", L"Image"}, {L"JPG", L"Image"}}},
         {L"", {}},
-        {L" ", {}},
         {L"     ", {}},
     };
     for (const auto& c : cases) {
@@ -125,30 +122,27 @@ TEST(SplitExtensionListTest, OnlySpacesSeparateAndEveryOtherTokenIsAppendedAsWri
     }
 }
 
-// Writes one Preferences value in each hive: nothing, a value, or kKeyOnly for the key without the value.
+// Writes one Preferences value in each hive (nothing, a value, or kKeyOnly for the key without the value),
+// then denies the user's reading and writing of the keys named, where they are not empty.
 constexpr std::uint32_t kKeyOnly = 0xDEAD;
 void SetPreferences(const wchar_t* name, std::optional<std::uint32_t> user,
-                    std::optional<std::uint32_t> machine) {
+                    std::optional<std::uint32_t> machine, const std::wstring& denyRead,
+                    const std::wstring& denyWrite = L"") {
     for (const auto& [hive, value] : {std::pair{kHKCU, user}, std::pair{kHKLM, machine}}) {
         if (value == kKeyOnly)
             TheMachine().CreateKey(hive, kPrefs);
         else if (value)
             SetPref(hive, kKeyPath, name, *value);
     }
-}
-
-// Denies the user's reading and writing of the keys named, where they are not empty.
-void Deny(const std::wstring& read, const std::wstring& write) {
-    if (!read.empty())
-        TheMachine().DenyRead(kHKCU, read);
-    if (!write.empty())
-        TheMachine().DenyWrite(kHKCU, write);
+    if (!denyRead.empty())
+        TheMachine().DenyRead(kHKCU, denyRead);
+    if (!denyWrite.empty())
+        TheMachine().DenyWrite(kHKCU, denyWrite);
 }
 
 const std::nullopt_t none = std::nullopt;
-const std::wstring kApp = kMaker + L"\\Viewer";
 
-class DefaultFlagTest : public SimTest {};
+using DefaultFlagTest = SimTest;
 
 // The user's own value decides; on first sight of an application (the user has the maker key) the user's
 // key is created with 0. The machine's value counts only when that key can be neither read nor created.
@@ -169,7 +163,7 @@ TEST_F(DefaultFlagTest, UserHiveDecidesAndIsCreatedWithZeroOnFirstSight) {
         {1, 1, false, kPrefs, L"", 0, 0},
         {none, 3, false, L"", L"", 3, none},
         {none, 5, true, L"", kMaker, 5, none},
-        {none, 2, true, L"", kApp, 2, none},
+        {none, 2, true, L"", kMaker + L"\\Viewer", 2, none},
         {none, none, false, L"", L"", kUntouched, none},
         {none, 0xFFFFFFFFu, false, L"", L"", kUntouched, none},
     };
@@ -178,8 +172,7 @@ TEST_F(DefaultFlagTest, UserHiveDecidesAndIsCreatedWithZeroOnFirstSight) {
         Fresh();
         if (c.makerKey)
             TheMachine().CreateKey(kHKCU, kMaker);
-        SetPreferences(L"DefaultFlag", c.user, c.machine);
-        Deny(c.denyRead, c.denyWrite);
+        SetPreferences(L"DefaultFlag", c.user, c.machine, c.denyRead, c.denyWrite);
         std::uint32_t flag = kUntouched;
         ReadDefaultFlag(kPrefs, flag);
         EXPECT_EQ(c.read, flag);
@@ -210,8 +203,7 @@ TEST_F(DefaultFlagTest, AutoLaunchIsOffOnlyForValueOneAndUserValueCountsFirst) {
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << "case " << &c - cases);
         Fresh();
-        SetPreferences(L"AutoLaunchOnDeviceConnect", c.user, c.machine);
-        Deny(c.denyRead, L"");
+        SetPreferences(L"AutoLaunchOnDeviceConnect", c.user, c.machine, c.denyRead);
         EXPECT_EQ(c.candidate, IsAutoLaunchCandidate(kKeyPath));
     }
     // Memory exhaustion at once, or when reading the user's value, answers false.

@@ -9,6 +9,7 @@ namespace {
 
 const std::wstring kUnableToLaunch = L"<QELBoot><!!! Unable to launch QEL.>";
 const std::wstring kViewer = L"C:\\Apps\\Viewer\\Viewer.exe";
+const std::wstring kSiblingProxy = L"C:\\Ostrand\\OstProxy.exe";
 
 enum : std::uint8_t { kWorkstation = 1, kServer = 3 };
 
@@ -30,11 +31,9 @@ protected:
     void Launch(std::wstring appPath, std::wstring mode, std::wstring devType, std::wstring devId) {
         handler.LaunchQEL(appPath, mode, devType, devId);
     }
-    void LaunchDefault() {
-        std::wstring devType = L"volume", devId = L"E:";
-        handler.LaunchDefaultQEL(devType, devId);
+    void LaunchSiblingProxy(std::wstring proxy, std::wstring devType, std::wstring devId) {
+        handler.LaunchOST3Proxy(proxy, devType, devId);
     }
-    static void LeaveConsoleSession() { Self().session = 2; }
     CQELBootCommandHandler handler;
 };
 
@@ -46,43 +45,29 @@ TEST_F(LaunchTest, StartsProgramWithLaunchArgumentsAndWritesThem) {
     Launch(kViewer, L"direct", L"volume", L"");                      // no identifier: no device type either
     Launch(kViewer, L"Slideshow now", L"", L"F:");                   // the mode is not looked at
     Launch(L"", L"direct", L"volume", L"");                          // a start that fails is written too
-    const Strings programs{kViewer, kViewer, q, kViewer, kViewer, L""};
-    const std::vector<Strings> argvs{
-        {q, module, params, L"mode=select", L"devType=volume", L"priDevId=\"E:\""},
-        {q, module, params, L"mode=direct", L"devType=camera", L"priDevId=\"\\\\?\\usb#vid_04a9"},
-        {q, module, params, L"mode=direct"},
-        {q, module, params, L"mode=direct"},
-        {q, module, params, L"mode=Slideshow now", L"devType=", L"priDevId=\"F:\""},
-        {L"\"\"", module, params, L"mode=direct"},
+    const std::vector<Strings> commands{
+        {kViewer, q, module, params, L"mode=select", L"devType=volume", L"priDevId=\"E:\""},
+        {kViewer, q, module, params, L"mode=direct", L"devType=camera", L"priDevId=\"\\\\?\\usb#vid_04a9"},
+        {q, q, module, params, L"mode=direct"},
+        {kViewer, q, module, params, L"mode=direct"},
+        {kViewer, q, module, params, L"mode=Slideshow now", L"devType=", L"priDevId=\"F:\""},
+        {L"", L"\"\"", module, params, L"mode=direct"},
     };
-    ASSERT_EQ(argvs.size(), TheMachine().Spawns().size());
+    ExpectSpawns(commands, os::SpawnMode::NoWait);
     Strings lines;
-    for (std::size_t i = 0; i < argvs.size(); ++i) {
-        const auto& spawn = TheMachine().Spawns()[i];
-        EXPECT_EQ(programs[i], spawn.program);
-        EXPECT_EQ(argvs[i], spawn.argv);
-        EXPECT_EQ(os::SpawnMode::NoWait, spawn.mode);
-        EXPECT_EQ(programs[i] == kViewer, spawn.result != -1);
-        lines.push_back(Joined(argvs[i]));
-    }
+    for (const auto& command : commands)
+        lines.push_back(Joined(Strings(command.begin() + 1, command.end())));
     EXPECT_EQ(lines, TheMachine().DebugLines());
     EXPECT_EQ(
         L"\"C:\\Apps\\Viewer\\Viewer.exe\" module=vandrel params mode=select devType=volume priDevId=\"E:\"",
         lines.at(0));
+    for (const auto& spawn : TheMachine().Spawns())
+        EXPECT_EQ(spawn.program == kViewer, spawn.result != -1);
 }
 
-TEST_F(LaunchTest, EmptyModeIsRefusedBeforeSessionCheck) {
-    LeaveConsoleSession();
-    Launch(kViewer, L"", L"volume", L"E:");
-    Launch(kViewer, L"", L"volume", L"");
-    EXPECT_TRUE(TheMachine().Spawns().empty());
-    const std::wstring modeNotSet = L"<QELBoot><!!! Mode not set. Unable to launch QEL.>";
-    EXPECT_EQ((Strings{modeNotSet, modeNotSet}), TheMachine().DebugLines());
-}
-
-// XP starts an application only for the user at the console; Vista only when there is a device; other
-// classes never ask.
-TEST_F(LaunchTest, ConsoleSessionRuleFollowsOSClassAndDevice) {
+// An empty mode is refused before anything else. XP starts an application only for the user at the console;
+// Vista only when there is a device; other classes never ask.
+TEST_F(LaunchTest, EmptyModeIsRefusedFirstAndConsoleSessionRuleFollowsOSClassAndDevice) {
     const struct {
         std::uint32_t major, minor;
         std::uint8_t productType;
@@ -95,18 +80,19 @@ TEST_F(LaunchTest, ConsoleSessionRuleFollowsOSClassAndDevice) {
         {5, 0, kWorkstation, false, false, true}, {6, 0, kServer, false, true, true},
         {6, 1, kWorkstation, false, false, true},
     };
+    const std::wstring modeNotSet = L"<QELBoot><!!! Mode not set. Unable to launch QEL.>";
     for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.major << "." << c.minor << " product " << int{c.productType}
-                                        << (c.inConsole ? " in" : " outside") << " the console session"
-                                        << (c.device ? " with" : " without") << " a device");
+        SCOPED_TRACE(testing::Message() << "case " << &c - cases);
         Fresh();
         TheMachine().SetVersion(c.major, c.minor, c.productType);
         TheMachine().SetConsoleSession(3);
         Self().session = c.inConsole ? 3 : 4;
+        Launch(kViewer, L"", L"volume", c.device ? L"E:" : L"");
         Launch(kViewer, L"direct", L"volume", c.device ? L"E:" : L"");
         EXPECT_EQ(c.starts ? 1u : 0u, TheMachine().Spawns().size());
+        EXPECT_EQ(modeNotSet, TheMachine().DebugLines().at(0));
         if (!c.starts) {
-            EXPECT_EQ(Strings{kUnableToLaunch}, TheMachine().DebugLines());
+            EXPECT_EQ((Strings{modeNotSet, kUnableToLaunch}), TheMachine().DebugLines());
         }
         EXPECT_EQ(0u, TheMachine().LoadedModuleCount());
     }
@@ -124,8 +110,6 @@ TEST_F(LaunchTest, ConsoleSessionNeedsTheLookupAndEqualSessions) {
     TheMachine().RemoveModule(L"KERNEL32.DLL");
     EXPECT_FALSE(IsProcessInConsoleSession(sim::Machine::kSelfId));
 }
-
-// --- Choosing the application and the mode ---------------------------------------------------------------
 
 using DefaultLaunchTest = LaunchTest;
 
@@ -151,7 +135,8 @@ TEST_F(DefaultLaunchTest, SingleDefaultOrLoneApplicationStartsDirectElseFirstSta
             SetPref(kHKCU, AddApp(keys[i], names[i]), L"DefaultFlag", c.defaults[i] == '1' ? 1 : 0);
         if (c.sibling)
             InstallSibling();
-        LaunchDefault();
+        std::wstring devType = L"volume", devId = L"E:";
+        handler.LaunchDefaultQEL(devType, devId);
         const std::wstring program = ProgramFile(c.started);
         ExpectSpawns({{program, Quoted(program), L"module=vandrel", L"params",
                        L"mode=" + std::wstring(c.mode), L"devType=volume", L"priDevId=\"E:\""}},
@@ -179,21 +164,7 @@ TEST_F(DefaultLaunchTest, OwnLaunchMatchesProxyInAnyCaseAndPassesMode) {
     EXPECT_EQ(Quoted(ProxyFile(L"Charlie")), RunEntry());
 }
 
-using LaunchDeathTest = LaunchTest;
-
-TEST_F(LaunchDeathTest, DefaultLaunchWithoutApplicationEndsProcess) {
-    ExpectEndsProcessForNoApplication([this] { LaunchDefault(); });
-}
-
-// --- The sibling's proxy ---------------------------------------------------------------------------------
-
-class SiblingProxyLaunchTest : public LaunchTest {
-protected:
-    void LaunchSiblingProxy(std::wstring proxy, std::wstring devType, std::wstring devId) {
-        handler.LaunchOST3Proxy(proxy, devType, devId);
-    }
-    const std::wstring kProxy = L"C:\\Ostrand\\OstProxy.exe";
-};
+using SiblingProxyLaunchTest = LaunchTest;
 
 // "V|" for a volume, "S|" for a scanner, "C|" for anything else; no session check.
 TEST_F(SiblingProxyLaunchTest, DeviceArgumentIsIdentifierAfterPrefixOfDeviceTypeInAnyCase) {
@@ -204,17 +175,17 @@ TEST_F(SiblingProxyLaunchTest, DeviceArgumentIsIdentifierAfterPrefixOfDeviceType
     } cases[] = {
         {L"volume", L"E:", L"\"V|E:\""}, {L"Volume", L"X", L"\"V|X\""},
         {L"SCANNER", L"X", L"\"S|X\""},  {L"scanner", L"X", L"\"S|X\""},
-        {L"Camera", L"X", L"\"C|X\""},   {L"mobile", L"X", L"\"C|X\""},
-        {L"", L"X", L"\"C|X\""},         {L"video", L"X", L"\"C|X\""},
+        {L"Camera", L"X", L"\"C|X\""},   {L"", L"X", L"\"C|X\""},
         {L"volume", L"", L"\"V|\""},     {L"camera", L"\"usb#1", L"\"C|\"usb#1\""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(Narrow(c.argument));
         Fresh();
         InstallSibling();
-        LeaveConsoleSession();
-        LaunchSiblingProxy(kProxy, c.devType, c.devId);
-        ExpectSpawns({{kProxy, L"\"C:\\Ostrand\\OstProxy.exe\"", L"-d", c.argument}}, os::SpawnMode::NoWait);
+        Self().session = 2;
+        LaunchSiblingProxy(kSiblingProxy, c.devType, c.devId);
+        ExpectSpawns({{kSiblingProxy, L"\"C:\\Ostrand\\OstProxy.exe\"", L"-d", c.argument}},
+                     os::SpawnMode::NoWait);
         EXPECT_EQ(Strings{L"\"C:\\Ostrand\\OstProxy.exe\" -d " + std::wstring(c.argument)},
                   TheMachine().DebugLines());
     }

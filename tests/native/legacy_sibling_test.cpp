@@ -25,7 +25,7 @@ protected:
 
 TEST_F(SiblingTest, NotInstalledOrExhaustedMemoryGivesFalseLeavesRecordAndStartsNothing) {
     TheMachine().SetString(kHKLM, kSiblingAutoplayKey, L"Action", L"Open pictures");
-    TheMachine().AddFile(SiblingDeviceConnect());
+    TheMachine().AddFile(kSiblingDeviceConnect);
     appInfo_tag record = SentinelRecord();
     EXPECT_FALSE(handler.GetOST3Info(record));
     handler.StartOST3AutoLaunch();
@@ -50,16 +50,12 @@ TEST_F(SiblingTest, InstalledFillsNameProgramsIconActionAnd47FormatsAndKeepsTheR
     TheMachine().SetString(kHKLM, kSiblingAutoplayKey, L"Action", L"Open pictures with Ostrand");
     record = SentinelRecord();
     ASSERT_TRUE(handler.GetOST3Info(record));
-    EXPECT_EQ(L"Quorl Ostrand 3.0", record.name);
-    EXPECT_EQ(L"D:\\Programs\\Ostrand\\OstrandDeviceConnect.exe", record.proxyPath);
-    EXPECT_EQ(L"Open pictures with Ostrand", record.desc);
-    EXPECT_EQ(L"D:\\Programs\\Ostrand\\OstProxy.exe", record.cmdLine);
-    EXPECT_EQ(L"D:\\Programs\\Ostrand\\OstrandOrganizer.exe, 111", record.icon);
-    EXPECT_EQ(L"<keypath>", record.keyPath);
-    EXPECT_EQ(0x5EEDu, record.defaultFlag);
-    EXPECT_EQ(0xBEEFu, record.reserved);
-    ASSERT_EQ(47u, record.fileFormats.size());
-    EXPECT_EQ(SiblingFormats(), record.fileFormats);
+    const std::wstring folder = L"D:\\Programs\\Ostrand\\";
+    EXPECT_EQ(Fields({L"Quorl Ostrand 3.0", folder + L"OstrandDeviceConnect.exe",
+                      L"Open pictures with Ostrand", folder + L"OstProxy.exe",
+                      folder + L"OstrandOrganizer.exe, 111", L"<keypath>", 0x5EED, 0xBEEF, SiblingFormats()}),
+              Fields(record));
+    EXPECT_EQ(47u, record.fileFormats.size());
     EXPECT_TRUE(TheMachine().Spawns().empty());
 }
 

@@ -1,6 +1,7 @@
 // Keeping the log-on entry on a registered proxy, finding the calling proxy's own application, and handing
 // over to another application's proxy on uninstall.
 
+#include <functional>
 #include <tuple>
 
 #include "launch/order.h"
@@ -10,8 +11,6 @@ namespace qel::simtest {
 namespace {
 
 const std::wstring kOtherRunEntry = L"\"C:\\Elsewhere\\Other.exe\"";
-const std::wstring kSwitchingAlpha =
-    L"<QELBoot><Switching application to ...<Alpha><C:\\Apps\\Alpha\\Proxy.exe> >";
 
 class OrderTest : public SimTest {
 protected:
@@ -23,33 +22,32 @@ protected:
     CQELBootInformationHandler handler;
 };
 
-TEST_F(OrderTest, EntryHoldsCallersQuotedProxyMatchedInAnyCaseElseFirstProxy) {
+// The entry, and the calling proxy's own application after the order was maintained, are the caller's proxy
+// matched in any case; the entry is the first proxy for any other caller.
+TEST_F(OrderTest, EntryAndOwnApplicationAreCallersProxyMatchedInAnyCaseElseEntryIsFirstProxy) {
     AddApp(L"A", L"Alpha");
     AddApp(L"B", L"Bravo");
-    handler.MaintainOrder(); // from a process that is no registered proxy
+    appInfo_tag own = SentinelRecord();
+    EXPECT_FALSE(GetOwnApplicationInfo(handler, own)); // from a process that is no registered proxy
+    EXPECT_EQ(Fields(SentinelRecord()), Fields(own));
     EXPECT_EQ(Quoted(ProxyFile(L"Alpha")), RunEntry());
     TheMachine().SetSelf(L"c:\\APPS\\bravo\\proxy.EXE");
     handler.MaintainOrder();
     EXPECT_EQ(Quoted(ProxyFile(L"Bravo")), RunEntry());
     EXPECT_EQ((Strings{L"Alpha", L"Bravo"}), Names(handler.apps));
+    SetRunEntry(kOtherRunEntry);
+    EXPECT_TRUE(GetOwnApplicationInfo(handler, own));
+    EXPECT_EQ(Fields(RecordOf(L"Bravo", RegistrationPath(L"B"), 0, {})), Fields(own));
+    EXPECT_EQ(Quoted(ProxyFile(L"Bravo")), RunEntry());
     Self().openable = false;
     handler.MaintainOrder();
     EXPECT_EQ(Quoted(ProxyFile(L"Alpha")), RunEntry());
     EXPECT_TRUE(TheMachine().DebugLines().empty());
 }
 
-TEST_F(OrderTest, UnwritableRunKeyKeepsEntryAndMissingOneIsNotCreated) {
-    AddApp(L"A", L"Alpha");
-    TheMachine().DenyWrite(kHKLM, kRunKeyPath);
-    handler.MaintainOrder();
-    EXPECT_EQ(kOtherRunEntry, RunEntry());
-    sim::Machine::Reset();
-    AddApp(L"A", L"Alpha");
-    handler.MaintainOrder();
-    EXPECT_FALSE(TheMachine().KeyExists(kHKLM, kRunKeyPath));
-}
-
-TEST_F(OrderTest, SetRunKeyQuotesExistingPathOnce) {
+// Only a file that exists is written, quoted unless it starts with a quote, and only into a run key that is
+// there and may be written.
+TEST_F(OrderTest, SetRunKeyQuotesExistingPathOnceIntoExistingWritableKey) {
     EXPECT_FALSE(SetRunKey(L"C:\\Missing\\Proxy.exe"));
     EXPECT_EQ(kOtherRunEntry, RunEntry());
     TheMachine().AddFile(L"C:\\Apps\\Proxy.exe");
@@ -58,6 +56,13 @@ TEST_F(OrderTest, SetRunKeyQuotesExistingPathOnce) {
     TheMachine().AddFile(L"\"C:\\Apps\\Proxy.exe");
     EXPECT_TRUE(SetRunKey(L"\"C:\\Apps\\Proxy.exe"));
     EXPECT_EQ(L"\"C:\\Apps\\Proxy.exe", RunEntry());
+    TheMachine().DenyWrite(kHKLM, kRunKeyPath);
+    EXPECT_FALSE(SetRunKey(L"C:\\Apps\\Proxy.exe"));
+    EXPECT_EQ(L"\"C:\\Apps\\Proxy.exe", RunEntry());
+    sim::Machine::Reset();
+    TheMachine().AddFile(L"C:\\Apps\\Proxy.exe");
+    EXPECT_FALSE(SetRunKey(L"C:\\Apps\\Proxy.exe"));
+    EXPECT_FALSE(TheMachine().KeyExists(kHKLM, kRunKeyPath));
 }
 
 TEST_F(OrderTest, DeleteRunKeyRemovesValueAndSucceedsWithoutIt) {
@@ -71,46 +76,43 @@ TEST_F(OrderTest, DeleteRunKeyRemovesValueAndSucceedsWithoutIt) {
 }
 
 TEST_F(OrderTest, CurrentProcessInfoGivesIdAndPathCutAt259OrLeavesRecord) {
+    const auto read = [] {
+        processInfo_tag info{7, L"<path>"};
+        const bool opened = GetCurrentProcessInfo(info);
+        return std::make_tuple(opened, info.processId, info.modulePath);
+    };
     const std::wstring longPath = L"C:\\" + std::wstring(300, L'p') + L".exe";
     TheMachine().SetSelf(longPath);
-    processInfo_tag info{7, L"<path>"};
-    EXPECT_TRUE(GetCurrentProcessInfo(info));
-    EXPECT_EQ(sim::Machine::kSelfId, info.processId);
-    EXPECT_EQ(longPath.substr(0, 259), info.modulePath);
-
-    info = {7, L"<path>"};
+    EXPECT_EQ(std::make_tuple(true, sim::Machine::kSelfId, longPath.substr(0, 259)), read());
     Self().path = L""; // the path cannot be read
-    EXPECT_TRUE(GetCurrentProcessInfo(info));
+    EXPECT_EQ(std::make_tuple(true, 7u, std::wstring(L"<path>")), read());
     Self().openable = false;
-    EXPECT_FALSE(GetCurrentProcessInfo(info));
-    EXPECT_EQ(std::make_tuple(7u, std::wstring(L"<path>")), std::tie(info.processId, info.modulePath));
+    EXPECT_EQ(std::make_tuple(false, 7u, std::wstring(L"<path>")), read());
     EXPECT_EQ(0u, TheMachine().OpenHandleCount());
-}
-
-TEST_F(OrderTest, OwnApplicationMatchesProxyInAnyCaseAfterMaintainingOrder) {
-    AddApp(L"A", L"Alpha");
-    AddApp(L"B", L"Bravo");
-    appInfo_tag own = SentinelRecord();
-    EXPECT_FALSE(GetOwnApplicationInfo(handler, own));
-    EXPECT_EQ(Fields(SentinelRecord()), Fields(own));
-    EXPECT_EQ(Quoted(ProxyFile(L"Alpha")), RunEntry());
-
-    TheMachine().SetSelf(L"C:\\APPS\\BRAVO\\PROXY.EXE");
-    EXPECT_TRUE(GetOwnApplicationInfo(handler, own));
-    EXPECT_EQ(Fields(RecordOf(L"Bravo", RegistrationPath(L"B"), 0, {})), Fields(own));
-    EXPECT_EQ(Quoted(ProxyFile(L"Bravo")), RunEntry());
 }
 
 using OrderDeathTest = OrderTest;
 
+// Every call that maintains the order first: with no compatible application left it hands launching back to
+// the sibling, deletes the entry and ends the process with code 0 right after the two lines that say so.
 TEST_F(OrderDeathTest, NoApplicationLeftHandsBackToSiblingDeletesEntryAndEndsWithCodeZero) {
     InstallSibling();
-    ExpectEndsProcessForNoApplication([this] { handler.MaintainOrder(); },
-                                      "<spawn> \"C:\\\\Ostrand\\\\OstrandDeviceConnect\\.exe\" -i\n"
-                                      "<value deleted> Quorl Vandrel\n");
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    CQELBootCommandHandler commands;
+    std::wstring name = L"Alpha", status = L"bogus", devType = L"volume", devId = L"E:";
+    const std::function<void()> calls[] = {
+        [&] { commands.MaintainOrder(); }, [&] { commands.LaunchDefaultQEL(devType, devId); },
+        [&] { commands.GetQELLaunchStatus(); }, [&] { commands.SetApplicationDefaultStatus(name, status); }};
+    for (const auto& call : calls) {
+        EXPECT_EXIT(
+            (TheMachine().EchoDebugLinesToStderr(true), call()), ::testing::ExitedWithCode(0),
+            "^<QELBoot><!!! No QEL Compatible application found\\. This situation should be avoided\\.>\n"
+            "<spawn> \"C:\\\\Ostrand\\\\OstrandDeviceConnect\\.exe\" -i\n"
+            "<value deleted> Quorl Vandrel\n"
+            "<QELBoot><Deleting run key\\. Auto run is going to discontinue from now onwards\\.>\n$")
+            << &call - calls;
+    }
 }
-
-// --- Uninstall -----------------------------------------------------------------------------------------
 
 class UninstallTest : public OrderTest {
 protected:
@@ -121,30 +123,24 @@ protected:
         InstallSibling();
         TheMachine().SetSelf(ProxyFile(L"Charlie"));
     }
-    // A running instance of the calling program showing its boot window.
-    std::uint32_t AddInstance(const std::wstring& title = L"Quorl Vandrel Boot") {
+    // A running instance of the calling program showing its boot window: the process and the window.
+    static std::pair<std::uint32_t, std::uintptr_t>
+    AddInstance(const std::wstring& title = L"Quorl Vandrel Boot") {
         const std::uint32_t id = TheMachine().AddProcess(ProxyFile(L"Charlie"));
-        windows.push_back(static_cast<std::uintptr_t>(TheMachine().AddWindow(id, title)));
-        return id;
+        return {id, static_cast<std::uintptr_t>(TheMachine().AddWindow(id, title))};
     }
-    using Message = std::tuple<std::uintptr_t, std::uint32_t, std::uint32_t, std::uint64_t>;
-    // Every message sent: (window, its process, message, time).
-    static std::vector<Message> Sent() {
-        std::vector<Message> sent;
+    using Sent = std::vector<std::tuple<std::uintptr_t, std::uint32_t, std::uint32_t, std::uint64_t>>;
+    using Ended = std::vector<std::tuple<std::uint32_t, std::uint32_t, std::uint64_t>>;
+    // Every message sent as (window, its process, message, time), every ending as (id, exit code, time).
+    static std::pair<Sent, Ended> Handled() {
+        std::pair<Sent, Ended> handled;
         for (const auto& m : TheMachine().SentMessages())
-            sent.emplace_back(static_cast<std::uintptr_t>(m.window), m.processId, m.message, m.at);
-        return sent;
-    }
-    using Ending = std::tuple<std::uint32_t, std::uint32_t, std::uint64_t>;
-    // Every process ended: (id, exit code, time).
-    static std::vector<Ending> Ended() {
-        std::vector<Ending> ended;
+            handled.first.emplace_back(static_cast<std::uintptr_t>(m.window), m.processId, m.message, m.at);
         for (const auto& t : TheMachine().Terminations())
-            ended.emplace_back(t.id, t.exitCode, t.at);
-        return ended;
+            handled.second.emplace_back(t.id, t.exitCode, t.at);
+        return handled;
     }
     static constexpr std::uint32_t kQuit = 0x0012;
-    std::vector<std::uintptr_t> windows;
 };
 
 TEST_F(UninstallTest, WithoutAnotherInstanceThatCanBeFoundChangesNothing) {
@@ -179,28 +175,28 @@ TEST_F(UninstallTest, EveryInstanceIsAskedToQuitEndedInTurnAndNextProxyStarted) 
     for (const auto& titles : cases) {
         SCOPED_TRACE(titles.size());
         Fresh();
-        windows.clear();
         const std::uint32_t unrelated = TheMachine().AddProcess(L"C:\\Tools\\Editor.exe");
         TheMachine().AddWindow(unrelated, L"Quorl Vandrel Boot - notes");
-        std::vector<Message> sent;
-        std::vector<Ending> ended;
+        Sent sent;
+        Ended ended;
         for (const wchar_t* title : titles) {
             const std::uint64_t at = 2000 * ended.size();
-            const std::uint32_t id =
-                title ? AddInstance(title) : TheMachine().AddProcess(ProxyFile(L"Charlie"));
+            const auto [id, window] =
+                title ? AddInstance(title)
+                      : std::pair(TheMachine().AddProcess(ProxyFile(L"Charlie")), std::uintptr_t{0});
             if (title)
-                sent.emplace_back(windows.back(), id, kQuit, at);
+                sent.emplace_back(window, id, kQuit, at);
             ended.emplace_back(id, 0, at + 2000);
         }
         handler.Uninstall();
-        EXPECT_EQ(sent, Sent());
-        EXPECT_EQ(ended, Ended());
+        EXPECT_EQ(std::pair(sent, ended), Handled());
         EXPECT_TRUE(TheMachine().FindProcess(unrelated)->alive);
         ExpectSpawns({{ProxyFile(L"Alpha"), Quoted(ProxyFile(L"Alpha"))}}, os::SpawnMode::NoWait);
         const std::uint64_t spawnedAt = 2000 * ended.size() + 2000;
         EXPECT_EQ(spawnedAt, TheMachine().Spawns().at(0).at);
         EXPECT_EQ(spawnedAt, TheMachine().Now());
-        EXPECT_EQ((Strings{kSwitchingAlpha}), TheMachine().DebugLines());
+        EXPECT_EQ((Strings{L"<QELBoot><Switching application to ...<Alpha><C:\\Apps\\Alpha\\Proxy.exe> >"}),
+                  TheMachine().DebugLines());
         EXPECT_EQ(Quoted(ProxyFile(L"Charlie")), RunEntry()); // the order was maintained before switching
     }
 }

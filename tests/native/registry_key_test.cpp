@@ -19,8 +19,9 @@ Raw Stored(os::Hive hive, const std::wstring& path, const wchar_t* name) {
 }
 Raw Text(const wchar_t* text) { return Raw{{os::kRegSz, os::Utf16LeBytes(text, true)}}; }
 
-class RegistryKeyTest : public SimTest {};
+using RegistryKeyTest = SimTest;
 
+// A key that did not open keeps its code, has no path and makes no registry call, whatever it is asked.
 TEST_F(RegistryKeyTest, OpeningGivesStatusKeepsPathOfOpenKeyOnlyAndClosesOnDestruction) {
     TheMachine().CreateKey(kHKCU, kPath);
     {
@@ -28,30 +29,25 @@ TEST_F(RegistryKeyTest, OpeningGivesStatusKeepsPathOfOpenKeyOnlyAndClosesOnDestr
         EXPECT_EQ(os::kSuccess, user.status);
         EXPECT_EQ(kPath, user.path);
         EXPECT_EQ(1u, TheMachine().OpenKeyCount());
-        CLocalMachineKey missing(kPath, os::kKeyRead); // only the user's hive has it
+        CLocalMachineKey missing(kPath, os::kKeyRead | os::kKeyWrite); // only the user's hive has it
+        const std::size_t calls = TheMachine().RegistryCallCount();
+        EXPECT_EQ(nullptr, missing.GetStringValue(L"Name"));
+        EXPECT_EQ(-1, missing.GetDWORDValue(L"DefaultFlag"));
+        EXPECT_EQ(nullptr, missing.EnumSubKey(0));
+        missing.SetDWORDValue(L"DefaultFlag", 1);
+        missing.SetStringValue(L"Name", L"text");
+        EXPECT_FALSE(missing.DeleteValue(L"Name"));
+        EXPECT_FALSE(missing.CreateSubKey(L"Sub", L"Name", L"text"));
+        EXPECT_EQ(calls, TheMachine().RegistryCallCount());
         EXPECT_EQ(std::make_tuple(os::kFileNotFound, false, L""),
                   std::make_tuple(missing.status, missing.IsOpen(), missing.path));
     }
     EXPECT_EQ(0u, TheMachine().OpenKeyCount());
+    EXPECT_FALSE(TheMachine().KeyExists(kHKLM, kPath));
     TheMachine().DenyRead(kHKCU, kPath);
     CCurrentUserKey unreadable(kPath, os::kKeyRead);
     EXPECT_EQ(std::make_tuple(os::kAccessDenied, false, L""),
               std::make_tuple(unreadable.status, unreadable.IsOpen(), unreadable.path));
-}
-
-TEST_F(RegistryKeyTest, KeyThatDidNotOpenMakesNoRegistryCall) {
-    CLocalMachineKey key(kPath, os::kKeyRead | os::kKeyWrite);
-    const std::size_t calls = TheMachine().RegistryCallCount();
-    EXPECT_EQ(nullptr, key.GetStringValue(L"Name"));
-    EXPECT_EQ(-1, key.GetDWORDValue(L"DefaultFlag"));
-    EXPECT_EQ(nullptr, key.EnumSubKey(0));
-    key.SetDWORDValue(L"DefaultFlag", 1);
-    key.SetStringValue(L"Name", L"text");
-    EXPECT_FALSE(key.DeleteValue(L"Name"));
-    EXPECT_FALSE(key.CreateSubKey(L"Sub", L"Name", L"text"));
-    EXPECT_EQ(calls, TheMachine().RegistryCallCount());
-    EXPECT_EQ(os::kFileNotFound, key.status);
-    EXPECT_FALSE(TheMachine().KeyExists(kHKLM, kPath));
 }
 
 // Up to four bytes of any type are the value's raw bits; all ones reads like a missing value.
@@ -82,8 +78,14 @@ TEST_F(RegistryKeyTest, DwordIsRawBitsOfAtMostFourBytesAndAllOnesOrFailureIsMinu
     }
 }
 
-TEST_F(RegistryKeyTest, StringValueIsReadWhateverItsTypeKeepingWholeCharacters) {
+// Whatever the type, and whatever the buffer held before: an unterminated text that fills the buffer exactly
+// still comes back terminated, and a shorter one keeps nothing of a longer one.
+TEST_F(RegistryKeyTest, StringValueIsReadWhateverItsTypeKeepingWholeCharactersTerminated) {
     auto& m = TheMachine();
+    m.SetUnterminatedString(kHKLM, kPath, L"Fresh", L"abcd");
+    m.SetString(kHKLM, kPath, L"Sized", L"wxyz");              // 10 bytes
+    m.SetUnterminatedString(kHKLM, kPath, L"Exact", L"12345"); // 10 bytes, no terminator
+    m.SetUnterminatedString(kHKLM, kPath, L"Short", L"pq");
     m.SetString(kHKLM, kPath, L"Name", L"Quorl Viewer");
     m.SetDword(kHKLM, kPath, L"Word", 0x00420041u); // "AB" without terminator
     m.SetValue(kHKLM, kPath, L"NoBytes", os::kRegSz, {});
@@ -91,6 +93,10 @@ TEST_F(RegistryKeyTest, StringValueIsReadWhateverItsTypeKeepingWholeCharacters) 
     m.SetValue(kHKLM, kPath, L"Odd", os::kRegSz, {'a', 0, 'b', 0, 'c'});
     m.SetValue(kHKLM, kPath, L"OneByte", os::kRegBinary, {'z'});
     CLocalMachineKey key(kPath, os::kKeyRead);
+    EXPECT_STREQ(L"abcd", key.GetStringValue(L"Fresh"));
+    EXPECT_STREQ(L"wxyz", key.GetStringValue(L"Sized"));
+    EXPECT_STREQ(L"12345", key.GetStringValue(L"Exact"));
+    EXPECT_STREQ(L"pq", key.GetStringValue(L"Short"));
     EXPECT_STREQ(L"Quorl Viewer", key.GetStringValue(L"Name"));
     EXPECT_STREQ(L"AB", key.GetStringValue(L"Word"));
     EXPECT_STREQ(L"", key.GetStringValue(L"NoBytes"));
@@ -120,19 +126,6 @@ TEST_F(RegistryKeyTest, StringBufferGrowsForLongerValueAndIsReusedForShorter) {
     EXPECT_STREQ(L"xyz", key.GetStringValue(L"Shorter"));
     EXPECT_EQ(grown, key.valueBuffer.get());
     EXPECT_EQ(602u, key.valueBufferSize);
-}
-
-TEST_F(RegistryKeyTest, UnterminatedStringThatFillsBufferComesBackTerminated) {
-    TheMachine().SetUnterminatedString(kHKLM, kPath, L"Fresh", L"abcd");
-    TheMachine().SetString(kHKLM, kPath, L"Sized", L"wxyz");              // 10 bytes
-    TheMachine().SetUnterminatedString(kHKLM, kPath, L"Exact", L"12345"); // 10 bytes, no terminator
-    TheMachine().SetUnterminatedString(kHKLM, kPath, L"Short", L"pq");
-    CLocalMachineKey key(kPath, os::kKeyRead);
-    EXPECT_STREQ(L"abcd", key.GetStringValue(L"Fresh"));
-    CLocalMachineKey again(kPath, os::kKeyRead);
-    EXPECT_STREQ(L"wxyz", again.GetStringValue(L"Sized"));
-    EXPECT_STREQ(L"12345", again.GetStringValue(L"Exact"));
-    EXPECT_STREQ(L"pq", again.GetStringValue(L"Short")); // after a longer one, nothing of it remains
 }
 
 TEST_F(RegistryKeyTest, WritesDwordAndTerminatedStringAndDeleteReportsWhetherValueWent) {

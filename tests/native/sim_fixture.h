@@ -7,7 +7,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <optional>
 #include <string>
 #include <tuple>
@@ -69,15 +68,9 @@ using Formats = std::vector<std::pair<std::wstring, std::wstring>>;
 // The record that AddApp(appKey, name) wrote at `keyPath`, read with the given flag and formats.
 inline appInfo_tag RecordOf(const std::wstring& name, const std::wstring& keyPath, std::uint32_t defaultFlag,
                             Formats formats) {
-    return {name,
-            ProxyFile(name),
-            name + L" description",
-            ProgramFile(name),
-            ProgramFile(name) + L", 1",
-            keyPath,
-            defaultFlag,
-            0,
-            std::move(formats)};
+    const std::wstring program = ProgramFile(name);
+    return {name, ProxyFile(name),   name + L" description", program, program + L", 1", keyPath, defaultFlag,
+            0,    std::move(formats)};
 }
 
 // Every field of a record, so that EXPECT_EQ compares whole records and prints them.
@@ -86,16 +79,13 @@ inline auto Fields(const appInfo_tag& r) {
                            r.reserved, r.fileFormats);
 }
 
-// One text field of every record.
-inline Strings Field(const std::vector<appInfo_tag>& records, std::wstring appInfo_tag::*field) {
+// One text field, the name unless told, of every record.
+inline Strings Names(const std::vector<appInfo_tag>& records,
+                     std::wstring appInfo_tag::*field = &appInfo_tag::name) {
     Strings values;
     for (const auto& record : records)
         values.push_back(record.*field);
     return values;
-}
-inline Strings Names(const std::vector<appInfo_tag>& records) { return Field(records, &appInfo_tag::name); }
-inline Strings KeyPaths(const std::vector<appInfo_tag>& records) {
-    return Field(records, &appInfo_tag::keyPath);
 }
 
 // A record whose every field holds a value no registration writes, to catch writes that must not happen.
@@ -107,30 +97,11 @@ inline appInfo_tag SentinelRecord() {
 
 inline std::wstring Quoted(const std::wstring& text) { return L"\"" + text + L"\""; }
 
-// The text of a string value as stored (up to its first null), or nothing when the value is missing or not
-// REG_SZ.
-inline std::optional<std::wstring> StringValue(os::Hive hive, const std::wstring& path,
-                                               const std::wstring& name) {
-    const auto value = TheMachine().GetValue(hive, path, name);
-    if (!value || value->type != os::kRegSz)
-        return std::nullopt;
-    std::wstring text;
-    for (std::size_t i = 0; i + 1 < value->bytes.size(); i += 2) {
-        const auto c = static_cast<wchar_t>(value->bytes[i] | (value->bytes[i + 1] << 8));
-        if (c == L'\0')
-            break;
-        text += c;
-    }
-    return text;
-}
-
 // A REG_DWORD value of four bytes, or nothing.
 inline std::optional<std::uint32_t> DwordValue(os::Hive hive, const std::wstring& path,
                                                const std::wstring& name) {
     const auto value = TheMachine().GetValue(hive, path, name);
-    if (!value || value->type != os::kRegDword)
-        return std::nullopt;
-    return TheMachine().GetDword(hive, path, name);
+    return value && value->type == os::kRegDword ? TheMachine().GetDword(hive, path, name) : std::nullopt;
 }
 
 // The DefaultFlag of the registration at `keyPath` in one hive.
@@ -152,26 +123,32 @@ inline void AddRunKey() { TheMachine().CreateKey(kHKLM, kRunKeyPath); }
 inline void SetRunEntry(const std::wstring& text) {
     TheMachine().SetString(kHKLM, kRunKeyPath, kRunValueName, text);
 }
-inline std::optional<std::wstring> RunEntry() { return StringValue(kHKLM, kRunKeyPath, kRunValueName); }
+// The entry's text up to its first null, or nothing when it is missing or not REG_SZ.
+inline std::optional<std::wstring> RunEntry() {
+    const auto value = TheMachine().GetValue(kHKLM, kRunKeyPath, kRunValueName);
+    if (!value || value->type != os::kRegSz)
+        return std::nullopt;
+    std::wstring text;
+    for (std::size_t i = 0; i + 1 < value->bytes.size() && (value->bytes[i] || value->bytes[i + 1]); i += 2)
+        text += static_cast<wchar_t>(value->bytes[i] | value->bytes[i + 1] << 8);
+    return text;
+}
 
 // The older sibling application, installed into `folder` with both of its programs on disk.
-inline const std::wstring kSiblingFolder = L"C:\\Ostrand";
 inline const std::wstring kSiblingInstallKey = L"SOFTWARE\\Quorl\\Ostrand\\3.0\\Organizer\\ApplicationPath";
 inline const std::wstring kSiblingAutoplayKey =
     L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\AutoplayHandlers\\Handlers\\"
     L"QuorlOstrandShowPicturesOnArrival";
-inline std::wstring SiblingDeviceConnect(const std::wstring& folder = kSiblingFolder) {
-    return folder + L"\\OstrandDeviceConnect.exe";
-}
-inline void InstallSibling(const std::wstring& folder = kSiblingFolder) {
+inline const std::wstring kSiblingDeviceConnect = L"C:\\Ostrand\\OstrandDeviceConnect.exe";
+inline void InstallSibling(const std::wstring& folder = L"C:\\Ostrand") {
     TheMachine().SetString(kHKLM, kSiblingInstallKey, L"", folder);
-    TheMachine().AddFile(SiblingDeviceConnect(folder));
+    TheMachine().AddFile(folder + L"\\OstrandDeviceConnect.exe");
     TheMachine().AddFile(folder + L"\\OstProxy.exe");
 }
 
 // The sibling's device-connect program started with one argument.
-inline Strings SiblingCommand(const std::wstring& argument, const std::wstring& folder = kSiblingFolder) {
-    return {SiblingDeviceConnect(folder), Quoted(SiblingDeviceConnect(folder)), argument};
+inline Strings SiblingCommand(const std::wstring& argument) {
+    return {kSiblingDeviceConnect, Quoted(kSiblingDeviceConnect), argument};
 }
 
 // Every recorded start as its program followed by its arguments.
@@ -199,24 +176,6 @@ inline std::size_t MaintainOrderRegistryCalls() {
     const std::size_t before = TheMachine().RegistryCallCount();
     probe.MaintainOrder();
     return TheMachine().RegistryCallCount() - before;
-}
-
-// Runs `call` as a death test: with no compatible application registered it must end the process with exit
-// code 0 right after the two lines that say so; the marker written after the call must never appear.
-// `between` is what the machine echoes between the two lines (a regex): the sibling's start and the deletion
-// of the log-on entry, where there are such.
-template <typename Call> void ExpectEndsProcessForNoApplication(Call call, const std::string& between = "") {
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
-    EXPECT_EXIT(
-        {
-            TheMachine().EchoDebugLinesToStderr(true);
-            call();
-            std::fprintf(stderr, "returned to the caller\n");
-        },
-        ::testing::ExitedWithCode(0),
-        "^<QELBoot><!!! No QEL Compatible application found\\. This situation should be avoided\\.>\n" +
-            between +
-            "<QELBoot><Deleting run key\\. Auto run is going to discontinue from now onwards\\.>\n$");
 }
 
 // A gate plug-in whose source tracks nothing: the plug-in tracker's thread ends at once instead of retrying

@@ -25,55 +25,43 @@ protected:
         TheMachine().SetSelf(kProgramFolder + L"\\Proxy.exe");
         InstallSibling();
     }
-    // The sibling's own launching was switched off: its device-connect program was started with "-d".
-    static bool SiblingSwitchedOff() {
-        return SpawnedCommands() == std::vector<Strings>{SiblingCommand(L"-d")} &&
-               TheMachine().Spawns()[0].mode == os::SpawnMode::Detach;
+    using State = std::tuple<bool, Strings, bool, std::size_t, std::wstring, std::size_t>;
+    // A TakeControl call and what it leaves: the debugger lines, whether the mutex exists, the open handles,
+    // the working directory, and how often the sibling's own launching was switched off, its device-connect
+    // program started detached with "-d" (nothing else may be started).
+    State TakeControl() {
+        const bool taken = handler.TakeControl();
+        const auto& m = TheMachine();
+        ExpectSpawns(std::vector<Strings>(m.Spawns().size(), SiblingCommand(L"-d")), os::SpawnMode::Detach);
+        return {taken,
+                m.DebugLines(),
+                m.MutexExists(kMutex),
+                m.OpenHandleCount(),
+                m.CurrentDirectory(),
+                m.Spawns().size()};
     }
     CQELBootCommandHandler handler;
 };
 
 TEST_F(TakeControlTest, FirstCallTakesControlKeepsMutexAndSetsWorkingDirectoryAndSecondIsRefused) {
-    EXPECT_TRUE(handler.TakeControl());
-    EXPECT_EQ((Strings{kTookControl, kDirectorySet, kOemNotFound}), TheMachine().DebugLines());
-    EXPECT_TRUE(TheMachine().MutexExists(kMutex));
-    EXPECT_EQ(1u, TheMachine().OpenHandleCount());
-    EXPECT_EQ(kProgramFolder, TheMachine().CurrentDirectory());
-    EXPECT_TRUE(SiblingSwitchedOff());
-    EXPECT_FALSE(handler.TakeControl());
-    EXPECT_EQ(kOtherRunning, TheMachine().DebugLines().back());
-    EXPECT_TRUE(TheMachine().MutexExists(kMutex));
-    EXPECT_EQ(1u, TheMachine().OpenHandleCount());
+    const Strings lines{kTookControl, kDirectorySet, kOemNotFound};
+    EXPECT_EQ(State(true, lines, true, 1, kProgramFolder, 1), TakeControl());
+    EXPECT_EQ(State(false, {lines[0], lines[1], lines[2], kOtherRunning}, true, 1, kProgramFolder, 2),
+              TakeControl());
 }
 
 TEST_F(TakeControlTest, MutexHeldElsewhereOrNotCreatedRefusesAndStillSwitchesSiblingOff) {
-    for (const bool heldElsewhere : {true, false}) {
-        SCOPED_TRACE(heldElsewhere ? "held elsewhere" : "cannot be created");
-        Fresh();
-        if (heldElsewhere)
-            TheMachine().HoldMutexElsewhere(kMutex);
-        else
-            TheMachine().FailMutexCreation(true);
-        EXPECT_FALSE(handler.TakeControl());
-        EXPECT_EQ((Strings{kOtherRunning}), TheMachine().DebugLines());
-        EXPECT_EQ(0u, TheMachine().OpenHandleCount());
-        EXPECT_EQ(heldElsewhere, TheMachine().MutexExists(kMutex));
-        EXPECT_EQ(L"C:\\", TheMachine().CurrentDirectory());
-        EXPECT_TRUE(SiblingSwitchedOff());
-    }
-}
-
-TEST_F(TakeControlTest, StoppedProxyReleasesMutexSoAnotherCanTakeControlLater) {
-    TheMachine().SetFileText(kOemFile, L"[QELProxyStopInstall]\n1\n");
-    EXPECT_FALSE(handler.TakeControl());
-    TheMachine().RemoveFile(kOemFile);
-    EXPECT_TRUE(handler.TakeControl());
-    EXPECT_TRUE(TheMachine().MutexExists(kMutex));
+    TheMachine().HoldMutexElsewhere(kMutex);
+    EXPECT_EQ(State(false, {kOtherRunning}, true, 0, L"C:\\", 1), TakeControl());
+    Fresh();
+    TheMachine().FailMutexCreation(true);
+    EXPECT_EQ(State(false, {kOtherRunning}, false, 0, L"C:\\", 1), TakeControl());
 }
 
 // The proxy stops when the first line of the OEM file's section reads as the number 1, read the way _wtoi
-// reads it; the section's name is matched without regard to case.
-TEST_F(TakeControlTest, OemSectionWhoseFirstLineReadsAsOneStops) {
+// reads it; the section's name is matched without regard to case. A proxy that stops lets go of the mutex,
+// so that a later one can take control.
+TEST_F(TakeControlTest, OemSectionWhoseFirstLineReadsAsOneStopsAndReleasesMutex) {
     const Strings found{kTookControl, kDirectorySet, kOemFound};
     const Strings option{kTookControl, kDirectorySet, kOemFound, kOptionFound};
     const Strings stopping{kTookControl, kDirectorySet, kOemFound, kOptionFound, kStopping};
@@ -96,28 +84,22 @@ TEST_F(TakeControlTest, OemSectionWhoseFirstLineReadsAsOneStops) {
         SCOPED_TRACE(Narrow(c.text));
         Fresh();
         TheMachine().SetFileText(kOemFile, c.text);
-        const bool stops = c.lines == stopping;
-        EXPECT_EQ(!stops, handler.TakeControl());
-        EXPECT_EQ(c.lines, TheMachine().DebugLines());
-        EXPECT_EQ(!stops, TheMachine().MutexExists(kMutex));
-        EXPECT_EQ(stops ? 0u : 1u, TheMachine().OpenHandleCount());
-        EXPECT_EQ(!stops, SiblingSwitchedOff());
-        EXPECT_EQ(stops, TheMachine().Spawns().empty());
+        const bool runs = c.lines != stopping;
+        EXPECT_EQ(State(runs, c.lines, runs, runs, kProgramFolder, runs), TakeControl());
+        TheMachine().RemoveFile(kOemFile);
+        EXPECT_EQ(!runs, handler.TakeControl());
     }
 }
 
 TEST_F(TakeControlTest, OemFileIsLookedUpInProgramFolderOrWhereverReadingItsPathFailed) {
     TheMachine().SetFileText(L"C:\\OEM\\tessel.ini", L"[QELProxyStopInstall]\n1\n"); // in the first directory
-    EXPECT_TRUE(handler.TakeControl());
-    EXPECT_EQ((Strings{kTookControl, kDirectorySet, kOemNotFound}), TheMachine().DebugLines());
-    EXPECT_EQ(kProgramFolder, TheMachine().CurrentDirectory());
-
+    EXPECT_EQ(State(true, {kTookControl, kDirectorySet, kOemNotFound}, true, 1, kProgramFolder, 1),
+              TakeControl());
     Fresh();
     TheMachine().SetFileText(L"C:\\OEM\\tessel.ini", L"[QELProxyStopInstall]\n1\n");
     Self().path = L"";
-    EXPECT_FALSE(handler.TakeControl());
-    EXPECT_EQ((Strings{kTookControl, kOemFound, kOptionFound, kStopping}), TheMachine().DebugLines());
-    EXPECT_EQ(L"C:\\", TheMachine().CurrentDirectory());
+    EXPECT_EQ(State(false, {kTookControl, kOemFound, kOptionFound, kStopping}, false, 0, L"C:\\", 0),
+              TakeControl());
 }
 
 } // namespace
