@@ -23,6 +23,15 @@ need g++-mingw-w64-i686-posix /usr/bin/i686-w64-mingw32-g++-posix
 need binutils-mingw-w64-i686 /usr/bin/i686-w64-mingw32-objdump
 # Only for its twain.h: mingw-w64 ships none, and the Windows tests check the library's TWAIN values against it.
 need libwine-dev /usr/include/wine/wine/windows/twain.h
+# A second compiler, for the hosts and plug-ins built for the MSVC ABI, and the import library for such linkers.
+need clang /usr/bin/clang
+need lld /usr/bin/lld-link
+need llvm /usr/bin/llvm-dlltool
+# The fuzz targets.
+need libfuzzer-14-dev /usr/lib/llvm-14/lib/libFuzzer.a
+# The SDK package.
+need zip /usr/bin/zip
+need unzip /usr/bin/unzip
 
 if [ ${#packages[@]} -gt 0 ]; then
     echo "Installing: ${packages[*]}"
