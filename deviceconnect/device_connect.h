@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "qelboot_c.h"
+
 namespace qel {
 
 // Device type names, the only values a tracker passes as devType.
@@ -20,6 +22,9 @@ inline constexpr wchar_t kUnknownDevice[] = L"unknown";
 // Calls the registered callback, if any, under the process-wide callback lock, so callbacks from different
 // trackers never overlap. An exception that escapes the callback is dropped.
 void NotifyDeviceConnect(std::wstring& devType, std::wstring& devId);
+
+// Puts a C callback and its context in the one slot, in place of any callback, C++ or C.
+void RegisterCDeviceConnectCallback(QelDeviceConnectCallback callback, void* context);
 
 // The service's state as loading the library leaves it: not started, no callback, no lock.
 void ResetDeviceConnectService();

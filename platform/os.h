@@ -27,10 +27,14 @@ inline constexpr long kFileNotFound = 2;
 inline constexpr long kPathNotFound = 3;
 inline constexpr long kAccessDenied = 5;
 inline constexpr long kInvalidHandle = 6;
+inline constexpr long kNotEnoughMemory = 8;
 inline constexpr long kNoMoreFiles = 18;
 inline constexpr long kNotReady = 21;
+inline constexpr long kInvalidParameter = 87;
+inline constexpr long kInsufficientBuffer = 122;
 inline constexpr long kMoreData = 234;
 inline constexpr long kNoMoreItems = 259;
+inline constexpr long kNotFound = 1168;
 
 // Registry value types.
 inline constexpr std::uint32_t kRegSz = 1;

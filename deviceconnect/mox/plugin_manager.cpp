@@ -30,7 +30,7 @@ std::wstring HexCode(std::uint32_t code) {
 }
 
 void CopyName(const std::wstring& name, char16_t (&out)[MOXNameChars]) {
-    const std::size_t length = std::min(name.size(), MOXNameChars - 1);
+    const std::size_t length = std::min<std::size_t>(name.size(), MOXNameChars - 1);
     std::copy_n(name.begin(), length, out);
     out[length] = u'\0';
 }

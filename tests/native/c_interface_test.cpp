@@ -1,0 +1,158 @@
+// The C interface: handles, records that stay valid until the next load, Win32 buffer conventions, and the
+// one callback slot shared with the C++ interface.
+
+#include <cwchar>
+
+#include "deviceconnect/device_connect.h"
+#include "deviceconnect/library_load.h"
+#include "qelboot_c.h"
+#include "sim_fixture.h"
+
+namespace qel::simtest {
+namespace {
+
+class CInterface : public SimTest {
+protected:
+    void SetUp() override {
+        SimTest::SetUp();
+        AddRunKey();
+        SetFormat(AddApp(L"Alpha", L"Alpha"), L"Image", L"jpg png");
+        SetPref(kHKLM, AddApp(L"Beta", L"Beta"), L"DefaultFlag", 1);
+        ASSERT_EQ(0u, QelCreateHandler(&handler));
+    }
+    void TearDown() override {
+        EXPECT_EQ(0u, QelFreeHandler(handler));
+        SimTest::TearDown();
+    }
+    QelAppInfo Record(unsigned int index, QelStatus expected = 0) {
+        QelAppInfo info{};
+        info.size = sizeof info;
+        EXPECT_EQ(expected, QelGetApplication(handler, index, &info));
+        return info;
+    }
+    QelHandler handler = nullptr;
+};
+
+TEST_F(CInterface, UnknownAndFreedHandlesAndNullPointersGetAStatus) {
+    QelHandler freed = nullptr;
+    ASSERT_EQ(0u, QelCreateHandler(&freed));
+    EXPECT_EQ(0u, QelFreeHandler(freed));
+    unsigned int count = 0x5EED;
+    int made = 0;
+    for (QelHandler bad : {freed, static_cast<QelHandler>(nullptr), reinterpret_cast<QelHandler>(&made)}) {
+        EXPECT_EQ(6u, QelFreeHandler(bad));
+        EXPECT_EQ(6u, QelLoadInformation(bad));
+        EXPECT_EQ(6u, QelGetApplicationCount(bad, &count));
+        EXPECT_EQ(6u, QelGetQELLaunchStatus(bad, &made));
+    }
+    EXPECT_EQ(0x5EEDu, count);
+    EXPECT_EQ(87u, QelCreateHandler(nullptr));
+    EXPECT_EQ(87u, QelGetApplicationCount(handler, nullptr));
+    EXPECT_EQ(87u, QelGetQELLaunchStatus(handler, nullptr));
+    EXPECT_EQ(87u, QelFindApplication(handler, nullptr, &count));
+    EXPECT_EQ(87u, QelLaunchDefaultQEL(handler, nullptr, L"E:"));
+    EXPECT_EQ(87u, QelSetApplicationDefaultStatus(handler, L"Alpha", nullptr));
+    QelAppInfo small{};
+    small.size = sizeof small - 1;
+    EXPECT_EQ(87u, QelGetApplication(handler, 0, &small));
+    EXPECT_EQ(nullptr, small.name);
+}
+
+TEST_F(CInterface, RecordsMatchTheListAndStayValidUntilTheNextLoad) {
+    unsigned int count = 0;
+    EXPECT_EQ(0u, QelLoadInformation(handler));
+    EXPECT_EQ(0u, QelGetApplicationCount(handler, &count));
+    ASSERT_EQ(2u, count);
+    const QelAppInfo alpha = Record(0);
+    EXPECT_EQ(std::wstring(L"Alpha"), alpha.name);
+    EXPECT_EQ(ProgramFile(L"Alpha"), alpha.cmdLine);
+    EXPECT_EQ(RegistrationPath(L"Alpha"), alpha.keyPath);
+    ASSERT_EQ(2u, alpha.fileFormatCount);
+    EXPECT_EQ(std::wstring(L"png"), alpha.fileFormats[1].extension);
+    EXPECT_EQ(std::wstring(L"Image"), alpha.fileFormats[1].category);
+    EXPECT_EQ(1u, Record(1).defaultFlag);
+    Record(2, 259);
+
+    unsigned int index = 0x5EED, indexes[2] = {0x5EED, 0x5EED};
+    EXPECT_EQ(0u, QelFindApplication(handler, L"Beta", &index));
+    EXPECT_EQ(1u, index);
+    EXPECT_EQ(1168u, QelFindApplication(handler, L"beta", &index)) << "names compare exactly";
+    count = 0;
+    EXPECT_EQ(122u, QelGetDefaultApplications(handler, indexes, &count));
+    EXPECT_EQ(1u, count);
+    EXPECT_EQ(0x5EEDu, indexes[0]);
+    count = 2;
+    EXPECT_EQ(0u, QelGetDefaultApplications(handler, indexes, &count));
+    EXPECT_EQ(1u, count);
+    EXPECT_EQ(1u, indexes[0]);
+
+    // Reads keep the record; the default switch reloads, and the list then says what it did.
+    EXPECT_EQ(alpha.name, Record(0).name);
+    EXPECT_EQ(alpha.fileFormats, Record(0).fileFormats);
+    EXPECT_EQ(87u, QelSetApplicationDefaultStatus(handler, L"Gamma", L"yes"));
+    EXPECT_EQ(0u, QelSetApplicationDefaultStatus(handler, L"Beta", L"no"));
+    EXPECT_EQ(0u, Record(1).defaultFlag);
+    EXPECT_EQ(std::wstring(L"Alpha"), Record(0).name);
+}
+
+TEST_F(CInterface, BuffersTooSmallAreLeftAloneAndTheSizeNeededIsGiven) {
+    TheMachine().SetSelf(ProxyFile(L"Alpha"));
+    TheMachine().SetString(kHKLM, L"SOFTWARE\\Quorl\\Alpha", L"locale", L"de_de");
+    wchar_t text[8];
+    std::wmemset(text, L'#', 8);
+    unsigned int chars = 5;
+    int stored = 7;
+    EXPECT_EQ(122u, QelGetQELLocaleString(handler, text, &chars, &stored));
+    EXPECT_EQ(6u, chars);
+    EXPECT_EQ(L'#', text[0]);
+    EXPECT_EQ(7, stored);
+    EXPECT_EQ(0u, QelGetQELLocaleString(handler, text, &chars, &stored));
+    EXPECT_EQ(std::wstring(L"de_de"), text);
+    EXPECT_EQ(5u, chars);
+    EXPECT_EQ(1, stored);
+
+    TheMachine().SetCommandLine({L"qelboot.exe", L"-default", L"Alpha", L"no"});
+    chars = 8;
+    EXPECT_EQ(122u, QelParseCommandLineParameter(handler, text, &chars));
+    EXPECT_EQ(19u, chars);
+    wchar_t words[19];
+    EXPECT_EQ(0u, QelParseCommandLineParameter(handler, words, &chars));
+    EXPECT_EQ(18u, chars);
+    EXPECT_EQ(std::wstring(L"-default\0Alpha\0no\0\0", 19), std::wstring(words, 19));
+}
+
+struct Heard {
+    std::wstring what;
+    static void QELCALL FromC(void* context, const wchar_t* type, const wchar_t* id) {
+        static_cast<Heard*>(context)->what += std::wstring(L"C:") + type + L" " + id + L";";
+    }
+    static Heard* cxx;
+    static void FromCxx(std::wstring& type, std::wstring& id) {
+        cxx->what += L"C++:" + type + L" " + id + L";";
+    }
+};
+Heard* Heard::cxx = nullptr;
+
+TEST_F(CInterface, OneCallbackSlotServesBothInterfaces) {
+    QuietPluginTracker();
+    InitialiseLibraryState();
+    EXPECT_EQ(0u, QelStartDeviceConnectService());
+    Heard heard;
+    Heard::cxx = &heard;
+    auto report = [](const wchar_t* id) {
+        std::wstring type = kVolumeDevice, devId = id;
+        NotifyDeviceConnect(type, devId);
+    };
+    EXPECT_EQ(0u, QelRegisterDeviceConnectCallback(&Heard::FromC, &heard));
+    report(L"E:");
+    RegisterDeviceConnectCallback(&Heard::FromCxx);
+    report(L"F:");
+    QelRegisterDeviceConnectCallback(&Heard::FromC, &heard);
+    report(L"G:");
+    QelRegisterDeviceConnectCallback(nullptr, &heard);
+    report(L"H:");
+    EXPECT_EQ(L"C:volume E:;C++:volume F:;C:volume G:;", heard.what);
+}
+
+} // namespace
+} // namespace qel::simtest
