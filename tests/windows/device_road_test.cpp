@@ -3,6 +3,7 @@
 // trackers start on which Windows version.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 
 #include "host_runner.h"
@@ -41,7 +42,7 @@ protected:
     void TearDown() override {
         for (const wchar_t letter : {L'R', L'E', L'F'})
             RemoveDrive(letter);
-        for (const wchar_t* program : {L"qelproxy.exe", L"unload_host.exe"})
+        for (const wchar_t* program : {L"qelproxy.exe", L"unload_host.exe", L"c_host.exe"})
             ::RegDeleteTreeW(HKEY_CURRENT_USER,
                              (std::wstring(L"Software\\Wine\\AppDefaults\\") + program).c_str());
         ResetRegistrations();
@@ -129,6 +130,31 @@ TEST_F(DeviceRoad, CardReachesAHostThatFreedTheLibraryAfterStartingTheService) {
     ASSERT_TRUE(host.WaitForExit(20000));
     EXPECT_EQ(0u, host.ExitCode()) << host.Output() << host.Errors();
     EXPECT_EQ("unload_host: library freed\nunload_host: device volume E:\n", host.Output());
+}
+
+// A host in C, built for the MSVC ABI, lists the applications, makes one the default and hears a card and the
+// phone of a plug-in in C through its callback, with its own context.
+TEST_F(DeviceRoad, CHostBuiltForTheMsvcAbiListsSetsADefaultAndHearsACardAndAPhone) {
+    Register(L"Other", L"Other Photos", BinPath(L"qelproxy.exe"), BinPath(L"qelapp.exe"));
+    CreateKey(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Quorl\\Vandrel\\Quorl Vandrel\\Preferences");
+    SetProxyVersion(L"winxp", L"c_host.exe");
+    const std::wstring road = BinPath(L"croad");
+    std::filesystem::remove_all(road);
+    std::filesystem::create_directories(road + L"\\moxplugins");
+    std::filesystem::copy_file(BinPath(L"c_phone.mox"), road + L"\\moxplugins\\nokiamanager.mox");
+    RunningHost host(L"c_host.exe", L"\"Vandrel\"", road);
+    for (int waited = 0; waited < 20000 && !std::filesystem::exists(road + L"\\c_host-ready.txt");
+         waited += 100)
+        ::Sleep(100);
+    ::Sleep(500);
+    ASSERT_EQ(ERROR_SUCCESS, AddDrive(L'E', MakeCard(L"c_host", L"DCIM\\IMG_0004.JPG")));
+    ASSERT_TRUE(host.WaitForExit(30000));
+    EXPECT_EQ(0u, host.ExitCode()) << host.Output();
+    const std::string lines = "\n" + host.Output();
+    for (const std::string line : {"\nc_host: application Vandrel ", "\nc_host: application Other Photos ",
+                                   "\nc_host: default Vandrel\n", "\nc_host: device volume E:\n",
+                                   "\nc_host: device mobile c-phone-0001\n"})
+        EXPECT_EQ(1u, Count(lines, line)) << line << " in" << lines;
 }
 
 // The volume tracker runs on XP, 2000 and Vista; on Windows 7 no tracker of this build starts.

@@ -167,5 +167,17 @@ TEST_F(MoxRoad, HostilePluginsAreContainedAndTheOthersReport) {
     EXPECT_EQ(2u, Count(lines, " devType=mobile priDevId=\"phone-000")) << lines;
 }
 
+// A plug-in in C built for the MSVC ABI, as the gate plug-in: its phone reaches the mingw-built proxy, which
+// launches the application for it.
+TEST_F(MoxRoad, PluginInCBuiltForTheMsvcAbiReportsItsPhone) {
+    SetProxyVersion(L"win7");
+    const std::wstring road = MakeRoad(L"c_phone", {{L"nokiamanager.mox", L"c_phone.mox"}});
+    RunningHost proxy(L"dbgrec.exe", RecordedProxy(L"--service 1"), road);
+    ASSERT_TRUE(proxy.WaitForExit(20000));
+    const std::string lines = "\n" + proxy.Output();
+    EXPECT_EQ(1u, Count(lines, DetectedLine("C Phone"))) << lines;
+    EXPECT_EQ(1u, Count(lines, " devType=mobile priDevId=\"c-phone-0001\"\n")) << lines;
+}
+
 } // namespace
 } // namespace qel

@@ -14,6 +14,7 @@
 #include <sti.h>
 #include <wia.h>
 
+#include "hosts/c_samples/win32_values.h"
 #include "platform/twain.h"
 #include "sdk_twain_values.h"
 #include "trackers/sti_tracker.h"
@@ -59,6 +60,10 @@ TEST(SdkValues, NumbersAreTheSdks) {
          STANDARD_RIGHTS_REQUIRED | SYNCHRONIZE | 0xFFF},
         {"_P_NOWAIT", static_cast<unsigned>(os::SpawnMode::NoWait), _P_NOWAIT},
         {"_P_DETACH", static_cast<unsigned>(os::SpawnMode::Detach), _P_DETACH},
+        // The C samples, built without the SDK.
+        {"STD_OUTPUT_HANDLE", SAMPLE_STD_OUTPUT_HANDLE, STD_OUTPUT_HANDLE},
+        {"GENERIC_WRITE", SAMPLE_GENERIC_WRITE, GENERIC_WRITE},
+        {"CREATE_ALWAYS", SAMPLE_CREATE_ALWAYS, CREATE_ALWAYS},
         {"WM_QUIT", os::kWmQuit, WM_QUIT},
         {"WM_CLOSE", os::kWmClose, WM_CLOSE},
         {"WM_DEVICECHANGE", os::kWmDeviceChange, WM_DEVICECHANGE},
