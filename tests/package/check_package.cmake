@@ -1,5 +1,5 @@
 # Installs the build in BUILD into WORK/prefix, checks its layout, builds the consumer project against that
-# prefix with TOOLCHAIN and runs it beside the installed DLL with RUN (wine-run.sh).
+# prefix with TOOLCHAIN, asking for VERSION, and runs it beside the installed DLL with RUN (wine-run.sh).
 file(REMOVE_RECURSE ${WORK})
 set(expected bin/qelboot.dll bin/qelboot.exe bin/qelinfo.exe bin/dbgrec.exe bin/qelproxy.exe lib/libqelboot.dll.a
     include/qelboot.h include/qelboot_mox.h)
@@ -24,7 +24,8 @@ foreach(file IN LISTS expected)
   endif()
 endforeach()
 run(${CMAKE_COMMAND} -S ${CMAKE_CURRENT_LIST_DIR}/consumer -B ${WORK}/consumer -G Ninja
-    -DCMAKE_TOOLCHAIN_FILE=${TOOLCHAIN} -DCMAKE_PREFIX_PATH=${WORK}/prefix -DCMAKE_BUILD_TYPE=Release)
+    -DCMAKE_TOOLCHAIN_FILE=${TOOLCHAIN} -DCMAKE_PREFIX_PATH=${WORK}/prefix -DCMAKE_BUILD_TYPE=Release
+    -DQELBOOT_VERSION=${VERSION})
 run(${CMAKE_COMMAND} --build ${WORK}/consumer)
 # Beside the installed DLL and runtimes, as an integrator's program would sit.
 file(COPY ${WORK}/consumer/consumer.exe DESTINATION ${WORK}/prefix/bin)
