@@ -1,36 +1,20 @@
-# Installs the build in BUILD into WORK/prefix, checks its layout, builds the consumer project against that
-# prefix with TOOLCHAIN, asking for VERSION, and runs it beside the installed DLL with RUN (wine-run.sh).
+# Installs the build in BUILD into WORK/prefix, checks it for the hosts, the public headers and any MSVC-style
+# import library, then builds the consumer (TOOLCHAIN, VERSION) into its bin/, beside the DLL, and runs it (RUN).
 file(REMOVE_RECURSE ${WORK})
-set(expected bin/qelboot.dll bin/qelboot.exe bin/qelinfo.exe bin/dbgrec.exe bin/qelproxy.exe lib/libqelboot.dll.a
-    include/qelboot.h include/qelboot_mox.h)
-if(EXISTS ${BUILD}/lib/qelboot.lib)
-  list(APPEND expected lib/qelboot.lib lib/qelboot.def)
-endif()
-if(EXISTS ${CMAKE_CURRENT_LIST_DIR}/../../include/qelboot_c.h)
-  list(APPEND expected include/qelboot_c.h)
-endif()
-function(run)
-  execute_process(COMMAND ${ARGN} RESULT_VARIABLE result OUTPUT_VARIABLE output ERROR_VARIABLE output)
-  if(NOT result EQUAL 0)
-    message(FATAL_ERROR "${ARGN} failed (${result}):\n${output}")
-  endif()
-  set(output "${output}" PARENT_SCOPE)
-endfunction()
-
-run(${CMAKE_COMMAND} --install ${BUILD} --prefix ${WORK}/prefix)
-foreach(file IN LISTS expected)
+execute_process(COMMAND ${CMAKE_COMMAND} --install ${BUILD} --prefix ${WORK}/prefix COMMAND_ERROR_IS_FATAL ANY)
+file(GLOB headers RELATIVE ${CMAKE_CURRENT_LIST_DIR}/../.. ${CMAKE_CURRENT_LIST_DIR}/../../include/*.h)
+file(GLOB msvc_lib RELATIVE ${BUILD} ${BUILD}/lib/qelboot.*)
+foreach(file bin/qelboot.exe bin/qelinfo.exe bin/dbgrec.exe bin/qelproxy.exe ${headers} ${msvc_lib})
   if(NOT EXISTS ${WORK}/prefix/${file})
     message(FATAL_ERROR "the install has no ${file}")
   endif()
 endforeach()
-run(${CMAKE_COMMAND} -S ${CMAKE_CURRENT_LIST_DIR}/consumer -B ${WORK}/consumer -G Ninja
-    -DCMAKE_TOOLCHAIN_FILE=${TOOLCHAIN} -DCMAKE_PREFIX_PATH=${WORK}/prefix -DCMAKE_BUILD_TYPE=Release
-    -DQELBOOT_VERSION=${VERSION})
-run(${CMAKE_COMMAND} --build ${WORK}/consumer)
-# Beside the installed DLL and runtimes, as an integrator's program would sit.
-file(COPY ${WORK}/consumer/consumer.exe DESTINATION ${WORK}/prefix/bin)
-run(${RUN} ${WORK}/prefix/bin/consumer.exe)
+execute_process(COMMAND ${CMAKE_COMMAND} -S ${CMAKE_CURRENT_LIST_DIR}/consumer -B ${WORK}/consumer -G Ninja
+                        -DCMAKE_TOOLCHAIN_FILE=${TOOLCHAIN} -DCMAKE_PREFIX_PATH=${WORK}/prefix
+                        -DQELBOOT_VERSION=${VERSION} -DCMAKE_RUNTIME_OUTPUT_DIRECTORY=${WORK}/prefix/bin
+                        COMMAND_ERROR_IS_FATAL ANY)
+execute_process(COMMAND ${CMAKE_COMMAND} --build ${WORK}/consumer COMMAND_ERROR_IS_FATAL ANY)
+execute_process(COMMAND ${RUN} ${WORK}/prefix/bin/consumer.exe OUTPUT_VARIABLE output COMMAND_ERROR_IS_FATAL ANY)
 if(NOT output MATCHES "applications: [0-9]+")
-  message(FATAL_ERROR "the consumer printed:\n${output}")
+  message(FATAL_ERROR "the consumer printed: ${output}")
 endif()
-message("${output}")
