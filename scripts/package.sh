@@ -3,8 +3,8 @@
 # qelboot-VERSION/:
 #   i686/, x86_64/   each width installed by cmake/install.cmake: bin/ (the DLL, its runtime DLLs, the hosts),
 #                    lib/ (import libraries, CMake package configuration), include/
-#   samples/         the sample proxy and .mox plug-in with a CMakeLists.txt that builds them against either
-#                    width with find_package, and the toolchain files for both widths
+#   samples/         the sample proxy and .mox plug-in, the C host and C plug-in, with a CMakeLists.txt that
+#                    builds them against either width with find_package, and the toolchain files for both widths
 #   docs/
 # The version is the project's (project(VERSION) in CMakeLists.txt).
 set -euo pipefail
@@ -50,6 +50,8 @@ cp hosts/samples/CMakeLists.txt cmake/mingw-i686.cmake cmake/mingw-x86_64.cmake 
 copy_sample hosts/qelproxy.cpp "$sdk/samples/proxy"
 copy_sample hosts/sample_plugin/sample_plugin.cpp "$sdk/samples/sample_plugin"
 cp hosts/sample_plugin/sample_plugin.def "$sdk/samples/sample_plugin/"
+mkdir -p "$sdk/samples/c_samples"
+cp hosts/c_samples/*.c hosts/c_samples/*.h hosts/c_samples/c_phone.def "$sdk/samples/c_samples/"
 cp -r docs "$sdk/docs"
 
 zip=$package/$root-sdk.zip

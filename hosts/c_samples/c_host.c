@@ -122,3 +122,11 @@ void HostMain(void) {
     QelFreeHandler(handler);
     ExitProcess(devices.seen >= 2 ? 0 : 1);
 }
+
+#if __STDC_HOSTED__
+/* Built with a C runtime, the program starts as every C program does. */
+int main(void) {
+    HostMain();
+    return 0;
+}
+#endif

@@ -2,7 +2,7 @@
 # Windows' own DLLs plus the GCC, C++ and thread runtime DLLs of its width, nothing else. It must import the
 # C++ runtime and libgcc as DLLs: hosts share them with the library, and on i686 a host's exception crosses
 # into the library only through one shared libgcc, so a static relink of either fails here.
-# cmake -DOBJDUMP=... -DDLL=... -DEXPECTED=... -P check_dll.cmake
+# cmake -DOBJDUMP=... -DDLL=... -DIMPORT_LIB=... -DEXPECTED=... -P check_dll.cmake
 cmake_minimum_required(VERSION 3.25)
 execute_process(COMMAND ${OBJDUMP} -p ${DLL} OUTPUT_VARIABLE dump RESULT_VARIABLE failed)
 if(failed)
@@ -41,6 +41,14 @@ set(not_imported "")
 foreach(dll IN LISTS required)
   if(NOT dll IN_LIST imported)
     list(APPEND not_imported ${dll})
+  endif()
+endforeach()
+# A C function is called by its compiler's name for it: Name@bytes on i686, so the mingw-w64 import library
+# must offer that name (importing the undecorated export).
+execute_process(COMMAND ${OBJDUMP} -t ${IMPORT_LIB} OUTPUT_VARIABLE symbols)
+foreach(name IN LISTS expected)
+  if(name MATCHES "^Qel" AND NOT symbols MATCHES "__imp_${name}\n" AND NOT symbols MATCHES "__imp__${name}@[0-9]+\n")
+    list(APPEND missing "${name} in ${IMPORT_LIB}")
   endif()
 endforeach()
 list(LENGTH expected count)
