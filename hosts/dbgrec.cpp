@@ -20,8 +20,7 @@ namespace {
 
 constexpr int kFailureExit = 127;
 
-const char kUsage[] = "usage: dbgrec PROGRAM [ARGS...]\n"
-                      "  runs PROGRAM, prints its debugger lines and ends with its exit code\n";
+const char kUsage[] = "usage: dbgrec PROGRAM [ARGS...]\n";
 
 // Quotes one argument so that CommandLineToArgvW and the C runtime split it back out unchanged:
 // backslashes count only before a quote, so those are doubled, and quotes are escaped.
