@@ -37,8 +37,8 @@ const char kUsage[] =
     "  --uninstall                 stop the other instances and hand over to another proxy\n"
     "  --no-control                do not take control, so that several instances can run\n";
 
-// The arguments after --no-control; anything else would be ignored and the proxy would wait instead of
-// doing what was asked.
+// Whether the arguments after --no-control make one of the commands above: a proxy that ignored a mistyped
+// one would take control and wait instead of doing what was asked.
 bool Understood(const std::vector<std::wstring>& args) {
     if (args.empty())
         return true;
