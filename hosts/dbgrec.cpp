@@ -5,19 +5,22 @@
 // Each OutputDebugString line of PROGRAM becomes one line on standard output (UTF-8, without the line's own
 // trailing newline), and dbgrec ends with PROGRAM's exit code. Standard output carries those lines and
 // nothing else: PROGRAM's own standard streams are the null device. When dbgrec cannot start or follow
-// PROGRAM it says why on standard error and ends with code 127; without PROGRAM it shows its usage and ends
-// with code 2.
+// PROGRAM it says why on standard error and ends with code 127; without PROGRAM, or with an option of its own
+// it does not know (PROGRAM starting with "-"), it shows its usage on standard error and ends with code 2.
+// --help (also -h and /?) shows the usage on standard output.
 #include <cstdio>
 #include <string>
 #include <vector>
 
+#include "hosts/usage.h"
 #include "hosts/utf8.h"
 #include "platform/win32/windows_api.h"
 
 namespace {
 
-constexpr int kUsageExit = 2;
 constexpr int kFailureExit = 127;
+
+const char kUsage[] = "usage: dbgrec PROGRAM [ARGS...]\n";
 
 // Quotes one argument so that CommandLineToArgvW and the C runtime split it back out unchanged:
 // backslashes count only before a quote, so those are doubled, and quotes are escaped.
@@ -115,10 +118,10 @@ void KeepOwnStreamsToItself() {
 } // namespace
 
 int wmain(int argc, wchar_t** argv) {
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: dbgrec PROGRAM [ARGS...]\n");
-        return kUsageExit;
-    }
+    if (argc >= 2 && qel::hosts::AsksForHelp(argv[1]))
+        return qel::hosts::ShowUsage(kUsage, true);
+    if (argc < 2 || argv[1][0] == L'-')
+        return qel::hosts::ShowUsage(kUsage, false);
     KeepOwnStreamsToItself();
     const HANDLE nullDevice = OpenNullDevice();
     STARTUPINFOW startup = {};

@@ -11,6 +11,9 @@
 //   qelinfo.exe --imaging          what STI, TWAIN and WIA report on this machine: still-image devices, their
 //                                  "TwainDS" values and whether each data source is found, WIA's devices,
 //                                  and whether WIA's connection events can be received.
+//   qelinfo.exe --version          the version of this build
+//   qelinfo.exe --help             the usage (also -h and /?); an option not listed here shows it as an
+//                                  error, with exit code 2.
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -18,6 +21,7 @@
 
 #include "deviceconnect/media_check.h"
 #include "deviceconnect/mox/mox_tracker.h"
+#include "hosts/usage.h"
 #include "hosts/utf8.h"
 #include "launch/order.h"
 #include "platform/win32/windows_api.h"
@@ -31,6 +35,14 @@
 #include "trackers/wia_tracker.h"
 
 namespace {
+
+const char kUsage[] =
+    "usage: qelinfo [--check-volume E: | --plugins [FOLDER] | --imaging | --version | --help]\n"
+    "  (no option)          the application list, and why registrations were left out\n"
+    "  --check-volume E:    whether a volume in E: would be reported, and why (nothing is launched)\n"
+    "  --plugins [FOLDER]   the .mox plug-ins of FOLDER\\moxplugins (default: the current folder)\n"
+    "  --imaging            what STI, TWAIN and WIA report on this machine\n"
+    "  --version            the version of this build\n";
 
 std::string Formats(const appInfo_tag& record) {
     std::string text;
@@ -299,17 +311,24 @@ int ListImaging() {
 
 } // namespace
 
-int main(int argc, char** argv) {
-    if (argc == 2 && std::string(argv[1]) == "--imaging")
+int wmain(int argc, wchar_t** argv) {
+    using qel::hosts::ShowUsage;
+    const std::vector<std::wstring> args(argv + 1, argv + argc);
+    const std::size_t count = args.size();
+    if (count > 0 && qel::hosts::AsksForHelp(args[0]))
+        return ShowUsage(kUsage, true);
+    if (count == 1 && args[0] == L"--version") {
+        std::printf("qelinfo %s\n", QELBOOT_VERSION);
+        return 0;
+    }
+    if (count == 1 && args[0] == L"--imaging")
         return ListImaging();
-    if (argc == 3 && std::string(argv[1]) == "--check-volume") {
-        const std::string root = argv[2];
-        return CheckVolume(std::wstring(root.begin(), root.end()));
-    }
-    if ((argc == 2 || argc == 3) && std::string(argv[1]) == "--plugins") {
-        const std::string folder = argc == 3 ? argv[2] : "";
-        return ListPlugins(std::wstring(folder.begin(), folder.end()));
-    }
+    if (count == 2 && args[0] == L"--check-volume")
+        return CheckVolume(args[1]);
+    if ((count == 1 || count == 2) && args[0] == L"--plugins")
+        return ListPlugins(count == 2 ? args[1] : std::wstring());
+    if (count > 0)
+        return ShowUsage(kUsage, false);
     CQELBootInformationHandler handler;
     handler.LoadInformation();
     std::vector<appInfo_tag> apps;

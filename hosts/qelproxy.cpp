@@ -11,17 +11,52 @@
 //                                         runs until WM_QUIT). --throw-first: the first device's callback
 //                                         throws after printing, as a faulty host would
 //   --no-control (first)                  skip taking control, so several instances can run
+//   qelproxy.exe --help                   the usage (also -h and /?)
 //
-// Exit code 0; 3 when it may not take control (another proxy has it, or the OEM file forbids running).
+// Exit code 0; 3 when it may not take control (another proxy has it, or the OEM file forbids running); 2,
+// with the usage on standard error, for options it does not know.
 #include <cstdio>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "hosts/usage.h"
 #include "platform/win32/windows_api.h"
 #include "qelboot.h"
 
 namespace {
+
+const char kUsage[] =
+    "usage: qelproxy [--no-control] [--service [N] [--throw-first] | --launch-own MODE TYPE ID |\n"
+    "                --launch-default TYPE ID | --uninstall | --help]\n"
+    "  (no option)                 take control, show the boot window, keep the log-on entry right, wait\n"
+    "  --service [N]               also watch for devices and launch the default application for each;\n"
+    "                              end after N devices; --throw-first: the first callback throws\n"
+    "  --launch-own MODE TYPE ID   launch this proxy's own application for a device, then end\n"
+    "  --launch-default TYPE ID    launch the default application for a device, then end\n"
+    "  --uninstall                 stop the other instances and hand over to another proxy\n"
+    "  --no-control                do not take control, so that several instances can run\n";
+
+// Whether the arguments after --no-control make one of the commands above: a proxy that ignored a mistyped
+// one would take control and wait instead of doing what was asked.
+bool Understood(const std::vector<std::wstring>& args) {
+    if (args.empty())
+        return true;
+    if (args[0] == L"--uninstall")
+        return args.size() == 1;
+    if (args[0] == L"--launch-own")
+        return args.size() == 4;
+    if (args[0] == L"--launch-default")
+        return args.size() == 3;
+    if (args[0] != L"--service")
+        return false;
+    for (std::size_t i = 1; i < args.size(); ++i) {
+        if (args[i] != L"--throw-first" &&
+            (args[i].empty() || args[i].find_first_not_of(L"0123456789") != std::wstring::npos))
+            return false;
+    }
+    return true;
+}
 
 LRESULT CALLBACK BootWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     // Another instance's uninstall sends WM_QUIT straight to this window; it does not end the loop by itself.
@@ -83,13 +118,18 @@ int main() {
     std::vector<std::wstring> args(argv, argv + count);
     ::LocalFree(argv);
     args.erase(args.begin());
+    if (!args.empty() && qel::hosts::AsksForHelp(args.front()))
+        return qel::hosts::ShowUsage(kUsage, true);
 
-    CQELBootCommandHandler handler;
     bool takeControl = true;
     if (!args.empty() && args.front() == L"--no-control") {
         takeControl = false;
         args.erase(args.begin());
     }
+    if (!Understood(args))
+        return qel::hosts::ShowUsage(kUsage, false);
+
+    CQELBootCommandHandler handler;
     if (!args.empty() && args.front() == L"--uninstall") {
         handler.Uninstall();
         std::printf("qelproxy: uninstalled\n");

@@ -1,0 +1,59 @@
+// The built files' version resources, and how the programs answer --help, a mistake and an accented folder.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "host_runner.h"
+#include "hosts/utf8.h"
+
+namespace qel::testhost {
+namespace {
+
+TEST(VersionResource, EveryFileCarriesTheProjectVersionTheProductAndItsOwnName) {
+    for (const wchar_t* file : {L"qelboot.dll", L"qelboot.exe", L"qelproxy.exe", L"qelapp.exe",
+                                L"qelinfo.exe", L"dbgrec.exe", L"qelmount.exe"}) {
+        std::vector<char> info(::GetFileVersionInfoSizeW(BinPath(file).c_str(), nullptr) + 1);
+        ::GetFileVersionInfoW(BinPath(file).c_str(), 0, static_cast<DWORD>(info.size()), info.data());
+        std::string found;
+        for (const wchar_t* name : {L"FileVersion", L"ProductVersion", L"ProductName", L"OriginalFilename"}) {
+            wchar_t* text = nullptr;
+            UINT size = 0;
+            ::VerQueryValueW(info.data(), (L"\\StringFileInfo\\040904B0\\" + std::wstring(name)).c_str(),
+                             reinterpret_cast<void**>(&text), &size);
+            found += (text ? Utf8(text) : "<none>") + " ";
+        }
+        EXPECT_EQ(QELBOOT_VERSION " " QELBOOT_VERSION " qelboot " + Utf8(file) + " ", found);
+    }
+}
+
+TEST(ProgramUsage, HelpIsTheOutputAndAMistakeTheErrorWithCode2) {
+    for (const std::wstring program : {L"qelinfo", L"qelproxy", L"qelmount", L"dbgrec"}) {
+        const std::string usage = testhost::Run(program + L".exe", L"--help").output;
+        EXPECT_EQ("usage: " + Utf8(program) + " ", usage.substr(0, program.size() + 8));
+        // The last two are mistakes for each program: an option it does not know, or one it knows misused.
+        for (const std::wstring args : {L"--help", L"-h", L"/?", L"--check-volume", L"--service x"}) {
+            SCOPED_TRACE(Utf8(program + L" " + args));
+            const RunResult run = testhost::Run(program + L".exe", args, 20000);
+            const bool help = args == L"--help" || args == L"-h" || args == L"/?";
+            EXPECT_EQ(help ? 0u : 2u, run.exitCode);
+            EXPECT_EQ(help ? usage : "", run.output);
+            EXPECT_EQ(help ? "" : usage, run.errors);
+        }
+    }
+    EXPECT_EQ("qelinfo " QELBOOT_VERSION "\n", testhost::Run(L"qelinfo.exe", L"--version").output);
+}
+
+TEST(ProgramUsage, QelinfoListsThePluginsOfAFolderNamedOutsideTheAnsiCodePage) {
+    const std::wstring folder = BinPath(L"plug-ins \u00e9t\u00e9 \u0141\u00fcb");
+    std::filesystem::create_directories(folder + L"\\moxplugins");
+    ::CopyFileW(BinPath(L"sample_phone.mox").c_str(), (folder + L"\\moxplugins\\nokiamanager.mox").c_str(),
+                FALSE);
+    const RunResult run = testhost::Run(L"qelinfo.exe", L"--plugins \"" + folder + L"\"");
+    EXPECT_EQ(0u, run.exitCode) << run.output;
+    EXPECT_EQ("Plug-ins of " + Utf8(folder) + "\\moxplugins, as the library would load them",
+              run.lines.at(0));
+    EXPECT_EQ(1u, Count(run.output, "  - \"Sample Phone Manager\" ")) << run.output;
+}
+
+} // namespace
+} // namespace qel::testhost
