@@ -158,14 +158,14 @@ void FakePlugin::Raise(const MOXDeviceEvent& event) {
 }
 
 void FakePlugin::RaiseOnOwnThread(std::vector<MOXDeviceEvent> events) {
-    pending_ = std::move(events);
-    os::StartThread(&EventThread, this);
+    batches_.push_back(std::make_unique<EventBatch>(EventBatch{this, std::move(events)}));
+    os::StartThread(&EventThread, batches_.back().get());
 }
 
-std::uint32_t QELBOOT_WINAPI FakePlugin::EventThread(void* self) {
-    auto& plugin = *static_cast<FakePlugin*>(self);
-    for (const auto& event : plugin.pending_)
-        plugin.Raise(event);
+std::uint32_t QELBOOT_WINAPI FakePlugin::EventThread(void* batch) {
+    const auto& [plugin, events] = *static_cast<EventBatch*>(batch);
+    for (const auto& event : events)
+        plugin->Raise(event);
     return 0;
 }
 

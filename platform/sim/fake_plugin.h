@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -92,14 +93,19 @@ public:
 private:
     void MaybeThrow(PluginSlot slot);
     friend FakePlugin& AddFakePlugin(const std::wstring& path, FakePluginSetup setup);
-    static std::uint32_t QELBOOT_WINAPI EventThread(void* self);
+    static std::uint32_t QELBOOT_WINAPI EventThread(void* batch);
 
     FakePluginSetup setup_;
     std::wstring path_;
     std::size_t entrySlot_;
     std::atomic<std::uint32_t> references_{0};
     ICallbackInterface* advised_ = nullptr;
-    std::vector<MOXDeviceEvent> pending_;
+    // Each raising thread's events, kept for as long as the plug-in, as a thread may outlive its source.
+    struct EventBatch {
+        FakePlugin* plugin;
+        std::vector<MOXDeviceEvent> events;
+    };
+    std::vector<std::unique_ptr<EventBatch>> batches_;
 };
 
 // A fake plug-in as a library file at `path` of the current machine, which owns it.
