@@ -42,7 +42,7 @@ public:
     template <typename T, std::size_t N> const T& Pick(const T (&choices)[N]) { return choices[Below(N)]; }
     // Mostly characters that mean something to paths, lists and command lines, sometimes any UTF-16 unit.
     std::wstring Text(std::size_t maxChars) {
-        static const wchar_t kAlphabet[] = L"aB.\\ \"-:*?/jpgJPG0, \t\xE9\xFF";
+        static const wchar_t kAlphabet[] = L"aB.\\ \"-:*?/jpgJPG0,%s\t\xE9\xFF";
         std::wstring text(Below(maxChars + 1), L'a');
         for (wchar_t& c : text) {
             const auto pick = Number<std::uint8_t>();
@@ -102,6 +102,7 @@ public:
         }
         FUZZ_CHECK(machine.OpenKeyCount() == 0);
         FUZZ_CHECK(machine.OpenFindCount() == 0);
+        FUZZ_CHECK(machine.OpenHandleCount() == 0);
         sim::Machine::Reset();
         InitialiseLibraryState();
         Seen().clear();

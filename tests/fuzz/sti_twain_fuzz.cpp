@@ -63,6 +63,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                               in.Below(4) ? os::kDbtDevNodesChanged : in.Number<std::uint16_t>(), 0);
         m.RunFor(50);
     }
+    // The trackers keep WIA's manager and registration and the still-image object; nothing else stays.
+    FUZZ_CHECK(m.ComObjectCount() <= 3);
+    // The TWAIN manager is closed again after each question, its window gone.
+    std::size_t opens = 0, closes = 0;
+    for (const auto& call : m.TwainCalls()) {
+        opens += call.message == twain::MSG_OPENDSM;
+        closes += call.message == twain::MSG_CLOSEDSM;
+    }
+    FUZZ_CHECK(opens == closes && m.FindWindowByTitle(L"TWAINTrackerWindow") == os::kNoWindow);
     for (const auto& [type, id] : fuzz::Seen())
         FUZZ_CHECK(type == L"camera" || type == L"scanner");
     return 0;
