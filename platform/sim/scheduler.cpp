@@ -222,8 +222,10 @@ void Scheduler::EndThreads() {
     main_.state = State::Blocked;
     SwitchAway(lock, &main_);
     lock.unlock();
-    for (auto& thread : threads_)
-        thread->real.join();
+    for (auto& thread : threads_) {
+        if (thread->real.joinable())
+            thread->real.join();
+    }
 }
 
 bool Scheduler::AllEnded() const {
