@@ -23,6 +23,10 @@ void DiscoverApplications(std::vector<appInfo_tag>& found) {
                 const wchar_t* name = parent.EnumSubKey(index);
                 if (!name)
                     break;
+                // A name that begins with a null (the native API can make one) reads as empty and would
+                // open the parent again: the walk would never end.
+                if (!*name)
+                    continue;
                 std::wstring full = base + name;
                 if (std::wcscmp(name, kRegistrationKeyName) == 0) {
                     appInfo_tag record;

@@ -19,3 +19,6 @@ for preset in native native-asan native-tsan win64 win32; do
     cmake --build --preset "$preset"
     ctest --preset "$preset"
 done
+
+echo "=== native-fuzz"
+scripts/fuzz.sh 10

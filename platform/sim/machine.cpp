@@ -59,10 +59,10 @@ std::wstring FoldCase(const std::wstring& text) {
 Machine& Machine::Current() { return *CurrentSlot(); }
 
 void Machine::Reset() {
-    // A machine that started threads is parked rather than freed: its threads never run again, but they
-    // still wait on its scheduler.
+    // A machine whose threads have not all ended is parked rather than freed: its threads never run again,
+    // but they still wait on its scheduler.
     std::unique_ptr<Machine>& slot = CurrentSlot();
-    if (slot->scheduler_.StartedThreads())
+    if (!slot->scheduler_.AllEnded())
         RetiredMachines().push_back(std::move(slot));
     slot = std::make_unique<Machine>();
 }

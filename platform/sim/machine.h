@@ -113,6 +113,8 @@ public:
     const std::vector<ThreadRecord>& Threads() const { return scheduler_.Records(); } // ids 2, 3, ...
     std::uint32_t CurrentThread() const { return scheduler_.CurrentId(); }            // 0 inside an event
     void FailThreadStarts(bool fail) { scheduler_.FailStarts(fail); }
+    // Ends every thread (see Scheduler::EndThreads), so that Reset frees this machine instead of parking it.
+    void EndThreads() { scheduler_.EndThreads(); }
     // An event runs with the machine to itself, at `time` or, when that has passed, at the next scheduling
     // point. It may set the machine up and post messages, not sleep or wait.
     void At(std::uint64_t time, std::function<void()> event) { scheduler_.At(time, std::move(event)); }

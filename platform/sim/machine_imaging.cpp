@@ -142,7 +142,8 @@ std::uint16_t Machine::DsmEntry(twain::TW_IDENTITY* origin, std::uint32_t dataGr
     source = twain::TW_IDENTITY{};
     source.Id = static_cast<std::uint32_t>(twainCursor_ + 1);
     const std::string& name = twainSources_[twainCursor_];
-    std::memcpy(source.ProductName, name.data(), std::min(name.size(), sizeof source.ProductName - 1));
+    // A name as long as the field fills it without a terminator, as a manager may leave it.
+    std::memcpy(source.ProductName, name.data(), std::min(name.size(), sizeof source.ProductName));
     return twain::TWRC_SUCCESS;
 }
 

@@ -38,6 +38,14 @@ thread_local Scheduler::SimThread* Scheduler::simThread_ = nullptr;
 
 Scheduler::Scheduler(std::uint64_t& clock) : now_(clock) { main_.owner = this; }
 
+Scheduler::~Scheduler() {
+    // Only a machine whose threads have all ended is freed; the others are parked for ever.
+    for (auto& thread : threads_) {
+        if (thread->real.joinable())
+            thread->real.join();
+    }
+}
+
 Scheduler::SimThread* Scheduler::Self() {
     if (!simThread_)
         return &main_;
@@ -55,7 +63,7 @@ std::uint32_t Scheduler::CurrentId() const {
 
 bool Scheduler::Start(os::ThreadProc proc, void* param, std::function<void()> atEnd) {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (failStarts_)
+    if (failStarts_ || ending_)
         return false;
     auto thread = std::make_unique<SimThread>();
     thread->owner = this;
@@ -64,9 +72,8 @@ bool Scheduler::Start(os::ThreadProc proc, void* param, std::function<void()> at
     SimThread* const started = thread.get();
     threads_.push_back(std::move(thread));
     try {
-        std::thread([this, started, proc, param, end = std::move(atEnd)] {
-            Run(started, proc, param, end);
-        }).detach();
+        started->real = std::thread(
+            [this, started, proc, param, end = std::move(atEnd)] { Run(started, proc, param, end); });
     } catch (const std::system_error&) {
         threads_.pop_back();
         return false;
@@ -78,11 +85,17 @@ bool Scheduler::Start(os::ThreadProc proc, void* param, std::function<void()> at
 
 void Scheduler::Run(SimThread* self, os::ThreadProc proc, void* param, const std::function<void()>& atEnd) {
     simThread_ = self;
+    bool run = false;
     {
         std::unique_lock<std::mutex> lock(mutex_);
         self->turn.wait(lock, [&] { return current_ == self; });
+        run = !ending_;
     }
-    proc(param);
+    try {
+        if (run)
+            proc(param);
+    } catch (const ThreadEnded&) {
+    }
     if (atEnd)
         atEnd();
     std::unique_lock<std::mutex> lock(mutex_);
@@ -95,7 +108,10 @@ void Scheduler::Sleep(std::uint64_t milliseconds) {
     std::unique_lock<std::mutex> lock(mutex_);
     if (inEvent_)
         Misuse("an event must not sleep");
-    SleepUntil(lock, Self(), Later(now_, milliseconds));
+    SimThread* const self = Self();
+    ThrowIfEnding(self);
+    SleepUntil(lock, self, Later(now_, milliseconds));
+    ThrowIfEnding(self);
 }
 
 bool Scheduler::RunUntilIdle(std::uint64_t limitMs) {
@@ -120,8 +136,10 @@ void Scheduler::Block() {
     if (inEvent_)
         Misuse("an event must not wait");
     SimThread* const self = Self();
+    ThrowIfEnding(self);
     self->state = State::Blocked;
     SwitchAway(lock, self);
+    ThrowIfEnding(self);
 }
 
 void Scheduler::Wake(std::uint32_t id) {
@@ -160,9 +178,11 @@ void Scheduler::Enter(os::Lock handle) {
         ++state.depth;
     } else {
         // Leave makes this thread the owner before it runs again.
+        ThrowIfEnding(self);
         state.waiters.push_back(self);
         self->state = State::Blocked;
         SwitchAway(lock, self);
+        ThrowIfEnding(self);
     }
 }
 
@@ -180,6 +200,51 @@ void Scheduler::Leave(os::Lock handle) {
         state.waiters.pop_front();
         MakeRunnable(state.owner);
     }
+}
+
+void Scheduler::EndThreads() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    if (simThread_ || inEvent_)
+        Misuse("only the test's thread ends a machine's threads");
+    ending_ = true;
+    events_.clear();
+    for (const auto& sleeper : sleepers_)
+        MakeRunnable(sleeper.second);
+    sleepers_.clear();
+    for (auto& entry : locks_)
+        entry.second.waiters.clear();
+    for (const auto& thread : threads_) {
+        if (thread->state == State::Blocked)
+            MakeRunnable(thread.get());
+    }
+    // PickNext hands control back once the run queue is empty: every thread has ended by then, since a
+    // thread can no longer sleep or wait.
+    main_.state = State::Blocked;
+    SwitchAway(lock, &main_);
+    lock.unlock();
+    for (auto& thread : threads_) {
+        if (thread->real.joinable())
+            thread->real.join();
+    }
+}
+
+bool Scheduler::AllEnded() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    for (const auto& thread : threads_) {
+        if (thread->state != State::Ended)
+            return false;
+    }
+    return true;
+}
+
+void Scheduler::ThrowIfEnding(SimThread* self) {
+    if (!ending_ || self == &main_)
+        return;
+    // Code that swallows the exception and blocks again gets it again; a thread that never stops trying
+    // would never end.
+    if (++self->endThrows > 10'000)
+        Misuse("a thread went on blocking after its machine ended its threads");
+    throw ThreadEnded{};
 }
 
 void Scheduler::SleepUntil(std::unique_lock<std::mutex>& lock, SimThread* self, std::uint64_t time) {
@@ -206,6 +271,13 @@ void Scheduler::SwitchAway(std::unique_lock<std::mutex>& lock, SimThread* self) 
 
 Scheduler::SimThread* Scheduler::PickNext(std::unique_lock<std::mutex>& lock) {
     for (;;) {
+        if (ending_) {
+            if (runQueue_.empty())
+                return &main_;
+            SimThread* const next = runQueue_.front();
+            runQueue_.pop_front();
+            return next;
+        }
         // Events run on the thread that hands over, while it is still the current one: nobody else runs.
         while (!events_.empty() && events_.begin()->first <= now_) {
             const std::function<void()> event = std::move(events_.begin()->second);

@@ -14,6 +14,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -29,16 +30,24 @@ struct ThreadRecord {
     bool ended;
 };
 
+// Thrown out of every blocking call of a simulated thread once its machine ends its threads.
+struct ThreadEnded {};
+
 class Scheduler {
 public:
     // `clock` is the machine's virtual time in milliseconds; the scheduler is what moves it.
     explicit Scheduler(std::uint64_t& clock);
     Scheduler(const Scheduler&) = delete;
     Scheduler& operator=(const Scheduler&) = delete;
+    ~Scheduler();
 
-    // A machine whose scheduler ever started a thread must outlive that thread: the thread stays parked on
-    // it forever once the machine is retired.
-    bool StartedThreads() const { return !threads_.empty(); }
+    // A machine must outlive its threads: one whose threads have not all ended stays parked for ever once
+    // it is retired.
+    // Makes every thread end, from the test's thread: each blocking call they are in or make throws
+    // ThreadEnded, threads not started yet never run, no event fires, and no thread starts any more. Returns
+    // once all of them have ended; the machine can then be freed.
+    void EndThreads();
+    bool AllEnded() const;
 
     // A new thread at the end of the run queue; `atEnd` runs on it after `proc` returns.
     bool Start(os::ThreadProc proc, void* param, std::function<void()> atEnd);
@@ -68,6 +77,8 @@ private:
         std::condition_variable turn;
         bool idleWait = false;   // in RunUntilIdle
         bool becameIdle = false; // what RunUntilIdle answers
+        std::thread real;
+        std::size_t endThrows = 0;
     };
     struct LockState {
         SimThread* owner = nullptr;
@@ -85,6 +96,7 @@ private:
     // waits for its own next turn.
     void SwitchAway(std::unique_lock<std::mutex>& lock, SimThread* self);
     SimThread* PickNext(std::unique_lock<std::mutex>& lock);
+    void ThrowIfEnding(SimThread* self);
     [[noreturn]] void Deadlock() const;
     [[noreturn]] static void Misuse(const char* what);
 
@@ -104,6 +116,7 @@ private:
     bool inEvent_ = false;
     std::map<std::uintptr_t, LockState> locks_;
     bool failStarts_ = false;
+    bool ending_ = false;
 };
 
 } // namespace qel::sim

@@ -14,7 +14,7 @@ using DiscoveryTest = SimTest;
 
 // Breadth first below the maker key, after the records found before: a key named exactly "Quorl Vandrel" is a
 // registration, not walked into; keys that cannot be read are skipped, but an unreadable registration still
-// gives a record, an empty one.
+// gives a record, an empty one; a key whose name reads as empty is skipped.
 TEST_F(DiscoveryTest, AppendsBreadthFirstARecordPerKeyNamedExactlyAsRegistration) {
     std::vector<appInfo_tag> found{SentinelRecord()};
     DiscoverApplications(found); // without the maker key
@@ -31,6 +31,7 @@ TEST_F(DiscoveryTest, AppendsBreadthFirstARecordPerKeyNamedExactlyAsRegistration
     TheMachine().DenyRead(kHKLM, kMaker + L"\\Locked");
     AddApp(L"Unreadable", L"Unreadable");
     TheMachine().DenyRead(kHKLM, RegistrationPath(L"Unreadable"));
+    AddApp(std::wstring(1, L'\0') + L"Null", L"NullNamed");
     DiscoverApplications(found);
     EXPECT_EQ((Strings{L"<name>", L"Direct", L"Alpha", L"Gamma", L"", L"AlphaDeep", L"BetaInner", L"Inside",
                        L"Deepest"}),

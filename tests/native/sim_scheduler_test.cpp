@@ -46,6 +46,11 @@ TEST(SimScheduler, LockWaitersSleepersAndEventsTakeTurnsTheSameAfterAResetParked
                   Timeline());
         EXPECT_FALSE(TheMachine().RunUntilIdle(1000)) << "pollers keep the machine busy";
     }
+    // Ended, the pollers leave their sleep for good, so that the next Reset frees the machine.
+    TheMachine().EndThreads();
+    for (const auto& thread : TheMachine().Threads())
+        EXPECT_TRUE(thread.ended);
+    EXPECT_FALSE(os::StartThread(&Poll, nullptr));
 }
 
 TEST(SimScheduler, SentMessageRunsInsideGetMessageWhichReturnsOnlyThePostedOne) {
