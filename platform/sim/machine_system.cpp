@@ -1,5 +1,6 @@
 // machine_system.cpp - the simulated machine's processes, kernel objects, modules, version and output, and
 // the seam functions that act on them.
+#include <atomic>
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
@@ -31,13 +32,14 @@ struct ProcessRun {
     std::optional<std::uint32_t> exitCode;
     std::exception_ptr escaped;
 };
-thread_local ProcessRun* processRun = nullptr;
+// Set while RunAsProcess runs: any thread of the process may end it.
+std::atomic<ProcessRun*> processRun{nullptr};
 
 std::optional<std::uint32_t> Machine::RunAsProcess(const std::function<void()>& body) {
     // Shared: a thread that called ExitProcess keeps waiting on it after this returns.
     auto run = std::make_shared<ProcessRun>();
+    processRun = run.get();
     std::thread([run, &body] {
-        processRun = run.get();
         std::exception_ptr escaped;
         try {
             body();
@@ -51,6 +53,7 @@ std::optional<std::uint32_t> Machine::RunAsProcess(const std::function<void()>& 
     }).detach();
     std::unique_lock<std::mutex> lock(run->mutex);
     run->ended.wait(lock, [&run] { return run->done; });
+    processRun = nullptr;
     if (run->escaped)
         std::rethrow_exception(run->escaped);
     return run->exitCode;
