@@ -76,6 +76,10 @@ bool CQELBootCommandHandler::TakeControl() {
         StopOST3AutoLaunch();
         return true;
     } catch (...) {
+        // A proxy that answers false quits: it must not keep other proxies out.
+        if (controlMutex != os::kNoHandle)
+            os::CloseKernelHandle(controlMutex);
+        controlMutex = os::kNoHandle;
         return false;
     }
 }

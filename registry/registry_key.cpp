@@ -40,7 +40,10 @@ const wchar_t* CRegistryKey::GetStringValue(const wchar_t* name) {
     if (!IsOpen())
         return nullptr;
     std::uint32_t needed = 0;
-    os::QueryRegValue(key, name, nullptr, nullptr, &needed);
+    // Without a size, the read below would ask for the size again and take its answer for the text.
+    status = os::QueryRegValue(key, name, nullptr, nullptr, &needed);
+    if (status != os::kSuccess)
+        return nullptr;
     if (!valueBuffer || needed > valueBufferSize) {
         valueBuffer.reset();
         valueBufferSize = std::max(needed, valueBufferSize);

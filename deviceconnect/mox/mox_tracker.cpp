@@ -3,6 +3,7 @@
 #include "deviceconnect/mox/mox_tracker.h"
 
 #include <algorithm>
+#include <memory>
 #include <new>
 #include <vector>
 
@@ -105,7 +106,8 @@ std::uint32_t QELBOOT_WINAPI MOXTrackerThread(void*) {
             os::SleepFor(kMoxGateRetryMs);
         }
         for (const auto& element : SelectTrackedSources(manager)) {
-            auto* tracker = new (std::nothrow) MOXSourceTracker;
+            // Owned here until its thread has started: a start that throws must not leak it.
+            std::unique_ptr<MOXSourceTracker> tracker(new (std::nothrow) MOXSourceTracker);
             if (!tracker)
                 continue;
             tracker->id = element.source.id;
@@ -113,8 +115,8 @@ std::uint32_t QELBOOT_WINAPI MOXTrackerThread(void*) {
             tracker->sourceName.assign(
                 element.source.name,
                 std::find(element.source.name, element.source.name + MOXNameChars, u'\0'));
-            if (!os::StartThread(&MOXSourceTrackerThread, tracker))
-                delete tracker;
+            if (os::StartThread(&MOXSourceTrackerThread, tracker.get()))
+                tracker.release();
         }
     } catch (...) {
     }

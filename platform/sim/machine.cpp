@@ -167,6 +167,15 @@ void Machine::CountCall() {
         throw std::bad_alloc();
 }
 
+bool Machine::SeamCallFails() {
+    ++seamCalls_;
+    if (faultCountdown_ == 0 || --faultCountdown_ != 0)
+        return false;
+    if (faultKind_ == FaultKind::Throw)
+        throw std::bad_alloc();
+    return true;
+}
+
 Machine::Key* Machine::Resolve(os::RegKey key, std::uint32_t* access) {
     const auto raw = static_cast<std::uintptr_t>(key);
     if (raw == kCurrentUserHandle || raw == kLocalMachineHandle) {
@@ -322,29 +331,32 @@ RegKey HiveRoot(Hive hive) {
 }
 
 long OpenRegKey(RegKey parent, const wchar_t* subkey, std::uint32_t access, RegKey* out) {
-    return sim::Machine::Current().Open(parent, subkey, access, out, false);
+    return sim::SeamFault() ? kAccessDenied
+                            : sim::Machine::Current().Open(parent, subkey, access, out, false);
 }
 
 long CreateRegKey(RegKey parent, const wchar_t* subkey, std::uint32_t access, RegKey* out) {
-    return sim::Machine::Current().Open(parent, subkey, access, out, true);
+    return sim::SeamFault() ? kAccessDenied : sim::Machine::Current().Open(parent, subkey, access, out, true);
 }
 
 long CloseRegKey(RegKey key) { return sim::Machine::Current().Close(key); }
 
 long QueryRegValue(RegKey key, const wchar_t* name, std::uint32_t* type, std::uint8_t* data,
                    std::uint32_t* size) {
-    return sim::Machine::Current().Query(key, name, type, data, size);
+    return sim::SeamFault() ? kAccessDenied : sim::Machine::Current().Query(key, name, type, data, size);
 }
 
 long SetRegValue(RegKey key, const wchar_t* name, std::uint32_t type, const std::uint8_t* data,
                  std::uint32_t size) {
-    return sim::Machine::Current().Set(key, name, type, data, size);
+    return sim::SeamFault() ? kAccessDenied : sim::Machine::Current().Set(key, name, type, data, size);
 }
 
-long DeleteRegValue(RegKey key, const wchar_t* name) { return sim::Machine::Current().Delete(key, name); }
+long DeleteRegValue(RegKey key, const wchar_t* name) {
+    return sim::SeamFault() ? kAccessDenied : sim::Machine::Current().Delete(key, name);
+}
 
 long EnumRegKey(RegKey key, std::uint32_t index, wchar_t* name, std::uint32_t* capacity) {
-    return sim::Machine::Current().Enum(key, index, name, capacity);
+    return sim::SeamFault() ? kAccessDenied : sim::Machine::Current().Enum(key, index, name, capacity);
 }
 
 } // namespace qel::os

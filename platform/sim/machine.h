@@ -357,6 +357,22 @@ public:
     // inside the library; 0 switches it off.
     void ThrowOnRegistryCall(std::size_t n) { throwCountdown_ = n; }
 
+    // Every seam call that can fail on Windows (closing and freeing calls aside), counted since the reset.
+    std::size_t SeamCallCount() const { return seamCalls_; }
+    // Makes the n-th such call from now (1 = the next) fail once: with the failure that call knows (a
+    // registry error, a null handle, false, an HRESULT failure), or by throwing std::bad_alloc as memory
+    // exhaustion inside the library would. 0 switches it off.
+    enum class FaultKind { Error, Throw };
+    void FailSeamCall(std::size_t n, FaultKind kind) { faultCountdown_ = n, faultKind_ = kind; }
+    // For the seam functions: counts one call; true when it is to fail, or throws std::bad_alloc.
+    bool SeamCallFails();
+    // Windows of this process that exist.
+    std::size_t OwnWindowCount() const;
+    // Runs `body` as the process's main thread on a real thread of its own, and answers whether it called
+    // os::ExitProcess, and with which code. Such a thread never runs again; it stays parked, as the process
+    // it stood for is gone. Without this, os::ExitProcess ends the test process.
+    static std::optional<std::uint32_t> RunAsProcess(const std::function<void()>& body);
+
     // The seam's side, used by platform/sim's functions.
     long Open(os::RegKey parent, const wchar_t* subkey, std::uint32_t access, os::RegKey* out, bool create);
     long Close(os::RegKey key);
@@ -504,6 +520,9 @@ private:
     bool failBasicVersion_ = false;
     std::size_t registryCalls_ = 0;
     std::size_t throwCountdown_ = 0;
+    std::size_t seamCalls_ = 0;
+    std::size_t faultCountdown_ = 0;
+    FaultKind faultKind_ = FaultKind::Error;
 
     std::map<wchar_t, Drive> drives_; // by upper-case letter, removed ones included
     bool failLogicalDrives_ = false;
@@ -545,6 +564,9 @@ private:
     // Last: it moves the clock above.
     Scheduler scheduler_{now_};
 };
+
+// For the seam functions: true when this call is to fail (see Machine::FailSeamCall).
+inline bool SeamFault() { return Machine::Current().SeamCallFails(); }
 
 } // namespace qel::sim
 

@@ -369,9 +369,13 @@ bool Machine::CloseFind(os::FindHandle find) {
 
 namespace qel::os {
 
-bool FileExists(const std::wstring& path) { return sim::Machine::Current().FileExists(path); }
+bool FileExists(const std::wstring& path) {
+    return !sim::SeamFault() && sim::Machine::Current().FileExists(path);
+}
 
-bool IsDirectory(const std::wstring& path) { return sim::Machine::Current().IsFolder(path); }
+bool IsDirectory(const std::wstring& path) {
+    return !sim::SeamFault() && sim::Machine::Current().IsFolder(path);
+}
 
 std::wstring RemoveFileSpec(const std::wstring& path) {
     const auto slash = path.find_last_of(L'\\');
@@ -385,34 +389,40 @@ std::wstring RemoveFileSpec(const std::wstring& path) {
     return path.substr(0, slash);
 }
 
-std::wstring CurrentDirectory() { return sim::Machine::Current().CurrentDirectory(); }
+std::wstring CurrentDirectory() {
+    return sim::SeamFault() ? std::wstring() : sim::Machine::Current().CurrentDirectory();
+}
 
 bool ChangeCurrentDirectory(const std::wstring& path) {
-    return sim::Machine::Current().ChangeCurrentDirectory(path);
+    return !sim::SeamFault() && sim::Machine::Current().ChangeCurrentDirectory(path);
 }
 
 std::uint32_t ProfileSection(const std::wstring& file, const std::wstring& section, wchar_t* buffer,
                              std::uint32_t capacity) {
-    return sim::Machine::Current().ProfileSection(file, section, buffer, capacity);
+    return sim::SeamFault() ? 0 : sim::Machine::Current().ProfileSection(file, section, buffer, capacity);
 }
 
 std::uint32_t SetProcessErrorMode(std::uint32_t mode) { return sim::Machine::Current().SetErrorMode(mode); }
 
-std::uint32_t LogicalDrives() { return sim::Machine::Current().LogicalDriveMask(); }
+std::uint32_t LogicalDrives() { return sim::SeamFault() ? 0 : sim::Machine::Current().LogicalDriveMask(); }
 
-std::uint32_t DriveType(const wchar_t* root) { return sim::Machine::Current().DriveTypeOf(root); }
+std::uint32_t DriveType(const wchar_t* root) {
+    return sim::SeamFault() ? kDriveUnknown : sim::Machine::Current().DriveTypeOf(root);
+}
 
 bool VolumeInformation(const wchar_t* root, wchar_t* volumeName, std::uint32_t volumeNameSize,
                        wchar_t* fileSystemName, std::uint32_t fileSystemNameSize) {
-    return sim::Machine::Current().VolumeInformation(root, volumeName, volumeNameSize, fileSystemName,
-                                                     fileSystemNameSize);
+    return !sim::SeamFault() && sim::Machine::Current().VolumeInformation(root, volumeName, volumeNameSize,
+                                                                          fileSystemName, fileSystemNameSize);
 }
 
 long FindFirstEntry(const std::wstring& pattern, FindHandle* find, FindData* entry) {
-    return sim::Machine::Current().FindFirst(pattern, find, entry);
+    return sim::SeamFault() ? kPathNotFound : sim::Machine::Current().FindFirst(pattern, find, entry);
 }
 
-long FindNextEntry(FindHandle find, FindData* entry) { return sim::Machine::Current().FindNext(find, entry); }
+long FindNextEntry(FindHandle find, FindData* entry) {
+    return sim::SeamFault() ? kNotReady : sim::Machine::Current().FindNext(find, entry);
+}
 
 bool CloseFind(FindHandle find) { return sim::Machine::Current().CloseFind(find); }
 

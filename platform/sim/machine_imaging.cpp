@@ -151,36 +151,36 @@ std::uint16_t Machine::DsmEntry(twain::TW_IDENTITY* origin, std::uint32_t dataGr
 
 namespace qel::os {
 
-long ComInitialize() { return sim::Machine::Current().ComInitialize(); }
+long ComInitialize() { return sim::SeamFault() ? kEFail : sim::Machine::Current().ComInitialize(); }
 void ComUninitialize() { sim::Machine::Current().ComUninitialize(); }
 void ReleaseComObject(ComObject object) { sim::Machine::Current().ReleaseComObject(object); }
 long CreateWiaDeviceManager(ComObject* manager) {
-    return sim::Machine::Current().CreateWiaDeviceManager(manager);
+    return sim::SeamFault() ? kEFail : sim::Machine::Current().CreateWiaDeviceManager(manager);
 }
 long RegisterWiaEvent(ComObject manager, const Guid&, WiaEventSink* sink, ComObject* registration) {
-    return sim::Machine::Current().RegisterWiaEvent(manager, sink, registration);
+    return sim::SeamFault() ? kEFail : sim::Machine::Current().RegisterWiaEvent(manager, sink, registration);
 }
 long EnumWiaDevices(ComObject manager, ComObject* enumerator) {
-    return sim::Machine::Current().EnumWiaDevices(manager, enumerator);
+    return sim::SeamFault() ? kEFail : sim::Machine::Current().EnumWiaDevices(manager, enumerator);
 }
-long ResetWiaDevices(ComObject) { return kSOk; }
+long ResetWiaDevices(ComObject) { return sim::SeamFault() ? kEFail : kSOk; }
 long NextWiaDevice(ComObject enumerator, ComObject* storage) {
-    return sim::Machine::Current().NextWiaDevice(enumerator, storage);
+    return sim::SeamFault() ? kEFail : sim::Machine::Current().NextWiaDevice(enumerator, storage);
 }
 long ReadWiaDeviceProperties(ComObject storage, WiaDeviceProperties* properties) {
-    return sim::Machine::Current().ReadWiaDeviceProperties(storage, properties);
+    return sim::SeamFault() ? kEFail : sim::Machine::Current().ReadWiaDeviceProperties(storage, properties);
 }
 long CreateStillImage(void* createInstance, Module, std::uint32_t, ComObject* sti) {
-    return sim::Machine::Current().CreateStillImage(createInstance, sti);
+    return sim::SeamFault() ? kEFail : sim::Machine::Current().CreateStillImage(createInstance, sti);
 }
 long InitializeStillImage(ComObject sti, Module, std::uint32_t) {
-    return sim::Machine::Current().InitializeStillImage(sti);
+    return sim::SeamFault() ? kEFail : sim::Machine::Current().InitializeStillImage(sti);
 }
 long StillImageDevices(ComObject sti, std::vector<StiDevice>* devices) {
-    return sim::Machine::Current().StillImageDevices(sti, devices);
+    return sim::SeamFault() ? kEFail : sim::Machine::Current().StillImageDevices(sti, devices);
 }
 void* ModuleFunctionByOrdinal(Module module, std::uint16_t ordinal) {
-    return sim::Machine::Current().ModuleFunctionByOrdinal(module, ordinal);
+    return sim::SeamFault() ? nullptr : sim::Machine::Current().ModuleFunctionByOrdinal(module, ordinal);
 }
 std::wstring WidenAnsi(const char* text, std::size_t maxChars) {
     // The simulated ANSI code page is Latin-1.

@@ -1,7 +1,12 @@
 // machine_system.cpp - the simulated machine's processes, kernel objects, modules, version and output, and
 // the seam functions that act on them.
+#include <atomic>
+#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
+#include <exception>
+#include <mutex>
+#include <thread>
 
 #include "platform/sim/machine.h"
 
@@ -19,6 +24,40 @@ std::intptr_t QELBOOT_WINAPI StaticWindowProc(os::Window window, std::uint32_t m
 }
 
 } // namespace
+
+struct ProcessRun {
+    std::mutex mutex;
+    std::condition_variable ended;
+    bool done = false;
+    std::optional<std::uint32_t> exitCode;
+    std::exception_ptr escaped;
+};
+// Set while RunAsProcess runs: any thread of the process may end it.
+std::atomic<ProcessRun*> processRun{nullptr};
+
+std::optional<std::uint32_t> Machine::RunAsProcess(const std::function<void()>& body) {
+    // Shared: a thread that called ExitProcess keeps waiting on it after this returns.
+    auto run = std::make_shared<ProcessRun>();
+    processRun = run.get();
+    std::thread([run, &body] {
+        std::exception_ptr escaped;
+        try {
+            body();
+        } catch (...) {
+            escaped = std::current_exception();
+        }
+        const std::lock_guard<std::mutex> lock(run->mutex);
+        run->escaped = escaped;
+        run->done = true;
+        run->ended.notify_all();
+    }).detach();
+    std::unique_lock<std::mutex> lock(run->mutex);
+    run->ended.wait(lock, [&run] { return run->done; });
+    processRun = nullptr;
+    if (run->escaped)
+        std::rethrow_exception(run->escaped);
+    return run->exitCode;
+}
 
 Machine::Machine() {
     processes_[kSelfId] = Process{kSelfId, L"C:\\host.exe"};
@@ -254,39 +293,48 @@ void DebugOutput(const std::wstring& line) { sim::Machine::Current().RecordDebug
 void ConsoleWrite(const std::wstring& text) { sim::Machine::Current().RecordConsole(text); }
 
 bool CommandLineArguments(std::vector<std::wstring>* arguments) {
-    return sim::Machine::Current().CommandLine(arguments);
+    return !sim::SeamFault() && sim::Machine::Current().CommandLine(arguments);
 }
 
 bool CloseKernelHandle(Handle handle) { return sim::Machine::Current().CloseKernelHandle(handle); }
 
 Handle CreateNamedMutex(const std::wstring& name, bool* alreadyExisted) {
-    return sim::Machine::Current().CreateMutex(name, alreadyExisted);
+    return sim::SeamFault() ? kNoHandle : sim::Machine::Current().CreateMutex(name, alreadyExisted);
 }
 
 std::uint32_t CurrentProcessId() { return sim::Machine::Current().SelfId(); }
 
 Handle OpenProcess(std::uint32_t id, std::uint32_t access) {
-    return sim::Machine::Current().OpenProcessHandle(id, access);
+    return sim::SeamFault() ? kNoHandle : sim::Machine::Current().OpenProcessHandle(id, access);
 }
 
 bool FirstModulePath(Handle process, std::uint32_t maxChars, std::wstring* path) {
-    return sim::Machine::Current().ModulePathOf(process, maxChars, path);
+    return !sim::SeamFault() && sim::Machine::Current().ModulePathOf(process, maxChars, path);
 }
 
-bool ProcessIds(std::vector<std::uint32_t>* ids) { return sim::Machine::Current().SnapshotIds(ids); }
+bool ProcessIds(std::vector<std::uint32_t>* ids) {
+    return !sim::SeamFault() && sim::Machine::Current().SnapshotIds(ids);
+}
 
 bool TerminateProcess(Handle process, std::uint32_t exitCode) {
-    return sim::Machine::Current().Terminate(process, exitCode);
+    return !sim::SeamFault() && sim::Machine::Current().Terminate(process, exitCode);
 }
 
 void ExitProcess(std::uint32_t exitCode) {
+    if (sim::ProcessRun* run = sim::processRun) {
+        std::unique_lock<std::mutex> lock(run->mutex);
+        run->exitCode = exitCode;
+        run->done = true;
+        run->ended.notify_all();
+        run->ended.wait(lock, [] { return false; });
+    }
     // The simulated process is the test process: it ends for real, as the caller expects.
     std::fflush(nullptr);
     std::_Exit(static_cast<int>(exitCode));
 }
 
 bool ProcessSession(std::uint32_t id, std::uint32_t* session) {
-    const auto* process = sim::Machine::Current().FindProcess(id);
+    const auto* process = sim::SeamFault() ? nullptr : sim::Machine::Current().FindProcess(id);
     if (!process)
         return false;
     *session = process->session;
@@ -294,20 +342,26 @@ bool ProcessSession(std::uint32_t id, std::uint32_t* session) {
 }
 
 std::intptr_t Spawn(SpawnMode mode, const std::wstring& program, const std::vector<std::wstring>& argv) {
-    return sim::Machine::Current().Spawn(mode, program, argv);
+    return sim::SeamFault() ? -1 : sim::Machine::Current().Spawn(mode, program, argv);
 }
 
-Module LoadModule(const std::wstring& path) { return sim::Machine::Current().LoadModule(path); }
+Module LoadModule(const std::wstring& path) {
+    return sim::SeamFault() ? kNoModule : sim::Machine::Current().LoadModule(path);
+}
 
 void* ModuleFunction(Module module, const char* name) {
-    return sim::Machine::Current().ModuleFunction(module, name);
+    return sim::SeamFault() ? nullptr : sim::Machine::Current().ModuleFunction(module, name);
 }
 
 bool FreeModule(Module module) { return sim::Machine::Current().FreeModule(module); }
 
-Module LoadModuleAsData(const std::wstring& path) { return sim::Machine::Current().LoadModule(path, true); }
+Module LoadModuleAsData(const std::wstring& path) {
+    return sim::SeamFault() ? kNoModule : sim::Machine::Current().LoadModule(path, true);
+}
 
-Module LoadedModule(const std::wstring& path) { return sim::Machine::Current().LoadedModule(path); }
+Module LoadedModule(const std::wstring& path) {
+    return sim::SeamFault() ? kNoModule : sim::Machine::Current().LoadedModule(path);
+}
 
 Module ProgramModule() { return static_cast<Module>(sim::kProgramModule); }
 
@@ -322,10 +376,10 @@ std::uint32_t CallGuarded(GuardedCall call, void* context) {
     }
 }
 
-bool PinModuleOf(ThreadProc code) { return sim::Machine::Current().PinModuleOf(code); }
+bool PinModuleOf(ThreadProc code) { return !sim::SeamFault() && sim::Machine::Current().PinModuleOf(code); }
 
 bool QueryVersion(bool extendedRecord, VersionInfo* version) {
-    return sim::Machine::Current().QueryVersion(extendedRecord, version);
+    return !sim::SeamFault() && sim::Machine::Current().QueryVersion(extendedRecord, version);
 }
 
 } // namespace qel::os

@@ -264,6 +264,12 @@ void Machine::PostCall(std::uint32_t thread, std::function<void()> call) {
     WakeForMessage(thread, &posted.back());
 }
 
+std::size_t Machine::OwnWindowCount() const {
+    return static_cast<std::size_t>(
+        std::count_if(windows_.begin(), windows_.end(),
+                      [](const WindowRecord& record) { return record.processId == kSelfId; }));
+}
+
 bool Machine::DestroyWindow(os::Window window) {
     const auto found = std::find_if(windows_.begin(), windows_.end(), [&](const WindowRecord& record) {
         return record.handle == static_cast<std::uintptr_t>(window) && record.thread == CurrentThread();
@@ -297,16 +303,16 @@ void Machine::ForgetThread(std::uint32_t thread) {
 namespace qel::os {
 
 bool RegisterWindowClass(const wchar_t* className, WindowProc proc, Module instance) {
-    return sim::Machine::Current().RegisterClass(className, proc, instance);
+    return !sim::SeamFault() && sim::Machine::Current().RegisterClass(className, proc, instance);
 }
 
 Window CreateTopLevelWindow(const wchar_t* className, const wchar_t* title, std::uint32_t, int, int, int, int,
                             Module) {
-    return sim::Machine::Current().CreateWindow(className, title);
+    return sim::SeamFault() ? kNoWindow : sim::Machine::Current().CreateWindow(className, title);
 }
 
 int GetWindowMessage(WindowMessage* message, Window window, std::uint32_t first, std::uint32_t last) {
-    return sim::Machine::Current().GetMessage(message, window, first, last);
+    return sim::SeamFault() ? -1 : sim::Machine::Current().GetMessage(message, window, first, last);
 }
 
 void TranslateWindowMessage(const WindowMessage&) {}
@@ -324,7 +330,7 @@ std::intptr_t DefaultWindowProc(Window window, std::uint32_t message, std::uintp
 }
 
 WindowProc ReplaceWindowProc(Window window, WindowProc proc) {
-    return sim::Machine::Current().ReplaceWindowProc(window, proc);
+    return sim::SeamFault() ? nullptr : sim::Machine::Current().ReplaceWindowProc(window, proc);
 }
 
 std::intptr_t CallWindowProcedure(WindowProc proc, Window window, std::uint32_t message,
@@ -333,20 +339,21 @@ std::intptr_t CallWindowProcedure(WindowProc proc, Window window, std::uint32_t 
 }
 
 bool PostWindowMessage(Window window, std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam) {
-    return sim::Machine::Current().PostMessage(window, message, wParam, lParam);
+    return !sim::SeamFault() && sim::Machine::Current().PostMessage(window, message, wParam, lParam);
 }
 
 void EnumTopLevelWindows(WindowVisitor visit, std::intptr_t param) {
-    sim::Machine::Current().EnumWindows(visit, param);
+    if (!sim::SeamFault())
+        sim::Machine::Current().EnumWindows(visit, param);
 }
 
 std::wstring WindowTitle(Window window, int maxChars) {
-    return sim::Machine::Current().WindowTitle(window, maxChars);
+    return sim::SeamFault() ? std::wstring() : sim::Machine::Current().WindowTitle(window, maxChars);
 }
 
 std::intptr_t SendWindowMessage(Window window, std::uint32_t message, std::uintptr_t wParam,
                                 std::intptr_t lParam) {
-    return sim::Machine::Current().SendMessage(window, message, wParam, lParam);
+    return sim::SeamFault() ? 0 : sim::Machine::Current().SendMessage(window, message, wParam, lParam);
 }
 
 } // namespace qel::os

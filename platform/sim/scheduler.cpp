@@ -345,7 +345,9 @@ bool Machine::StartThread(os::ThreadProc proc, void* param) {
 
 namespace qel::os {
 
-bool StartThread(ThreadProc proc, void* param) { return sim::Machine::Current().StartThread(proc, param); }
+bool StartThread(ThreadProc proc, void* param) {
+    return !sim::SeamFault() && sim::Machine::Current().StartThread(proc, param);
+}
 
 std::uint32_t CurrentThreadId() { return sim::Machine::Current().CurrentThread(); }
 
