@@ -42,18 +42,18 @@ static int32_t Query(int32_t number, void** out) {
 }
 
 /* The three slots every interface begins with, for one interface. */
-#define BASE_FUNCTIONS(Self)                                                                                  \
+#define BASE_FUNCTIONS(Self)                                                                                 \
     static int32_t MOXAPI Self##QueryInterface(Self* self, int32_t number, void** out) {                     \
-        (void)self;                                                                                           \
-        return Query(number, out);                                                                            \
-    }                                                                                                         \
-    static uint32_t MOXAPI Self##AddRef(Self* self) {                                                         \
-        (void)self;                                                                                           \
-        return (uint32_t)AddAtomically(&references, 1);                                                       \
-    }                                                                                                         \
-    static uint32_t MOXAPI Self##Release(Self* self) {                                                        \
-        (void)self;                                                                                           \
-        return (uint32_t)AddAtomically(&references, -1);                                                      \
+        (void)self;                                                                                          \
+        return Query(number, out);                                                                           \
+    }                                                                                                        \
+    static uint32_t MOXAPI Self##AddRef(Self* self) {                                                        \
+        (void)self;                                                                                          \
+        return (uint32_t)AddAtomically(&references, 1);                                                      \
+    }                                                                                                        \
+    static uint32_t MOXAPI Self##Release(Self* self) {                                                       \
+        (void)self;                                                                                          \
+        return (uint32_t)AddAtomically(&references, -1);                                                     \
     }
 BASE_FUNCTIONS(IMOXPlugin)
 BASE_FUNCTIONS(IMOXSource)
@@ -136,10 +136,10 @@ static FxStatus MOXAPI GetCapability(IMOXCapability* self, uint32_t* flag) {
 }
 
 /* The tables, in the slot order of qelboot_mox.h. */
-static const IMOXPluginVtbl pluginTable = {BASE_SLOTS(IMOXPlugin), &GetName,    &GetKind,
-                                           &GetId,                 &PluginStep, &PluginStep};
-static const IMOXSourceVtbl sourceTable = {BASE_SLOTS(IMOXSource), &SourceStep, &SourceStep, &SourceStep,
-                                           &Advise,                &Unadvise};
+static const IMOXPluginVtbl pluginTable = {
+    BASE_SLOTS(IMOXPlugin), &GetName, &GetKind, &GetId, &PluginStep, &PluginStep};
+static const IMOXSourceVtbl sourceTable = {
+    BASE_SLOTS(IMOXSource), &SourceStep, &SourceStep, &SourceStep, &Advise, &Unadvise};
 static const IMOXCapabilityVtbl capabilityTable = {BASE_SLOTS(IMOXCapability), &CapabilityReserved,
                                                    &GetCapability};
 static IMOXPlugin plugin = {&pluginTable};
