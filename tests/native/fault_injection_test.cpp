@@ -6,6 +6,7 @@
 
 #include "deviceconnect/device_connect.h"
 #include "deviceconnect/library_load.h"
+#include "deviceconnect/mox/mox_tracker.h"
 #include "sim_fixture.h"
 
 namespace qel::simtest {
@@ -220,6 +221,15 @@ protected:
         out.keys = m.OpenKeyCount(), out.finds = m.OpenFindCount(), out.handles = m.OpenHandleCount();
         out.modules = m.LoadedModuleCount(), out.windows = m.OwnWindowCount(), out.com = m.ComObjectCount();
         out.apartments = m.ComApartments(), out.spawns = m.Spawns().size(), out.now = m.Now();
+        // The source trackers live as long as the process: unless it ended (its threads then stay parked),
+        // they are freed as its end would free them.
+        if (!out.exitCode) {
+            m.EndThreads();
+            for (const auto& thread : m.Threads()) {
+                if (thread.proc == &MOXSourceTrackerThread)
+                    delete static_cast<MOXSourceTracker*>(thread.param);
+            }
+        }
         return out;
     }
 };
