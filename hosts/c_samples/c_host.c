@@ -12,12 +12,6 @@
 #include "qelboot_c.h"
 #include "win32_values.h"
 
-#define KERNEL32 __declspec(dllimport)
-#if defined(_WIN64)
-#define WINAPI_C
-#else
-#define WINAPI_C __stdcall
-#endif
 KERNEL32 void* WINAPI_C GetStdHandle(unsigned long which);
 KERNEL32 int WINAPI_C WriteFile(void* file, const void* data, unsigned long size, unsigned long* written,
                                 void* overlapped);

@@ -5,13 +5,8 @@
  * for mingw-w64; /export:FxPluginMain=_FxPluginMain@4 with lld-link or link.exe on 32-bit x86).
  */
 #include "qelboot_mox.h"
+#include "win32_values.h"
 
-#define KERNEL32 __declspec(dllimport)
-#if defined(_WIN64)
-#define WINAPI_C
-#else
-#define WINAPI_C __stdcall
-#endif
 typedef unsigned long(WINAPI_C* ThreadProc)(void* parameter);
 KERNEL32 void* WINAPI_C CreateThread(void* security, size_t stack, ThreadProc start, void* parameter,
                                      unsigned long flags, unsigned long* id);

@@ -1,35 +1,12 @@
 // The boot executable's command line, split into any words, handled as qelboot.exe handles it.
 #include "fuzz_input.h"
+#include "hosts/boot_command.h"
 
 namespace {
 
 using namespace qel;
 const wchar_t* const kWords[] = {L"-install", L"-UNINSTALL", L"-default", L"-Default", L"yes", L"NO",
                                  L"App",      L"app",        L"Anchor",   L"",         L"-i",  L"maybe"};
-
-bool SameWord(const std::wstring& word, const wchar_t* expected) {
-    std::wstring lowered = word;
-    for (wchar_t& c : lowered)
-        c = c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c + 32) : c;
-    return lowered == expected;
-}
-
-// What qelboot.exe does with the words.
-int Boot(CQELBootCommandHandler& handler, std::vector<std::wstring>& words) {
-    if (words.empty())
-        return 2;
-    if (SameWord(words[0], L"-install")) {
-        handler.MaintainOrder();
-        return 0;
-    }
-    if (SameWord(words[0], L"-uninstall")) {
-        handler.Uninstall();
-        return 0;
-    }
-    if (SameWord(words[0], L"-default") && words.size() == 3)
-        return handler.SetApplicationDefaultStatus(words[1], words[2]) ? 0 : 1;
-    return 2;
-}
 
 void AddApplication(sim::Machine& m, const std::wstring& key, const std::wstring& name,
                     const std::wstring& proxy) {
@@ -72,11 +49,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     CQELBootCommandHandler handler;
     std::vector<std::wstring> words;
     handler.ParseCommandLineParameter(words);
-    FUZZ_CHECK(words.empty() || SameWord(words[0], L"-install") || SameWord(words[0], L"-uninstall") ||
-               (SameWord(words[0], L"-default") && words.size() == 3));
-    const int exitCode = Boot(handler, words);
+    FUZZ_CHECK(words.empty() || qel::boot::SameWord(words[0], L"-install") ||
+               qel::boot::SameWord(words[0], L"-uninstall") ||
+               (qel::boot::SameWord(words[0], L"-default") && words.size() == 3));
+    const int exitCode = qel::boot::RunBootCommand(handler, words);
     // Only the named application can be a default afterwards (a hive without its Preferences key is skipped).
-    if (exitCode == 0 && words.size() == 3 && SameWord(words[2], L"yes")) {
+    if (exitCode == 0 && words.size() == 3 && qel::boot::SameWord(words[2], L"yes")) {
         std::vector<appInfo_tag> defaults;
         handler.LoadInformation();
         handler.GetDefaultApplicationInfo(defaults);
