@@ -11,7 +11,7 @@
 #include <utility>
 #include <vector>
 
-#include "deviceconnect/device_connect.h"
+#include "deviceconnect/notification.h"
 #include "platform/os.h"
 #include "qelboot.h"
 

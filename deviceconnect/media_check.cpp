@@ -5,9 +5,9 @@
 #include <deque>
 #include <utility>
 
-#include "launch/order.h"
 #include "platform/unique_handles.h"
 #include "registry/discovery.h"
+#include "registry/own_application.h"
 #include "registry/registry_key.h"
 #include "registry/text.h"
 

@@ -16,53 +16,7 @@ const wchar_t kUninstallDeletingRunKeyLine[] =
     L"<QELBOOT><Deleting run key. Auto run is going to discontinue from now onwards.>";
 const wchar_t kSwitchingLine[] = L"<QELBoot><Switching application to ...<%s><%s> >";
 
-// All access to a process, in the mask the running system knows.
-std::uint32_t ProcessAllAccess() {
-    os::VersionInfo version;
-    const bool known = os::QueryVersion(true, &version) || os::QueryVersion(false, &version);
-    return known && version.major >= 6 ? os::kProcessAllAccess : os::kProcessAllAccessBeforeVista;
-}
-
-// The program path of an open process, or nothing.
-bool ReadProgramPath(os::Handle process, std::wstring& path) {
-    return os::FirstModulePath(process, kModulePathLimit, &path);
-}
-
 } // namespace
-
-bool GetCurrentProcessInfo(processInfo_tag& info) {
-    try {
-        const std::uint32_t id = os::CurrentProcessId();
-        HandleCloser process(os::OpenProcess(id, ProcessAllAccess()));
-        if (!process)
-            return false;
-        std::wstring path;
-        if (ReadProgramPath(process.get(), path)) {
-            info.processId = id;
-            info.modulePath = std::move(path);
-        }
-        return true;
-    } catch (...) {
-        return false;
-    }
-}
-
-bool GetOwnApplicationInfo(CQELBootInformationHandler& handler, appInfo_tag& out) {
-    try {
-        handler.MaintainOrder();
-        processInfo_tag self;
-        GetCurrentProcessInfo(self);
-        for (const auto& record : handler.apps) {
-            if (EqualsIgnoringCase(record.proxyPath, self.modulePath)) {
-                out = record;
-                return true;
-            }
-        }
-        return false;
-    } catch (...) {
-        return false;
-    }
-}
 
 bool SetRunKey(const std::wstring& proxyPath) {
     try {

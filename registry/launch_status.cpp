@@ -1,7 +1,7 @@
 // The calling application's per-user launch switch and its locale.
 #include <optional>
 
-#include "launch/order.h"
+#include "registry/own_application.h"
 #include "qelboot.h"
 #include "registry/registry_key.h"
 

@@ -32,6 +32,8 @@ need libfuzzer-14-dev /usr/lib/llvm-14/lib/libFuzzer.a
 # The SDK package.
 need zip /usr/bin/zip
 need unzip /usr/bin/unzip
+# The check that the library's folders include each other one way only.
+need python3 /usr/bin/python3
 
 if [ ${#packages[@]} -gt 0 ]; then
     echo "Installing: ${packages[*]}"

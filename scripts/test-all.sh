@@ -13,6 +13,9 @@ stop_wine() {
 }
 trap stop_wine EXIT
 
+echo "=== layers"
+python3 scripts/check-layers.py
+
 for preset in native native-asan native-tsan win64 win32; do
     echo "=== $preset"
     cmake --preset "$preset" >/dev/null

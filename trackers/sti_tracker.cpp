@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <new>
 
-#include "deviceconnect/device_connect.h"
+#include "deviceconnect/notification.h"
 #include "deviceconnect/message_loop.h"
 #include "deviceconnect/os_class.h"
 #include "deviceconnect/tracker_window.h"

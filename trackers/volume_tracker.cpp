@@ -5,7 +5,7 @@
 #include <cwctype>
 #include <string>
 
-#include "deviceconnect/device_connect.h"
+#include "deviceconnect/notification.h"
 #include "deviceconnect/media_check.h"
 #include "deviceconnect/message_loop.h"
 #include "deviceconnect/tracker_window.h"

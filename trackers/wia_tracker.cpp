@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "deviceconnect/device_connect.h"
+#include "deviceconnect/notification.h"
 #include "deviceconnect/message_loop.h"
 #include "platform/unique_handles.h"
 #include "registry/text.h"

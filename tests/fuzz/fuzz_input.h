@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "deviceconnect/library_load.h"
+#include "deviceconnect/startup/library_load.h"
 #include "deviceconnect/mox/mox_tracker.h"
 #include "platform/sim/fake_plugin.h"
 #include "platform/sim/machine.h"

@@ -3,8 +3,8 @@
 
 #include <cwchar>
 
-#include "deviceconnect/device_connect.h"
-#include "deviceconnect/library_load.h"
+#include "deviceconnect/notification.h"
+#include "deviceconnect/startup/library_load.h"
 #include "qelboot_c.h"
 #include "sim_fixture.h"
 

@@ -3,8 +3,8 @@
 #include <array>
 #include <functional>
 
-#include "deviceconnect/device_connect.h"
-#include "deviceconnect/library_load.h"
+#include "deviceconnect/notification.h"
+#include "deviceconnect/startup/library_load.h"
 #include "deviceconnect/media_check.h"
 #include "deviceconnect/message_loop.h"
 #include "deviceconnect/tracker_window.h"

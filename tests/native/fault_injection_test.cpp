@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <functional>
 
-#include "deviceconnect/device_connect.h"
-#include "deviceconnect/library_load.h"
+#include "deviceconnect/notification.h"
+#include "deviceconnect/startup/library_load.h"
 #include "deviceconnect/mox/mox_tracker.h"
 #include "sim_fixture.h"
 

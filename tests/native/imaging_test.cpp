@@ -5,8 +5,8 @@
 #include <optional>
 #include <tuple>
 
-#include "deviceconnect/device_connect.h"
-#include "deviceconnect/library_load.h"
+#include "deviceconnect/notification.h"
+#include "deviceconnect/startup/library_load.h"
 #include "sim_fixture.h"
 #include "trackers/twain_tracker.h"
 

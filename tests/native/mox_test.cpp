@@ -2,8 +2,8 @@
 #include <algorithm>
 #include <functional>
 
-#include "deviceconnect/device_connect.h"
-#include "deviceconnect/library_load.h"
+#include "deviceconnect/notification.h"
+#include "deviceconnect/startup/library_load.h"
 #include "deviceconnect/mox/mox_tracker.h"
 #include "platform/sim/fake_plugin.h"
 #include "sim_fixture.h"

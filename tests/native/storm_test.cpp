@@ -2,7 +2,7 @@
 // reader every 100 ms and the still-image service announces node changes.
 #include <map>
 
-#include "deviceconnect/library_load.h"
+#include "deviceconnect/startup/library_load.h"
 #include "platform/sim/fake_plugin.h"
 #include "sim_fixture.h"
 

@@ -1,6 +1,6 @@
 // library_load.h - what loading the library sets up before any host call.
-#ifndef QELBOOT_DEVICECONNECT_LIBRARY_LOAD_H
-#define QELBOOT_DEVICECONNECT_LIBRARY_LOAD_H
+#ifndef QELBOOT_DEVICECONNECT_STARTUP_LIBRARY_LOAD_H
+#define QELBOOT_DEVICECONNECT_STARTUP_LIBRARY_LOAD_H
 
 namespace qel {
 
@@ -9,6 +9,9 @@ namespace qel {
 // a machine first runs it again, as a fresh load would.
 void InitialiseLibraryState();
 
+// The device-connect service as loading the library leaves it: not started, no callback, no lock.
+void ResetDeviceConnectService();
+
 } // namespace qel
 
-#endif // QELBOOT_DEVICECONNECT_LIBRARY_LOAD_H
+#endif // QELBOOT_DEVICECONNECT_STARTUP_LIBRARY_LOAD_H

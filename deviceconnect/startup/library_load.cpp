@@ -1,7 +1,6 @@
 // The library's load-time initialisation, run by the static initialisers of the module.
-#include "deviceconnect/library_load.h"
+#include "deviceconnect/startup/library_load.h"
 
-#include "deviceconnect/device_connect.h"
 #include "registry/discovery.h"
 #include "trackers/volume_tracker.h"
 

@@ -1,7 +1,6 @@
-// device_connect.h - the device-connect service's side towards the trackers: the one way they report a
-// device.
-#ifndef QELBOOT_DEVICECONNECT_DEVICE_CONNECT_H
-#define QELBOOT_DEVICECONNECT_DEVICE_CONNECT_H
+// notification.h - the one way a tracker reports a device: to the host's callback, under the callback lock.
+#ifndef QELBOOT_DEVICECONNECT_NOTIFICATION_H
+#define QELBOOT_DEVICECONNECT_NOTIFICATION_H
 
 #include <string>
 
@@ -26,9 +25,12 @@ void NotifyDeviceConnect(std::wstring& devType, std::wstring& devId);
 // Puts a C callback and its context in the one slot, in place of any callback, C++ or C.
 void RegisterCDeviceConnectCallback(QelDeviceConnectCallback callback, void* context);
 
-// The service's state as loading the library leaves it: not started, no callback, no lock.
-void ResetDeviceConnectService();
+// Made once, as the service starts.
+void CreateCallbackLock();
+
+// As loading the library leaves it: no callback, no lock.
+void ResetNotification();
 
 } // namespace qel
 
-#endif // QELBOOT_DEVICECONNECT_DEVICE_CONNECT_H
+#endif // QELBOOT_DEVICECONNECT_NOTIFICATION_H

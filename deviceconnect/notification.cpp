@@ -1,16 +1,11 @@
-// Starting the trackers by Windows version, and handing their devices to the host's callback.
-#include "deviceconnect/device_connect.h"
+// Handing the trackers' devices to the host's callback, one at a time.
+#include "deviceconnect/notification.h"
 
 #include <atomic>
 
-#include "deviceconnect/mox/mox_tracker.h"
-#include "deviceconnect/os_class.h"
 #include "platform/os.h"
 #include "platform/unique_handles.h"
 #include "qelboot.h"
-#include "trackers/sti_tracker.h"
-#include "trackers/volume_tracker.h"
-#include "trackers/wia_tracker.h"
 
 namespace qel {
 namespace {
@@ -26,7 +21,6 @@ struct CallbackSlot {
 CallbackSlot registeredCallback;
 std::atomic_flag callbackSlotBusy = ATOMIC_FLAG_INIT;
 os::Lock callbackLock = os::kNoLock;
-bool serviceStarted = false;
 
 CallbackSlot ExchangeCallbackSlot(const CallbackSlot* replacement) {
     while (callbackSlotBusy.test_and_set(std::memory_order_acquire)) {
@@ -57,11 +51,12 @@ void RegisterCDeviceConnectCallback(QelDeviceConnectCallback callback, void* con
     ExchangeCallbackSlot(&slot);
 }
 
-void ResetDeviceConnectService() {
+void CreateCallbackLock() { callbackLock = os::NewRecursiveLock(); }
+
+void ResetNotification() {
     const CallbackSlot none;
     ExchangeCallbackSlot(&none);
     callbackLock = os::kNoLock;
-    serviceStarted = false;
 }
 
 } // namespace qel
@@ -69,31 +64,4 @@ void ResetDeviceConnectService() {
 void RegisterDeviceConnectCallback(DeviceConnectCallback callback) {
     const qel::CallbackSlot slot{callback, nullptr, nullptr};
     qel::ExchangeCallbackSlot(&slot);
-}
-
-void StartDeviceConnectService() {
-    using namespace qel;
-    try {
-        // Trackers run until the process ends and share one lock: a second set would report every device
-        // twice.
-        if (serviceStarted)
-            return;
-        serviceStarted = true;
-        callbackLock = os::NewRecursiveLock();
-        // The trackers run the library's code until the process ends, even after a host that loaded the
-        // library itself has freed it again.
-        os::PinModuleOf(&VolumeTrackerThread);
-        // A thread that cannot be created is left out; the others still start.
-        const OSClass osClass = GetOSClass();
-        if (osClass != OSClassOther)
-            os::StartThread(&VolumeTrackerThread, nullptr);
-        // WIA announces connections on XP and Vista only; Windows 2000 has STI alone.
-        if (osClass == OSClassXP || osClass == OSClassVista)
-            os::StartThread(&WiaTrackerThread, nullptr);
-        if (osClass != OSClassOther)
-            os::StartThread(&StiTrackerThread, nullptr);
-        // Plug-ins find their devices without the system's help, so they are watched on every version.
-        os::StartThread(&MOXTrackerThread, nullptr);
-    } catch (...) {
-    }
 }
