@@ -7,9 +7,9 @@
 #include <new>
 #include <vector>
 
-#include "deviceconnect/notification.h"
 #include "deviceconnect/media_check.h"
 #include "deviceconnect/message_loop.h"
+#include "deviceconnect/notification.h"
 #include "deviceconnect/tracker_window.h"
 #include "platform/unique_handles.h"
 

@@ -1,13 +1,13 @@
-// The .mox plug-in host: probing and loading plug-in modules, registering them once each, opening their
-// sources. Plug-in code may throw; every operation that calls into it turns that into FxException.
+// The .mox plug-in host's modules: probing and loading plug-in files, registering them once each, handing out
+// their interfaces. Plug-in code may throw; every operation that calls into it turns that into FxException.
 #include "deviceconnect/mox/plugin_manager.h"
 
 #include <algorithm>
 #include <cstring>
 #include <deque>
-#include <new>
 
 #include "deviceconnect/media_check.h"
+#include "deviceconnect/mox/plugin_code.h"
 #include "platform/os.h"
 #include "platform/unique_handles.h"
 #include "registry/text.h"
@@ -29,94 +29,13 @@ std::wstring HexCode(std::uint32_t code) {
     return text;
 }
 
-void CopyName(const std::wstring& name, char16_t (&out)[MOXNameChars]) {
-    const std::size_t length = std::min<std::size_t>(name.size(), MOXNameChars - 1);
-    std::copy_n(name.begin(), length, out);
-    out[length] = u'\0';
-}
-
-// The calls into one plug-in module's code. Each runs under the guard, so that a fault or a foreign exception
-// inside the plug-in ends that call only; a call that raised is logged with the module's file and answers
-// false.
-class PluginCode {
-public:
-    explicit PluginCode(const std::wstring& path) : path_(path) {}
-
-    template <typename Call> bool Run(const wchar_t* slot, Call call) {
-        const std::uint32_t code =
-            os::CallGuarded([](void* context) { (*static_cast<Call*>(context))(); }, &call);
-        if (code == 0)
-            return true;
-        os::DebugOutput(FormatLine(kRaisedLine, {HexCode(code), slot, path_}));
-        return false;
-    }
-    // The module's root object, with a reference for the caller, or null when the module has no entry point
-    // or hands out nothing.
-    bool Root(os::Module module, IFxBase** root) {
-        *root = nullptr;
-        const auto main = reinterpret_cast<FxPluginMainFunction>(os::ModuleFunction(module, "FxPluginMain"));
-        return !main || Run(L"FxPluginMain", [main, root] { main(root); });
-    }
-    template <typename Interface> bool Ask(IFxBase* object, std::int32_t number, Interface** out) {
-        void* answer = nullptr;
-        const bool returned = Run(L"QueryInterface", [&] { object->QueryInterface(number, &answer); });
-        *out = returned ? static_cast<Interface*>(answer) : nullptr;
-        return returned;
-    }
-    bool Release(IFxBase* object) {
-        return Run(L"Release", [object] { object->Release(); });
-    }
-
-private:
-    const std::wstring& path_;
-};
-
 } // namespace
 
+void LogPluginRaised(std::uint32_t code, const wchar_t* slot, const std::wstring& path) {
+    os::DebugOutput(FormatLine(kRaisedLine, {HexCode(code), slot, path}));
+}
+
 bool SameId(const MOXGuid& a, const MOXGuid& b) { return std::memcmp(&a, &b, sizeof(MOXGuid)) == 0; }
-
-// --- The enumerator --------------------------------------------------------------------------------------
-
-std::int32_t CEnumSourceManager::QueryInterface(std::int32_t number, void** out) {
-    if (number == 0 || number == 8 || number == 9) {
-        *out = static_cast<IEnumSourceManager*>(this);
-        AddRef();
-        return 1;
-    }
-    *out = nullptr;
-    return 0;
-}
-
-std::uint32_t CEnumSourceManager::AddRef() { return ++references_; }
-
-std::uint32_t CEnumSourceManager::Release() {
-    const std::uint32_t left = --references_;
-    if (left == 0)
-        delete this;
-    return left;
-}
-
-FxStatus CEnumSourceManager::GetCount(std::uint32_t* count) {
-    *count = static_cast<std::uint32_t>(entries_.size());
-    return FxOk;
-}
-
-FxStatus CEnumSourceManager::Next(MOXSourceInfo* entry) {
-    if (cursor_ >= entries_.size())
-        return FxEnd;
-    if (!entry || entry->version != MOXSourceInfoVersion || entry->size != sizeof(MOXSourceInfo))
-        return FxInvalid;
-    const MOXSourceInfo& current = entries_[cursor_++];
-    std::copy(std::begin(current.name), std::end(current.name), entry->name);
-    entry->kind = current.kind;
-    entry->id = current.id;
-    return FxOk;
-}
-
-FxStatus CEnumSourceManager::Reset() {
-    cursor_ = 0;
-    return FxOk;
-}
 
 // --- Finding plug-in files -------------------------------------------------------------------------------
 
@@ -290,28 +209,6 @@ FxStatus MOXPluginManager::FindPlugin(const MOXGuid& id, MOXPluginRecord* out) c
     return FxNotFound;
 }
 
-const MOXSourceRecord* MOXPluginManager::FindSourceRecord(const MOXGuid& id, FxStatus* status) const {
-    for (const auto& record : sources_) {
-        if (!SameId(record->id, id))
-            continue;
-        if (!record->source || !record->ready) {
-            *status = FxNotReady;
-            return nullptr;
-        }
-        *status = FxOk;
-        return record.get();
-    }
-    *status = FxInvalid;
-    return nullptr;
-}
-
-FxStatus MOXPluginManager::FindSource(const MOXGuid& id, IMOXSource** out) const {
-    FxStatus status = FxInvalid;
-    if (const MOXSourceRecord* record = FindSourceRecord(id, &status))
-        *out = record->source;
-    return status;
-}
-
 FxStatus MOXPluginManager::GetPluginInterface(const wchar_t* path, std::int32_t number, void** out) {
     if (!out || *out || !path)
         return FxFailed;
@@ -330,134 +227,6 @@ FxStatus MOXPluginManager::GetPluginInterface(const wchar_t* path, std::int32_t 
         return FxException;
     }
     return *out ? FxOk : FxFailed;
-}
-
-FxStatus MOXPluginManager::CreateSourceEnumerator(IEnumSourceManager** out) {
-    if (!out || *out)
-        return FxInvalid;
-    auto* enumerator = new (std::nothrow) CEnumSourceManager;
-    if (!enumerator)
-        return FxNoMemory;
-    enumerator->AddRef();
-    try {
-        for (const auto& record : plugins_) {
-            MOXSourceInfo entry{};
-            entry.version = MOXSourceInfoVersion;
-            entry.size = sizeof(MOXSourceInfo);
-            CopyName(record.name, entry.name);
-            entry.kind = record.kind;
-            entry.id = record.id;
-            enumerator->Append(entry);
-        }
-    } catch (...) {
-        enumerator->Release();
-        return FxNoMemory;
-    }
-    *out = enumerator;
-    return FxOk;
-}
-
-FxStatus MOXPluginManager::BuildSourceTable() {
-    IEnumSourceManager* enumerator = nullptr;
-    try {
-        ReleaseSources();
-        if (CreateSourceEnumerator(&enumerator) != FxOk)
-            return FxNoSource;
-        bool anyReady = false;
-        enumerator->Reset();
-        MOXSourceInfo entry{};
-        entry.version = MOXSourceInfoVersion;
-        entry.size = sizeof(MOXSourceInfo);
-        while (enumerator->Next(&entry) == FxOk) {
-            MOXPluginRecord plugin;
-            if (FindPlugin(entry.id, &plugin) != FxOk)
-                continue;
-            auto record = std::make_unique<MOXSourceRecord>();
-            record->name.assign(entry.name, std::find(entry.name, entry.name + MOXNameChars, u'\0'));
-            record->kind = entry.kind;
-            record->id = entry.id;
-            record->path = plugin.path;
-            void* source = nullptr;
-            GetPluginInterface(plugin.path.c_str(), MOXSourceInterfaceNumber, &source);
-            record->source = static_cast<IMOXSource*>(source);
-            // In the table before Open, so that the reference is released with it whatever Open does.
-            sources_.push_back(std::move(record));
-            const MOXSourceRecord& added = *sources_.back();
-            FxStatus opened = FxFailed;
-            if (added.source &&
-                PluginCode(added.path).Run(L"Open", [&added, &opened] { opened = added.source->Open(); }) &&
-                opened == FxOk) {
-                sources_.back()->ready = true;
-                anyReady = true;
-            }
-        }
-        enumerator->Release();
-        return anyReady ? FxOk : FxNoSource;
-    } catch (...) {
-        if (enumerator)
-            enumerator->Release();
-        return FxException;
-    }
-}
-
-FxStatus MOXPluginManager::ReleaseSources() {
-    std::vector<std::unique_ptr<MOXSourceRecord>> table;
-    table.swap(sources_);
-    for (const auto& record : table) {
-        if (record->source)
-            PluginCode(record->path).Release(record->source);
-    }
-    return FxOk;
-}
-
-FxStatus MOXPluginManager::QuerySourceCapability(const MOXGuid& id, std::uint32_t* flag) {
-    try {
-        *flag = 0;
-        FxStatus status = FxInvalid;
-        const MOXSourceRecord* const record = FindSourceRecord(id, &status);
-        if (!record)
-            return status;
-        PluginCode code(record->path);
-        IMOXCapability* capability = nullptr;
-        if (!code.Ask(record->source, MOXCapabilityInterfaceNumber, &capability))
-            return FxException;
-        if (!capability)
-            return FxFailed;
-        if (!code.Run(L"GetCapability", [capability, flag] { capability->GetCapability(flag); }) ||
-            !code.Release(capability))
-            return FxException;
-        return FxOk;
-    } catch (...) {
-        return FxException;
-    }
-}
-
-FxStatus MOXPluginManager::AdviseSource(const MOXGuid& id, ICallbackInterface* callback,
-                                        std::uint32_t reserved) {
-    try {
-        FxStatus status = FxInvalid;
-        const MOXSourceRecord* const record = FindSourceRecord(id, &status);
-        if (record && !PluginCode(record->path).Run(L"Advise", [&] {
-                status = record->source->Advise(callback, reserved);
-            }))
-            return FxException;
-        return status;
-    } catch (...) {
-        return FxException;
-    }
-}
-
-FxStatus MOXPluginManager::UnadviseSource(const MOXGuid& id, ICallbackInterface* callback) {
-    try {
-        FxStatus status = FxInvalid;
-        const MOXSourceRecord* const record = FindSourceRecord(id, &status);
-        if (record &&
-            !PluginCode(record->path).Run(L"Unadvise", [&] { status = record->source->Unadvise(callback); }))
-            return FxException;
-        return status;
-    } catch (...) {
-        return FxException;
-    }
 }
 
 } // namespace qel
