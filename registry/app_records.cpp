@@ -1,6 +1,7 @@
 #include "registry/app_records.h"
 
 #include "registry/registry_key.h"
+#include "registry/text.h"
 
 namespace qel {
 namespace {
@@ -29,11 +30,11 @@ void ReadApplicationRecord(const std::wstring& keyPath, appInfo_tag& record) {
             }
         }
         FileFormatList formats;
-        ReadFileFormats(keyPath + L"\\File Formats", formats);
+        ReadFileFormats(JoinKeyPath(keyPath, L"File Formats"), formats);
         record.fileFormats = std::move(formats);
 
         std::uint32_t flag = 0;
-        ReadDefaultFlag(keyPath + L"\\Preferences", flag);
+        ReadDefaultFlag(JoinKeyPath(keyPath, L"Preferences"), flag);
         record.defaultFlag = flag;
         record.reserved = 0;
     } catch (...) {
@@ -53,15 +54,15 @@ void ReadFileFormats(const std::wstring& formatsPath, FileFormatList& formats) {
     }
 }
 
-void SplitExtensionList(const std::wstring& text, const std::wstring& category, FileFormatList& formats) {
+void SplitExtensionList(std::wstring_view text, std::wstring_view category, FileFormatList& formats) {
     try {
         std::wstring::size_type start = 0;
         while (start < text.size()) {
             auto end = text.find(L' ', start);
-            if (end == std::wstring::npos)
+            if (end == std::wstring_view::npos)
                 end = text.size();
             if (end > start)
-                formats.emplace_back(text.substr(start, end - start), category);
+                formats.emplace_back(std::wstring(text.substr(start, end - start)), std::wstring(category));
             start = end + 1;
         }
     } catch (...) {
@@ -108,7 +109,7 @@ void ReadDefaultFlag(const std::wstring& prefsPath, std::uint32_t& flag) {
 
 bool IsAutoLaunchCandidate(const std::wstring& keyPath) {
     try {
-        const std::wstring prefsPath = keyPath + L"\\Preferences";
+        const std::wstring prefsPath = JoinKeyPath(keyPath, L"Preferences");
         {
             CCurrentUserKey userPrefs(prefsPath, os::kKeyRead);
             if (userPrefs.status == os::kSuccess) {

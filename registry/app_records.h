@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -26,7 +27,7 @@ void ReadApplicationRecord(const std::wstring& keyPath, appInfo_tag& record);
 void ReadFileFormats(const std::wstring& formatsPath, FileFormatList& formats);
 
 // Appends each space-separated token of `text` paired with `category`.
-void SplitExtensionList(const std::wstring& text, const std::wstring& category, FileFormatList& formats);
+void SplitExtensionList(std::wstring_view text, std::wstring_view category, FileFormatList& formats);
 
 // Updates `flag` from the user's "DefaultFlag" under `prefsPath`, creating the user's key with 0 on first
 // sight; the machine's value counts only when the user's key can be neither read nor created.

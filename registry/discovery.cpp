@@ -2,23 +2,22 @@
 
 #include <cwchar>
 #include <deque>
-#include <memory>
 
 #include "registry/app_records.h"
 #include "registry/registry_key.h"
+#include "registry/text.h"
 
 namespace qel {
 
 void DiscoverApplications(std::vector<appInfo_tag>& found) {
     try {
-        auto root = std::make_unique<CLocalMachineKey>(kMakerKey, os::kKeyRead);
-        if (root->status != os::kSuccess)
+        // Keys are made in place: a walk of a large registry opens thousands of them.
+        std::deque<CLocalMachineKey> queue;
+        queue.emplace_back(kMakerKey, os::kKeyRead);
+        if (queue.back().status != os::kSuccess)
             return;
-        std::deque<std::unique_ptr<CRegistryKey>> queue;
-        queue.push_back(std::move(root));
         while (!queue.empty()) {
-            CRegistryKey& parent = *queue.front();
-            const std::wstring base = parent.path + L"\\";
+            CRegistryKey& parent = queue.front();
             for (std::uint32_t index = 0;; ++index) {
                 const wchar_t* name = parent.EnumSubKey(index);
                 if (!name)
@@ -27,16 +26,15 @@ void DiscoverApplications(std::vector<appInfo_tag>& found) {
                 // open the parent again: the walk would never end.
                 if (!*name)
                     continue;
-                std::wstring full = base + name;
+                std::wstring full = JoinKeyPath(parent.path, name);
                 if (std::wcscmp(name, kRegistrationKeyName) == 0) {
-                    appInfo_tag record;
-                    ReadApplicationRecord(full, record);
-                    found.push_back(std::move(record));
+                    found.emplace_back();
+                    ReadApplicationRecord(full, found.back());
                     continue;
                 }
-                auto child = std::make_unique<CLocalMachineKey>(full, os::kKeyRead);
-                if (child->status == os::kSuccess)
-                    queue.push_back(std::move(child));
+                queue.emplace_back(std::move(full), os::kKeyRead);
+                if (queue.back().status != os::kSuccess)
+                    queue.pop_back();
             }
             queue.pop_front();
         }

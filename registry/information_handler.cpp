@@ -14,13 +14,23 @@ CQELBootInformationHandler& LibraryHandler() {
 
 void CQELBootInformationHandler::LoadInformation() {
     try {
-        std::vector<appInfo_tag> found;
-        qel::DiscoverApplications(found);
+        // Found and listed in place, so that a reload reuses the list's storage.
         apps.clear();
-        for (auto& record : found) {
-            if (qel::CheckListing(record) == qel::Listing::Listed)
-                apps.push_back(std::move(record));
+        qel::DiscoverApplications(apps);
+        std::size_t listed = 0;
+        try {
+            for (std::size_t index = 0; index < apps.size(); ++index) {
+                if (qel::CheckListing(apps[index]) != qel::Listing::Listed)
+                    continue;
+                if (listed != index)
+                    apps[listed] = std::move(apps[index]);
+                ++listed;
+            }
+        } catch (...) {
+            apps.erase(apps.begin() + static_cast<std::ptrdiff_t>(listed), apps.end());
+            throw;
         }
+        apps.erase(apps.begin() + static_cast<std::ptrdiff_t>(listed), apps.end());
     } catch (...) {
     }
 }

@@ -1,8 +1,8 @@
 // The calling application's per-user launch switch and its locale.
 #include <optional>
 
-#include "registry/own_application.h"
 #include "qelboot.h"
+#include "registry/own_application.h"
 #include "registry/registry_key.h"
 
 namespace qel {

@@ -16,6 +16,15 @@ CRegistryKey::CRegistryKey(os::Hive hive, const wchar_t* subkey, std::uint32_t a
     }
 }
 
+CRegistryKey::CRegistryKey(os::Hive hive, std::wstring&& subkey, std::uint32_t access) {
+    os::RegKey opened = os::kNoKey;
+    status = os::OpenRegKey(os::HiveRoot(hive), subkey.c_str(), access, &opened);
+    if (status == os::kSuccess) {
+        key = opened;
+        path = std::move(subkey);
+    }
+}
+
 CRegistryKey::~CRegistryKey() {
     if (IsOpen())
         status = os::CloseRegKey(key);

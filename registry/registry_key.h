@@ -21,6 +21,8 @@ public:
     static constexpr std::uint32_t kNameCapacity = 128;
 
     CRegistryKey(os::Hive hive, const wchar_t* subkey, std::uint32_t access);
+    // The same, keeping `subkey` itself as `path` rather than a copy of it.
+    CRegistryKey(os::Hive hive, std::wstring&& subkey, std::uint32_t access);
     ~CRegistryKey();
     CRegistryKey(const CRegistryKey&) = delete;
     CRegistryKey& operator=(const CRegistryKey&) = delete;
@@ -69,6 +71,8 @@ public:
         : CRegistryKey(os::Hive::LocalMachine, subkey, access) {}
     CLocalMachineKey(const std::wstring& subkey, std::uint32_t access)
         : CLocalMachineKey(subkey.c_str(), access) {}
+    CLocalMachineKey(std::wstring&& subkey, std::uint32_t access)
+        : CRegistryKey(os::Hive::LocalMachine, std::move(subkey), access) {}
 };
 
 } // namespace qel

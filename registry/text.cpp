@@ -14,6 +14,13 @@ bool EqualsIgnoringCase(std::wstring_view a, std::wstring_view b) {
     return true;
 }
 
+std::wstring JoinKeyPath(std::wstring_view parent, std::wstring_view child) {
+    std::wstring path;
+    path.reserve(parent.size() + 1 + child.size());
+    path.append(parent).append(1, L'\\').append(child);
+    return path;
+}
+
 std::wstring QuoteArgument(const std::wstring& value) {
     if (!value.empty() && value.front() == L'"')
         return value;

@@ -1,5 +1,5 @@
-// text.h - the small text rules shared by the whole library: comparing names and paths, quoting values for a
-// command line, and formatting diagnostic lines.
+// text.h - the small text rules shared by the whole library: comparing names and paths, joining key paths,
+// quoting values for a command line, and formatting diagnostic lines.
 #ifndef QELBOOT_REGISTRY_TEXT_H
 #define QELBOOT_REGISTRY_TEXT_H
 
@@ -13,6 +13,9 @@ namespace qel {
 
 // Paths, extensions and command words compare without regard to case.
 bool EqualsIgnoringCase(std::wstring_view a, std::wstring_view b);
+
+// "parent\child", made in one allocation: loading the list joins a path for every key it opens.
+std::wstring JoinKeyPath(std::wstring_view parent, std::wstring_view child);
 
 // A value that begins with a double quote is taken as it is; any other value is put in double quotes (an
 // empty one becomes two double quotes).
