@@ -3,8 +3,9 @@
 # first picture against a bare listing loop, each on the simulated machine and on the real system under
 # Wine; then, with the shipped 32-bit qelboot.dll under Wine, how long a card takes from becoming readable
 # to the callback, and what polling an empty card reader costs; and how long 50 .mox plug-ins take to be
-# tracked, and a plug-in's event to reach the callback; and what the guard around each call into a plug-in
-# costs, on both widths.
+# tracked, and a plug-in's event to reach the callback; a storm of plug-in events while cards come and go; and
+# what the guard around each call into a plug-in costs, on both widths. A kernel that runs 64-bit user code
+# only cannot start the 32-bit Wine loader: there the DLL's benchmarks run on its x86_64 twin, and say so.
 #
 #   scripts/bench.sh [polling seconds]    default 60
 set -euo pipefail
@@ -12,12 +13,17 @@ cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 polling=${1:-60}
 
-for preset in native win64 win32; do
+if /usr/lib/wine/wine --version >/dev/null 2>&1; then
+    dll=win32
+else
+    dll=win64
+fi
+for preset in native win64 $dll; do
     cmake --preset "$preset" >/dev/null
 done
 cmake --build --preset native --target qelboot_load_bench qelboot_search_bench >/dev/null
 cmake --build --preset win64 --target qelboot_load_bench qelboot_search_bench qelboot_guard_bench >/dev/null
-cmake --build --preset win32 --target qelboot_arrival_bench qelmount qelboot_mox_bench sample_phone \
+cmake --build --preset $dll --target qelboot_arrival_bench qelmount qelboot_mox_bench sample_phone \
     qelboot_guard_bench >/dev/null
 
 echo "== simulated machine"
@@ -31,20 +37,20 @@ build/win64/wine-run.sh build/win64/bin/qelboot_search_bench.exe
 echo "== the guard around a call into a plug-in, x86_64 under Wine"
 build/win64/wine-run.sh build/win64/bin/qelboot_guard_bench.exe
 
-# Some machines' kernels run 64-bit user code only: the 32-bit Wine loader does not start there.
-if ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
-    echo "== this machine cannot run 32-bit programs: the benchmarks of the 32-bit DLL are left out"
-    exit 0
+if [ $dll = win32 ]; then
+    width="the 32-bit DLL"
+    echo "== the guard around a call into a plug-in, i686 (the shipped width) under Wine"
+    QELBOOT_WINEPREFIX="$PWD/build/win32/bench-machine" build/win32/wine-run.sh build/win32/bin/qelboot_guard_bench.exe
+else
+    width="the x86_64 DLL, as this machine cannot run 32-bit programs"
 fi
-echo "== the guard around a call into a plug-in, i686 (the shipped width) under Wine"
-QELBOOT_WINEPREFIX="$PWD/build/win32/bench-machine" build/win32/wine-run.sh build/win32/bin/qelboot_guard_bench.exe
 
-echo "== card arrival and polling, the 32-bit DLL under Wine"
-export QELBOOT_WINEPREFIX="$PWD/build/win32/bench-machine"
-run() { build/win32/wine-run.sh "$@"; }
+echo "== card arrival and polling, $width under Wine"
+export QELBOOT_WINEPREFIX="$PWD/build/$dll/bench-machine"
+run() { build/$dll/wine-run.sh "$@"; }
 # The machine as a proxy finds it: the benchmark registered as an application's proxy, running as XP (where
 # volumes are tracked), an empty card reader attached before it starts, and a card holding a picture.
-bench=build/win32/bin/qelboot_arrival_bench.exe
+bench=build/$dll/bin/qelboot_arrival_bench.exe
 windows_path() { echo "Z:$(realpath "$1")" | tr / '\\'; }
 registration='HKLM\SOFTWARE\Quorl\ArrivalBench\Quorl Vandrel'
 run reg add "$registration" /v Name /d "Arrival benchmark" /f >/dev/null 2>&1
@@ -52,10 +58,10 @@ run reg add "$registration" /v ProxyPath /d "$(windows_path "$bench")" /f >/dev/
 run reg add "$registration" /v CmdLine /d "$(windows_path "$bench")" /f >/dev/null 2>&1
 run reg add "$registration\File Formats" /v Image /d jpg /f >/dev/null 2>&1
 run reg add 'HKCU\Software\Wine\AppDefaults\qelboot_arrival_bench.exe' /v Version /d winxp /f >/dev/null 2>&1
-card=build/win32/bench-card
+card=build/$dll/bench-card
 mkdir -p "$card/DCIM" && touch "$card/DCIM/IMG_0001.JPG"
-run build/win32/bin/qelmount.exe reader R:
-trap 'run build/win32/bin/qelmount.exe remove R:' EXIT
+run build/$dll/bin/qelmount.exe reader R:
+trap 'run build/$dll/bin/qelmount.exe remove R:' EXIT
 
 # The wine server answers most of the calls a poll makes; its processor time counts too.
 server_ticks() {
@@ -79,12 +85,21 @@ awk -v t=$((after - before)) -v hz="$(getconf CLK_TCK)" -v s="$polling" 'BEGIN {
     printf "the wine server meanwhile (the whole run, start-up included): %.2f s, %.3f %% of one core\n",
            t / hz, t / hz * 100 / s }'
 
-echo "== 50 .mox plug-ins, the 32-bit DLL under Wine (as Windows 7: only the plug-in tracker runs)"
-plugins=build/win32/mox-bench
+echo "== 50 .mox plug-ins, $width under Wine (as Windows 7: only the plug-in tracker runs)"
+plugins=build/$dll/mox-bench
 rm -rf "$plugins" && mkdir -p "$plugins/moxplugins"
-cp build/win32/bin/sample_phone.mox "$plugins/moxplugins/nokiamanager.mox"
-for i in $(seq 2 50); do cp build/win32/bin/sample_phone.mox "$plugins/moxplugins/phone$i.mox"; done
+cp build/$dll/bin/sample_phone.mox "$plugins/moxplugins/nokiamanager.mox"
+for i in $(seq 2 50); do cp build/$dll/bin/sample_phone.mox "$plugins/moxplugins/phone$i.mox"; done
 run reg add 'HKCU\Software\Wine\AppDefaults\qelboot_mox_bench.exe' /v Version /d win7 /f >/dev/null 2>&1
 for round in 1 2 3; do
-    run build/win32/bin/qelboot_mox_bench.exe "$(windows_path "$plugins")" 50
+    run build/$dll/bin/qelboot_mox_bench.exe "$(windows_path "$plugins")" 50
 done
+
+echo "== storm: 8 plug-ins raising 1,000 events each from 2 threads, a card in and out and the still-image"
+echo "   tracker told of device changes every 100 ms; $width under Wine, as XP (every tracker runs)"
+storm=build/$dll/mox-storm
+rm -rf "$storm" && mkdir -p "$storm/moxplugins"
+cp build/$dll/bin/sample_phone.mox "$storm/moxplugins/nokiamanager.mox"
+for i in $(seq 2 8); do cp build/$dll/bin/sample_phone.mox "$storm/moxplugins/phone$i.mox"; done
+run reg add 'HKCU\Software\Wine\AppDefaults\qelboot_mox_bench.exe' /v Version /d winxp /f >/dev/null 2>&1
+run build/$dll/bin/qelboot_mox_bench.exe "$(windows_path "$storm")" 8 "$(windows_path "$card")"

@@ -1,7 +1,7 @@
 // arrival_bench - under Wine, with the device-connect service of qelboot.dll running in this process: how
 // long a card takes from becoming readable (CARD, a folder holding a picture, mounted as E: through the mount
 // manager) to the callback being entered, over several insertions; then how much processor time polling an
-// empty card reader costs this process.
+// empty card reader costs this process, and each of its threads, named by the windows it owns.
 //
 //   arrival_bench CARD [insertions] [polling seconds]    default: 10 insertions, 60 s
 //
@@ -9,12 +9,15 @@
 // application's proxy, running as Windows XP, with an empty card reader attached before it starts.
 #include <algorithm>
 #include <cstdio>
+#include <map>
 #include <string>
 #include <vector>
 
 #include "hosts/mount_manager.h"
 #include "platform/win32/windows_api.h"
+
 #include "qelboot.h"
+#include <tlhelp32.h>
 
 namespace {
 
@@ -28,14 +31,54 @@ void OnDeviceConnect(std::wstring&, std::wstring& devId) {
     ::SetEvent(arrived);
 }
 
+double Seconds(const FILETIME& time) {
+    return static_cast<double>(static_cast<ULONGLONG>(time.dwHighDateTime) << 32 | time.dwLowDateTime) / 1e7;
+}
+
 double ProcessorSeconds() {
     FILETIME created, exited, kernel, user;
     ::GetProcessTimes(::GetCurrentProcess(), &created, &exited, &kernel, &user);
-    const auto seconds = [](const FILETIME& time) {
-        return static_cast<double>(static_cast<ULONGLONG>(time.dwHighDateTime) << 32 | time.dwLowDateTime) /
-               1e7;
-    };
-    return seconds(kernel) + seconds(user);
+    return Seconds(kernel) + Seconds(user);
+}
+
+// Each thread of this process with its processor seconds so far.
+std::map<DWORD, double> ThreadSeconds() {
+    std::map<DWORD, double> times;
+    const HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    THREADENTRY32 entry{};
+    entry.dwSize = sizeof(entry);
+    for (BOOL more = ::Thread32First(snapshot, &entry); more; more = ::Thread32Next(snapshot, &entry)) {
+        if (entry.th32OwnerProcessID != ::GetCurrentProcessId())
+            continue;
+        const HANDLE thread = ::OpenThread(THREAD_QUERY_INFORMATION, FALSE, entry.th32ThreadID);
+        FILETIME created, exited, kernel, user;
+        if (thread && ::GetThreadTimes(thread, &created, &exited, &kernel, &user))
+            times[entry.th32ThreadID] = Seconds(kernel) + Seconds(user);
+        if (thread)
+            ::CloseHandle(thread);
+    }
+    ::CloseHandle(snapshot);
+    return times;
+}
+
+// The titles of the windows a thread owns: the trackers' hidden windows tell which tracker it is.
+std::string ThreadName(DWORD thread) {
+    std::string names;
+    ::EnumThreadWindows(
+        thread,
+        [](HWND window, LPARAM context) {
+            wchar_t title[128] = L"";
+            ::GetWindowTextW(window, title, 128);
+            char narrow[128] = "";
+            ::WideCharToMultiByte(CP_UTF8, 0, title, -1, narrow, sizeof(narrow), nullptr, nullptr);
+            auto& titles = *reinterpret_cast<std::string*>(context);
+            titles += (titles.empty() ? "" : ", ") + std::string(*narrow ? narrow : "(untitled)");
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&names));
+    return thread == ::GetCurrentThreadId() ? "this benchmark's own thread"
+           : names.empty()                  ? "no window"
+                                            : names;
 }
 
 } // namespace
@@ -78,10 +121,18 @@ int wmain(int argc, wchar_t** argv) {
     if (pollingSeconds > 0) {
         ::Sleep(1000);
         const double before = ProcessorSeconds();
+        const auto threadsBefore = ThreadSeconds();
         ::Sleep(static_cast<DWORD>(pollingSeconds) * 1000);
+        const auto threadsAfter = ThreadSeconds();
         const double used = ProcessorSeconds() - before;
         std::printf("polling an empty card reader for %d s: %.3f s of processor time, %.3f %% of one core\n",
                     pollingSeconds, used, used * 100.0 / pollingSeconds);
+        for (const auto& [thread, seconds] : threadsAfter) {
+            const auto earlier = threadsBefore.find(thread);
+            const double threadUsed = seconds - (earlier == threadsBefore.end() ? 0.0 : earlier->second);
+            std::printf("  thread %lu (%s): %.3f s, %.3f %% of one core\n", thread,
+                        ThreadName(thread).c_str(), threadUsed, threadUsed * 100.0 / pollingSeconds);
+        }
     }
     return 0;
 }

@@ -1,18 +1,26 @@
 // mox_bench - under Wine, with the device-connect service of qelboot.dll running in this process and FOLDER
 // as the current folder: how long from StartDeviceConnectService to the last "Devices will be detected" line
 // of the plug-ins in FOLDER\moxplugins; then how long a sample plug-in's event takes from its call into the
-// host to the host's callback, over 100 events.
+// host to the host's callback, over 100 events. Given CARD, then a storm: each of the first 8 plug-ins raises
+// 1,000 events from 2 threads of its own while CARD comes and goes as E: every 100 ms and the still-image
+// tracker hears every 100 ms that device nodes changed; every event must reach the callback once, each
+// thread's in order. It prints events per second and the worst time from a raise to its callback.
 //
-//   mox_bench FOLDER PLUGINS     PLUGINS: how many tracked plug-ins to wait for
+//   mox_bench FOLDER PLUGINS [CARD]     PLUGINS: how many tracked plug-ins to wait for
 //
 // scripts/bench.sh fills the folder with copies of the sample plug-in under identifiers of their own.
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "hosts/mount_manager.h"
 #include "platform/win32/windows_api.h"
+
 #include "qelboot.h"
+#include <dbt.h>
 
 namespace {
 
@@ -55,9 +63,85 @@ LONG CALLBACK SeeDebugLine(EXCEPTION_POINTERS* pointers) {
     return EXCEPTION_CONTINUE_EXECUTION;
 }
 
-void OnDeviceConnect(std::wstring&, std::wstring&) { ::QueryPerformanceCounter(&callbackAt); }
+constexpr int kStormSources = 8;
+constexpr int kStormThreads = kStormSources * 2;
+constexpr int kStormEventsPerThread = 500;
+thread_local LARGE_INTEGER raisedAt;
+// Written only inside the callback, which the library never enters twice at once.
+int stormNext[kStormThreads];
+int stormOutOfOrder = 0;
+int stormEvents = 0;
+double stormWorstMs = 0;
+
+void OnDeviceConnect(std::wstring&, std::wstring& devId) {
+    ::QueryPerformanceCounter(&callbackAt);
+    int thread = 0, number = 0;
+    if (std::swscanf(devId.c_str(), L"storm-%d-%d", &thread, &number) != 2 || thread < 0 ||
+        thread >= kStormThreads)
+        return;
+    ++stormEvents;
+    if (number != stormNext[thread]++)
+        ++stormOutOfOrder;
+    stormWorstMs = std::max(stormWorstMs, Milliseconds(raisedAt, callbackAt));
+}
 
 using RaiseFunction = std::uint32_t(__stdcall*)(std::uint32_t, std::uint32_t, const wchar_t*);
+
+RaiseFunction RaiseOf(const wchar_t* plugin) {
+    const HMODULE module = ::GetModuleHandleW(plugin);
+    return module ? reinterpret_cast<RaiseFunction>(
+                        reinterpret_cast<void*>(::GetProcAddress(module, "MoxSampleRaise")))
+                  : nullptr;
+}
+
+int Storm(const std::wstring& card) {
+    RaiseFunction raises[kStormSources];
+    for (int source = 0; source < kStormSources; ++source) {
+        const std::wstring name = source == 0
+                                      ? L".\\moxplugins\\nokiamanager.mox"
+                                      : L".\\moxplugins\\phone" + std::to_wstring(source + 1) + L".mox";
+        if (!(raises[source] = RaiseOf(name.c_str()))) {
+            std::printf("storm: %ls is not loaded\n", name.c_str());
+            return 1;
+        }
+    }
+    std::atomic<bool> raising{true};
+    std::thread devices([&] {
+        const HWND sti = ::FindWindowW(nullptr, L"STITrackerWindow");
+        if (!sti)
+            std::printf("storm: no still-image tracker window; node changes are left out\n");
+        for (bool inserted = false; raising; inserted = !inserted) {
+            if (sti)
+                ::PostMessageW(sti, WM_DEVICECHANGE, DBT_DEVNODES_CHANGED, 0);
+            inserted ? qel::winedrive::RemoveDrive(L'E') : qel::winedrive::AddDrive(L'E', card);
+            ::Sleep(100);
+        }
+        qel::winedrive::RemoveDrive(L'E');
+    });
+    std::vector<std::thread> threads;
+    LARGE_INTEGER startedAt, endedAt;
+    ::QueryPerformanceCounter(&startedAt);
+    for (int thread = 0; thread < kStormThreads; ++thread) {
+        threads.emplace_back([thread, raise = raises[thread / 2]] {
+            for (int number = 0; number < kStormEventsPerThread; ++number) {
+                const std::wstring id = L"storm-" + std::to_wstring(thread) + L"-" + std::to_wstring(number);
+                ::QueryPerformanceCounter(&raisedAt);
+                raise(1, 1, id.c_str());
+            }
+        });
+    }
+    for (auto& thread : threads)
+        thread.join();
+    ::QueryPerformanceCounter(&endedAt);
+    raising = false;
+    devices.join();
+    const double seconds = Milliseconds(startedAt, endedAt) / 1000;
+    std::printf("storm: %d of %d events reached the callback, %d out of order, %.0f events/s, worst raise to "
+                "callback %.1f ms\n",
+                stormEvents, kStormThreads * kStormEventsPerThread, stormOutOfOrder, stormEvents / seconds,
+                stormWorstMs);
+    return stormEvents == kStormThreads * kStormEventsPerThread && stormOutOfOrder == 0 ? 0 : 1;
+}
 
 } // namespace
 
@@ -83,10 +167,7 @@ int wmain(int argc, wchar_t** argv) {
     std::printf("%ld plug-ins: service start to the last \"Devices will be detected\" line: %.1f ms\n",
                 plugins, Milliseconds(startedAt, lastDetectedAt));
 
-    const HMODULE gate = ::GetModuleHandleW(L".\\moxplugins\\nokiamanager.mox");
-    const auto raise = gate ? reinterpret_cast<RaiseFunction>(
-                                  reinterpret_cast<void*>(::GetProcAddress(gate, "MoxSampleRaise")))
-                            : nullptr;
+    const auto raise = RaiseOf(L".\\moxplugins\\nokiamanager.mox");
     if (!raise) {
         std::printf("the gate plug-in is not the sample plug-in: no event latency\n");
         return 1;
@@ -103,5 +184,5 @@ int wmain(int argc, wchar_t** argv) {
     std::printf(
         "event to callback, 100 events: min %.1f, median %.1f, max %.1f us (goal: median <= 1000 us)\n",
         latencies.front() * 1000, latencies[latencies.size() / 2] * 1000, latencies.back() * 1000);
-    return 0;
+    return argc > 3 ? Storm(argv[3]) : 0;
 }
