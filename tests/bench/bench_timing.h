@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 // "--smoke": one small size, checked and not timed (how ctest runs a benchmark).
@@ -21,13 +22,18 @@ inline std::vector<int> BenchSizes(int argc, char** argv, std::vector<int> defau
     return sizes.empty() ? defaults : sizes;
 }
 
-template <typename F> double BestSeconds(int rounds, F&& run) {
-    double best = 1e9;
-    for (int round = 0; round < rounds; ++round) {
+// The best time of each of two runs over `rounds` rounds, the two alternating so that a busy machine slows
+// both alike.
+template <typename A, typename B> std::pair<double, double> BestSecondsOfEach(int rounds, A&& a, B&& b) {
+    const auto seconds = [](auto&& run) {
         const auto start = std::chrono::steady_clock::now();
         run();
-        best =
-            std::min(best, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+        return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    };
+    std::pair<double, double> best{1e9, 1e9};
+    for (int round = 0; round < rounds; ++round) {
+        best.first = std::min(best.first, seconds(a));
+        best.second = std::min(best.second, seconds(b));
     }
     return best;
 }

@@ -85,8 +85,8 @@ int main(int argc, char** argv) {
         }
         if (smoke)
             continue;
-        const double search = BestSeconds(5, [&] { SearchVolume(root, kDefaultSniffDepth, formats); });
-        const double floor = BestSeconds(5, [&] { BareSearch(root); });
+        const auto [search, floor] = BestSecondsOfEach(
+            9, [&] { SearchVolume(root, kDefaultSniffDepth, formats); }, [&] { BareSearch(root); });
         std::printf("%8d %10.2f %10.2f %7.3f %12.3f\n", entries, search * 1e3, floor * 1e3, search / floor,
                     search * 1e6 / entries);
     }
