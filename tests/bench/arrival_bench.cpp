@@ -9,6 +9,7 @@
 // application's proxy, running as Windows XP, with an empty card reader attached before it starts.
 #include <algorithm>
 #include <cstdio>
+#include <cwchar>
 #include <map>
 #include <string>
 #include <vector>
@@ -18,6 +19,7 @@
 
 #include "qelboot.h"
 #include <tlhelp32.h>
+#include <winternl.h>
 
 namespace {
 
@@ -61,24 +63,48 @@ std::map<DWORD, double> ThreadSeconds() {
     return times;
 }
 
-// The titles of the windows a thread owns: the trackers' hidden windows tell which tracker it is.
-std::string ThreadName(DWORD thread) {
-    std::string names;
-    ::EnumThreadWindows(
-        thread,
-        [](HWND window, LPARAM context) {
-            wchar_t title[128] = L"";
-            ::GetWindowTextW(window, title, 128);
-            char narrow[128] = "";
-            ::WideCharToMultiByte(CP_UTF8, 0, title, -1, narrow, sizeof(narrow), nullptr, nullptr);
-            auto& titles = *reinterpret_cast<std::string*>(context);
-            titles += (titles.empty() ? "" : ", ") + std::string(*narrow ? narrow : "(untitled)");
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&names));
-    return thread == ::GetCurrentThreadId() ? "this benchmark's own thread"
-           : names.empty()                  ? "no window"
-                                            : names;
+std::string Narrow(const wchar_t* text) {
+    char narrow[260] = "";
+    ::WideCharToMultiByte(CP_UTF8, 0, text, -1, narrow, sizeof(narrow), nullptr, nullptr);
+    return narrow;
+}
+
+// The module a thread started in, and the titles (or classes) of the windows it owns, message-only ones
+// included: a tracker's hidden window tells which tracker it is.
+std::string ThreadName(DWORD id) {
+    if (id == ::GetCurrentThreadId())
+        return "this benchmark's own thread";
+    std::string name = "started in ";
+    using QueryThread = NTSTATUS(NTAPI*)(HANDLE, THREADINFOCLASS, PVOID, ULONG, PULONG);
+    const auto query = reinterpret_cast<QueryThread>(reinterpret_cast<void*>(
+        ::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "NtQueryInformationThread")));
+    const HANDLE thread = ::OpenThread(THREAD_QUERY_INFORMATION, FALSE, id);
+    void* start = nullptr;
+    HMODULE module = nullptr;
+    wchar_t path[MAX_PATH] = L"?";
+    if (query && thread &&
+        query(thread, ThreadQuerySetWin32StartAddress, &start, sizeof start, nullptr) == 0 &&
+        ::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
+                                 GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                             static_cast<LPCWSTR>(start), &module))
+        ::GetModuleFileNameW(module, path, MAX_PATH);
+    if (thread)
+        ::CloseHandle(thread);
+    const wchar_t* file = std::wcsrchr(path, L'\\');
+    name += Narrow(file ? file + 1 : path);
+    const auto add = [&](HWND window) {
+        wchar_t text[128] = L"";
+        if (!::GetWindowTextW(window, text, 128))
+            ::GetClassNameW(window, text, 128);
+        name += ", " + Narrow(text);
+    };
+    for (HWND window = nullptr; (window = ::FindWindowExW(HWND_MESSAGE, window, nullptr, nullptr));)
+        if (::GetWindowThreadProcessId(window, nullptr) == id)
+            add(window);
+    for (HWND window = nullptr; (window = ::FindWindowExW(nullptr, window, nullptr, nullptr));)
+        if (::GetWindowThreadProcessId(window, nullptr) == id)
+            add(window);
+    return name;
 }
 
 } // namespace
