@@ -1,6 +1,9 @@
-// The .mox plug-ins of a folder, as the MOX tracker meets them: each file loaded, whether it registers,
-// whether its source opens and whether that source reports arrivals.
+// The .mox plug-ins of a folder, as the MOX tracker meets them: each file loaded once, to see whether it
+// registers, whether its source opens and whether that source reports arrivals; then, since the tracker
+// unloads them all and loads each such plug-in again for its source thread, that second load, which is what
+// decides whether the plug-in's devices are ever reported.
 #include <cstdint>
+#include <list>
 #include <string>
 #include <vector>
 
@@ -35,6 +38,36 @@ std::string IdText(const MOXGuid& id) {
     for (std::size_t at = 0; at < 8; ++at)
         text += (at == 2 ? "-" : "") + Hex(id.data4[at], 2);
     return text + "}";
+}
+
+// Handed to each source on its second load. What it hears is dropped: reporting devices is the proxy's work.
+// It has no destructor to run, as a plug-in thread may still call it while this process ends.
+class QuietCallback final : public ICallbackInterface {
+public:
+    std::int32_t MOXAPI QueryInterface(std::int32_t, void**) override { return 0; }
+    std::uint32_t MOXAPI AddRef() override { return 1; }
+    std::uint32_t MOXAPI Release() override { return 1; }
+    void MOXAPI OnEvent(std::uint32_t, MOXDeviceEvent*) override {}
+};
+QuietCallback quietCallback;
+
+// Why the tracker's source thread, loading `plugin` again into `manager` (a fresh one), would end without
+// tracking it; empty when it would track it. What loaded stays loaded and advised, as the tracker leaves
+// it, until this process ends: a plug-in may go on calling back after Unadvise.
+std::string SecondLoad(MOXPluginManager& manager, const MOXPluginRecord& plugin) {
+    MOXPluginRecord record;
+    record.path = plugin.path;
+    const FxStatus loaded = manager.LoadPlugin(record);
+    if (loaded != FxOk)
+        return StatusName(loaded);
+    if (manager.Plugins().empty())
+        return "its first load could not be unloaded, so it registers nothing";
+    if (manager.BuildSourceTable() != FxOk)
+        return "its source does not open";
+    quietCallback.AddRef();
+    if (const FxStatus advised = manager.AdviseSource(plugin.id, &quietCallback, 0); advised != FxOk)
+        return "its source refuses the callback (0x" + Hex(advised, 8) + ")";
+    return {};
 }
 
 struct Row {
@@ -77,13 +110,18 @@ int ListPlugins(const std::wstring& folder) {
     }
     manager.ReleaseSources();
     manager.UnloadAllPlugins();
+    // One manager per source thread, as the tracker's; they outlive the listing, and free nothing.
+    std::list<MOXPluginManager> trackers;
     for (const auto& row : rows) {
         const bool opens = row.capability != FxNotReady && row.capability != FxInvalid;
+        const std::string refused = row.arrivals ? SecondLoad(trackers.emplace_back(), row.plugin) : "";
         Line("  - ", Quoted(row.plugin.name), " ", IdText(row.plugin.id), " kind 0x",
              Hex(row.plugin.kind, 1));
         Line("      ", row.plugin.path);
-        Line("      source opens: ", opens ? "yes" : StatusName(row.capability),
-             "; tracked: ", row.arrivals ? "yes" : "no");
+        Line("      source opens: ", opens ? "yes" : StatusName(row.capability), "; tracked: ",
+             !row.arrivals     ? "no"
+             : refused.empty() ? "yes"
+                               : "no (second load: " + refused + ")");
     }
     Verdict(gateOpens ? "the gate plug-in nokiamanager.mox opens: tracked plug-ins report devices"
                       : "the gate plug-in nokiamanager.mox is missing or does not open: no plug-in device "
