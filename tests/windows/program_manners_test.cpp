@@ -43,16 +43,26 @@ TEST(ProgramUsage, HelpIsTheOutputAndAMistakeTheErrorWithCode2) {
     EXPECT_EQ("qelinfo " QELBOOT_VERSION "\n", testhost::Run(L"qelinfo.exe", L"--version").output);
 }
 
+// The hostile plug-in throws from OnUnload, so the tracker's second load of it finds it loaded already.
 TEST(ProgramUsage, QelinfoListsThePluginsOfAFolderNamedOutsideTheAnsiCodePage) {
     const std::wstring folder = BinPath(L"plug-ins \u00e9t\u00e9 \u0141\u00fcb");
     std::filesystem::create_directories(folder + L"\\moxplugins");
-    ::CopyFileW(BinPath(L"sample_phone.mox").c_str(), (folder + L"\\moxplugins\\nokiamanager.mox").c_str(),
-                FALSE);
+    for (const auto& [from, to] :
+         {std::pair{L"sample_phone", L"nokiamanager"}, {L"hostile_plugin_3", L"aaa"}})
+        ::CopyFileW(BinPath(from + std::wstring(L".mox")).c_str(),
+                    (folder + L"\\moxplugins\\" + to + L".mox").c_str(), FALSE);
     const RunResult run = testhost::Run(L"qelinfo.exe", L"--plugins \"" + folder + L"\"");
     EXPECT_EQ(0u, run.exitCode) << run.output;
     EXPECT_EQ("Plug-ins of " + Utf8(folder) + "\\moxplugins, as the library would load them",
               run.lines.at(0));
-    EXPECT_EQ(1u, Count(run.output, "  - \"Sample Phone Manager\" ")) << run.output;
+    EXPECT_EQ(1u, Count(run.output,
+                        "  - \"Sample Phone Manager\" {5A3E0D00-7C21-4B6A-9E10-2F6D51C38801} kind 0x4\n"))
+        << run.output;
+    EXPECT_EQ(1u, Count(run.output, "\\nokiamanager.mox\n      source opens: yes; tracked: yes\n"))
+        << run.output;
+    EXPECT_EQ(1u, Count(run.output, "\\aaa.mox\n      source opens: yes; tracked: no (second load: its first "
+                                    "load could not be unloaded, so it registers nothing)\n"))
+        << run.output;
 }
 
 } // namespace
