@@ -85,21 +85,22 @@ awk -v t=$((after - before)) -v hz="$(getconf CLK_TCK)" -v s="$polling" 'BEGIN {
     printf "the wine server meanwhile (the whole run, start-up included): %.2f s, %.3f %% of one core\n",
            t / hz, t / hz * 100 / s }'
 
+# plugin_folder FOLDER COUNT WINDOWS: COUNT copies of the sample plug-in (the first as the gate plug-in) in
+# FOLDER\moxplugins, and the plug-in benchmark running as that Windows version.
+plugin_folder() {
+    rm -rf "$1" && mkdir -p "$1/moxplugins"
+    cp build/$dll/bin/sample_phone.mox "$1/moxplugins/nokiamanager.mox"
+    for i in $(seq 2 "$2"); do cp build/$dll/bin/sample_phone.mox "$1/moxplugins/phone$i.mox"; done
+    run reg add 'HKCU\Software\Wine\AppDefaults\qelboot_mox_bench.exe' /v Version /d "$3" /f >/dev/null 2>&1
+}
+
 echo "== 50 .mox plug-ins, $width under Wine (as Windows 7: only the plug-in tracker runs)"
-plugins=build/$dll/mox-bench
-rm -rf "$plugins" && mkdir -p "$plugins/moxplugins"
-cp build/$dll/bin/sample_phone.mox "$plugins/moxplugins/nokiamanager.mox"
-for i in $(seq 2 50); do cp build/$dll/bin/sample_phone.mox "$plugins/moxplugins/phone$i.mox"; done
-run reg add 'HKCU\Software\Wine\AppDefaults\qelboot_mox_bench.exe' /v Version /d win7 /f >/dev/null 2>&1
+plugin_folder build/$dll/mox-bench 50 win7
 for round in 1 2 3; do
-    run build/$dll/bin/qelboot_mox_bench.exe "$(windows_path "$plugins")" 50
+    run build/$dll/bin/qelboot_mox_bench.exe "$(windows_path build/$dll/mox-bench)" 50
 done
 
 echo "== storm: 8 plug-ins raising 1,000 events each from 2 threads, a card in and out and the still-image"
 echo "   tracker told of device changes every 100 ms; $width under Wine, as XP (every tracker runs)"
-storm=build/$dll/mox-storm
-rm -rf "$storm" && mkdir -p "$storm/moxplugins"
-cp build/$dll/bin/sample_phone.mox "$storm/moxplugins/nokiamanager.mox"
-for i in $(seq 2 8); do cp build/$dll/bin/sample_phone.mox "$storm/moxplugins/phone$i.mox"; done
-run reg add 'HKCU\Software\Wine\AppDefaults\qelboot_mox_bench.exe' /v Version /d winxp /f >/dev/null 2>&1
-run build/$dll/bin/qelboot_mox_bench.exe "$(windows_path "$storm")" 8 "$(windows_path "$card")"
+plugin_folder build/$dll/mox-storm 8 winxp
+run build/$dll/bin/qelboot_mox_bench.exe "$(windows_path build/$dll/mox-storm)" 8 "$(windows_path "$card")"
