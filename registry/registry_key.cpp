@@ -127,8 +127,10 @@ RegKeyCloser CRegistryKey::CreateSubKey(const wchar_t* subkey, const wchar_t* va
 const wchar_t* CRegistryKey::EnumSubKey(std::uint32_t index) {
     if (!IsOpen())
         return nullptr;
+    // Left unfilled: the enumeration writes each name with its terminator, and a walk of a large registry
+    // enumerates thousands of keys.
     if (!nameBuffer)
-        nameBuffer = std::make_unique<wchar_t[]>(kNameCapacity);
+        nameBuffer.reset(new wchar_t[kNameCapacity]);
     std::uint32_t capacity = kNameCapacity;
     status = os::EnumRegKey(key, index, nameBuffer.get(), &capacity);
     return status == os::kSuccess ? nameBuffer.get() : nullptr;
