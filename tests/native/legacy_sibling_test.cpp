@@ -39,52 +39,49 @@ TEST_F(SiblingTest, NotInstalledOrExhaustedMemoryGivesFalseLeavesRecordAndStarts
     EXPECT_TRUE(TheMachine().Spawns().empty());
 }
 
+// Without an Action, or with an empty one, the description is the sibling's own.
 TEST_F(SiblingTest, InstalledFillsNameProgramsIconActionAnd47FormatsAndKeepsTheRest) {
     InstallSibling(L"D:\\Programs\\Ostrand");
-    appInfo_tag record = SentinelRecord();
-    ASSERT_TRUE(handler.GetOST3Info(record));
-    EXPECT_EQ(L"Organize and edit pictures using", record.desc); // without an Action
-    TheMachine().SetString(kHKLM, kSiblingAutoplayKey, L"Action", L"");
-    ASSERT_TRUE(handler.GetOST3Info(record));
-    EXPECT_EQ(L"Organize and edit pictures using", record.desc);
-    TheMachine().SetString(kHKLM, kSiblingAutoplayKey, L"Action", L"Open pictures with Ostrand");
-    record = SentinelRecord();
-    ASSERT_TRUE(handler.GetOST3Info(record));
     const std::wstring folder = L"D:\\Programs\\Ostrand\\";
-    EXPECT_EQ(Fields({L"Quorl Ostrand 3.0", folder + L"OstrandDeviceConnect.exe",
-                      L"Open pictures with Ostrand", folder + L"OstProxy.exe",
-                      folder + L"OstrandOrganizer.exe, 111", L"<keypath>", 0x5EED, 0xBEEF, SiblingFormats()}),
-              Fields(record));
-    EXPECT_EQ(47u, record.fileFormats.size());
+    for (const wchar_t* action : {static_cast<const wchar_t*>(nullptr), L"", L"Open pictures with Ostrand"}) {
+        if (action)
+            TheMachine().SetString(kHKLM, kSiblingAutoplayKey, L"Action", action);
+        appInfo_tag record = SentinelRecord();
+        ASSERT_TRUE(handler.GetOST3Info(record));
+        EXPECT_EQ(Fields({L"Quorl Ostrand 3.0", folder + L"OstrandDeviceConnect.exe",
+                          action && *action ? action : L"Organize and edit pictures using",
+                          folder + L"OstProxy.exe", folder + L"OstrandOrganizer.exe, 111", L"<keypath>",
+                          0x5EED, 0xBEEF, SiblingFormats()}),
+                  Fields(record));
+        EXPECT_EQ(47u, record.fileFormats.size());
+    }
     EXPECT_TRUE(TheMachine().Spawns().empty());
 }
 
+// The device-connect program runs detached with "-i" or "-d"; a folder starting with a quote is passed as
+// argument zero unchanged, and a start that fails is ignored.
 TEST_F(SiblingTest, StartAndStopRunDeviceConnectProgramDetachedWithIOrD) {
     const struct {
         void (CQELBootInformationHandler::*call)();
+        const wchar_t* folder;
         const wchar_t* argument;
-    } cases[] = {{&CQELBootInformationHandler::StartOST3AutoLaunch, L"-i"},
-                 {&CQELBootInformationHandler::StopOST3AutoLaunch, L"-d"}};
+    } cases[] = {{&CQELBootInformationHandler::StartOST3AutoLaunch, L"C:\\Ostrand", L"-i"},
+                 {&CQELBootInformationHandler::StopOST3AutoLaunch, L"C:\\Ostrand", L"-d"},
+                 {&CQELBootInformationHandler::StopOST3AutoLaunch, L"\"C:\\Ostrand", L"-d"}};
     for (const auto& c : cases) {
-        SCOPED_TRACE(Narrow(c.argument));
+        SCOPED_TRACE(Narrow(c.folder + std::wstring(c.argument)));
         Fresh();
-        InstallSibling();
+        if (*c.folder == L'"')
+            TheMachine().SetString(kHKLM, kSiblingInstallKey, L"", c.folder);
+        else
+            InstallSibling(c.folder);
         (handler.*c.call)();
-        ExpectSpawns({SiblingCommand(c.argument)}, os::SpawnMode::Detach);
-        EXPECT_NE(-1, TheMachine().Spawns().at(0).result);
+        const std::wstring program = c.folder + std::wstring(L"\\OstrandDeviceConnect.exe");
+        ExpectSpawns({{program, *c.folder == L'"' ? program : Quoted(program), c.argument}},
+                     os::SpawnMode::Detach);
+        EXPECT_EQ(*c.folder == L'"', TheMachine().Spawns().at(0).result == -1); // no such program
         EXPECT_TRUE(TheMachine().DebugLines().empty());
     }
-}
-
-TEST_F(SiblingTest, FolderStartingWithQuoteIsPassedAsArgumentZeroUnchangedAndFailedStartIsIgnored) {
-    TheMachine().SetString(kHKLM, kSiblingInstallKey, L"", L"\"C:\\Ostrand");
-    appInfo_tag record;
-    ASSERT_TRUE(handler.GetOST3Info(record));
-    EXPECT_EQ(L"\"C:\\Ostrand\\OstrandDeviceConnect.exe", record.proxyPath);
-    handler.StopOST3AutoLaunch();
-    EXPECT_EQ((std::vector<Strings>{{record.proxyPath, record.proxyPath, L"-d"}}), SpawnedCommands());
-    EXPECT_EQ(-1, TheMachine().Spawns()[0].result); // no such program
-    EXPECT_TRUE(TheMachine().DebugLines().empty());
 }
 
 } // namespace
