@@ -1,4 +1,4 @@
-// Processes, named mutexes, the current directory, paths, profile files and run-time function lookup
+// Processes, named mutexes, files, the current directory, paths, profile files and run-time function lookup
 // through the seam, on the simulated machine and under Wine alike.
 #include <gtest/gtest.h>
 
@@ -16,6 +16,8 @@ namespace {
 
 constexpr std::uint32_t kSentinel = 0xDEADBEEF;
 constexpr wchar_t kUnwritten = L'#';
+
+std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
 
 std::wstring Upper(std::wstring text) {
     for (wchar_t& c : text) {
@@ -41,13 +43,11 @@ protected:
     void SetUp() override { testenv::FreshScratchKey(); }
 };
 
-TEST_F(SystemConformance, CurrentProcessIsAmongProcessIds) {
+// A missing process and a missing handle fail and leave the outputs.
+TEST_F(SystemConformance, OwnProcessIsListedAndItsFirstModuleIsItsProgram) {
     std::vector<std::uint32_t> ids;
     ASSERT_TRUE(os::ProcessIds(&ids));
     EXPECT_NE(ids.end(), std::find(ids.begin(), ids.end(), os::CurrentProcessId()));
-}
-
-TEST_F(SystemConformance, FirstModuleOfOwnProcessIsOwnProgram) {
     const std::wstring program = testenv::OwnProgramPath();
     const os::Handle self = os::OpenProcess(os::CurrentProcessId(), os::kProcessAllAccessBeforeVista);
     ASSERT_NE(os::kNoHandle, self);
@@ -55,58 +55,42 @@ TEST_F(SystemConformance, FirstModuleOfOwnProcessIsOwnProgram) {
     EXPECT_TRUE(os::FirstModulePath(self, 1024, &path));
     EXPECT_EQ(Upper(program), Upper(path));
     EXPECT_TRUE(os::CloseKernelHandle(self));
-}
-
-TEST_F(SystemConformance, OpenProcessOfMissingIdFails) {
     EXPECT_EQ(os::kNoHandle, os::OpenProcess(UnusedProcessId(), os::kProcessAllAccessBeforeVista));
-}
-
-TEST_F(SystemConformance, FirstModulePathWithoutProcessFailsAndLeavesPath) {
-    std::wstring path = L"unwritten";
+    path = L"unwritten";
     EXPECT_FALSE(os::FirstModulePath(os::kNoHandle, 1024, &path));
     EXPECT_EQ(L"unwritten", path);
+    std::uint32_t session = kSentinel;
+    EXPECT_FALSE(os::ProcessSession(UnusedProcessId(), &session));
+    EXPECT_EQ(kSentinel, session);
 }
 
 TEST_F(SystemConformance, NamedMutexExistsWhileAHandleIsOpen) {
     // Named after the process, so that no other test program shares it.
     const std::wstring name = L"QelbootConformance.Mutex." + std::to_wstring(os::CurrentProcessId());
-    bool existed = true;
-    const os::Handle first = os::CreateNamedMutex(name, &existed);
-    ASSERT_NE(os::kNoHandle, first);
-    EXPECT_FALSE(existed);
-
-    existed = false;
-    const os::Handle second = os::CreateNamedMutex(name, &existed);
-    ASSERT_NE(os::kNoHandle, second);
-    EXPECT_TRUE(existed);
-
+    const auto create = [&name](bool existedBefore) {
+        bool existed = !existedBefore;
+        const os::Handle mutex = os::CreateNamedMutex(name, &existed);
+        EXPECT_NE(os::kNoHandle, mutex);
+        EXPECT_EQ(existedBefore, existed);
+        return mutex;
+    };
+    const os::Handle first = create(false);
+    const os::Handle second = create(true);
     EXPECT_TRUE(os::CloseKernelHandle(first));
     EXPECT_TRUE(os::CloseKernelHandle(second));
-    existed = true;
-    const os::Handle again = os::CreateNamedMutex(name, &existed);
-    ASSERT_NE(os::kNoHandle, again);
-    EXPECT_FALSE(existed);
-    EXPECT_TRUE(os::CloseKernelHandle(again));
+    EXPECT_TRUE(os::CloseKernelHandle(create(false)));
 }
 
+// Changing to a missing folder fails and keeps the current directory.
 TEST_F(SystemConformance, ChangedCurrentDirectoryIsReportedAndResolvesRelativePaths) {
-    const std::wstring folder = testenv::FreshScratchFolder();
-    testenv::CreateEmptyFile(folder + L"\\here.txt");
-    const std::wstring before = os::CurrentDirectory();
-    ASSERT_TRUE(os::ChangeCurrentDirectory(folder));
-    EXPECT_EQ(folder, os::CurrentDirectory());
-    EXPECT_TRUE(os::FileExists(L"here.txt"));
-    EXPECT_FALSE(os::FileExists(L"absent.txt"));
-    EXPECT_TRUE(os::ChangeCurrentDirectory(before));
-}
-
-TEST_F(SystemConformance, ChangingToMissingFolderFailsAndKeepsCurrentDirectory) {
     const std::wstring folder = testenv::FreshScratchFolder();
     testenv::CreateEmptyFile(folder + L"\\here.txt");
     const std::wstring before = os::CurrentDirectory();
     ASSERT_TRUE(os::ChangeCurrentDirectory(folder));
     EXPECT_FALSE(os::ChangeCurrentDirectory(folder + L"\\Missing"));
     EXPECT_EQ(folder, os::CurrentDirectory());
+    EXPECT_TRUE(os::FileExists(L"here.txt"));
+    EXPECT_FALSE(os::FileExists(L"absent.txt"));
     EXPECT_TRUE(os::ChangeCurrentDirectory(before));
 }
 
@@ -116,67 +100,52 @@ TEST_F(SystemConformance, LastPathComponentIsDroppedKeepingADriveRoot) {
     EXPECT_EQ(L"", os::RemoveFileSpec(L"b.exe"));
 }
 
-TEST_F(SystemConformance, IsDirectoryOnlyForFolders) {
+TEST_F(SystemConformance, FilesAndFoldersExistWithoutRegardToCaseAndOnlyFoldersAreDirectories) {
     const std::wstring folder = testenv::FreshScratchFolder();
     testenv::CreateFolder(folder + L"\\Inner");
-    testenv::CreateEmptyFile(folder + L"\\file.txt");
+    testenv::CreateEmptyFile(folder + L"\\Proxy.exe");
+    for (const std::wstring& path : {folder + L"\\Proxy.exe", Upper(folder + L"\\Proxy.exe"), folder})
+        EXPECT_TRUE(os::FileExists(path)) << Narrow(path);
+    EXPECT_FALSE(os::FileExists(folder + L"\\Missing.exe"));
+    EXPECT_FALSE(os::FileExists(L""));
     EXPECT_TRUE(os::IsDirectory(folder + L"\\Inner"));
-    EXPECT_FALSE(os::IsDirectory(folder + L"\\file.txt"));
+    EXPECT_FALSE(os::IsDirectory(folder + L"\\Proxy.exe"));
     EXPECT_FALSE(os::IsDirectory(folder + L"\\Missing"));
 }
 
+// A missing section or file is an empty list of lines; nothing is written past the list's end.
 TEST_F(SystemConformance, ProfileSectionGivesNullSeparatedLinesAndTheirCount) {
-    const std::wstring file = testenv::FreshScratchFolder() + L"\\settings.ini";
-    testenv::CreateTextFile(file, L"[Other]\r\nx=2\r\n[Startup]\r\n1\r\nStop=1\r\n[Last]\r\ny=3\r\n");
-    wchar_t buffer[32];
-    std::fill(std::begin(buffer), std::end(buffer), kUnwritten);
-    const std::uint32_t count = os::ProfileSection(file, L"Startup", buffer, 32);
-    EXPECT_EQ(9u, count);
-    EXPECT_EQ(std::wstring(L"1\0Stop=1\0\0", 10), std::wstring(buffer, 10));
-    EXPECT_EQ(kUnwritten, buffer[10]);
+    const std::wstring folder = testenv::FreshScratchFolder();
+    testenv::CreateTextFile(folder + L"\\settings.ini",
+                            L"[Other]\r\nx=2\r\n[Startup]\r\n1\r\nStop=1\r\n[Last]\r\ny=3\r\n");
+    const struct {
+        const wchar_t* file;
+        const wchar_t* section;
+        std::uint32_t count;
+        std::wstring lines;
+    } cases[] = {{L"settings.ini", L"Startup", 9, std::wstring(L"1\0Stop=1\0\0", 10)},
+                 {L"settings.ini", L"Absent", 0, std::wstring(2, L'\0')},
+                 {L"absent.ini", L"Startup", 0, std::wstring(2, L'\0')}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.file << " " << c.section);
+        wchar_t buffer[32];
+        std::fill(std::begin(buffer), std::end(buffer), kUnwritten);
+        EXPECT_EQ(c.count, os::ProfileSection(folder + L"\\" + c.file, c.section, buffer, 32));
+        EXPECT_EQ(c.lines, std::wstring(buffer, c.lines.size()));
+        EXPECT_EQ(kUnwritten, buffer[c.lines.size()]);
+    }
 }
 
-TEST_F(SystemConformance, ProfileSectionOfMissingSectionIsAnEmptyList) {
-    const std::wstring file = testenv::FreshScratchFolder() + L"\\settings.ini";
-    testenv::CreateTextFile(file, L"[Startup]\r\n1\r\n");
-    wchar_t buffer[32];
-    std::fill(std::begin(buffer), std::end(buffer), kUnwritten);
-    EXPECT_EQ(0u, os::ProfileSection(file, L"Absent", buffer, 32));
-    EXPECT_EQ(std::wstring(2, L'\0'), std::wstring(buffer, 2)) << "an empty list of lines";
-    EXPECT_EQ(kUnwritten, buffer[2]);
-}
-
-TEST_F(SystemConformance, ProfileSectionOfMissingFileIsAnEmptyList) {
-    const std::wstring file = testenv::FreshScratchFolder() + L"\\absent.ini";
-    wchar_t buffer[32];
-    std::fill(std::begin(buffer), std::end(buffer), kUnwritten);
-    EXPECT_EQ(0u, os::ProfileSection(file, L"Startup", buffer, 32));
-    EXPECT_EQ(std::wstring(2, L'\0'), std::wstring(buffer, 2)) << "an empty list of lines";
-    EXPECT_EQ(kUnwritten, buffer[2]);
-}
-
+// Found at run time, as the library looks it up; a missing function is null.
 TEST_F(SystemConformance, ConsoleSessionFromKernel32IsTheCurrentProcessSession) {
     const os::Module kernel32 = os::LoadModule(L"kernel32.dll");
     ASSERT_NE(os::kNoModule, kernel32);
+    EXPECT_EQ(nullptr, os::ModuleFunction(kernel32, "QelbootNoSuchFunction"));
     void* const found = os::ModuleFunction(kernel32, "WTSGetActiveConsoleSessionId");
     ASSERT_NE(nullptr, found);
-    const auto consoleSession = reinterpret_cast<os::ConsoleSessionFunction>(found);
     std::uint32_t session = kSentinel;
     ASSERT_TRUE(os::ProcessSession(os::CurrentProcessId(), &session));
-    EXPECT_EQ(consoleSession(), session);
-    EXPECT_TRUE(os::FreeModule(kernel32));
-}
-
-TEST_F(SystemConformance, SessionOfMissingProcessFailsAndLeavesSession) {
-    std::uint32_t session = kSentinel;
-    EXPECT_FALSE(os::ProcessSession(UnusedProcessId(), &session));
-    EXPECT_EQ(kSentinel, session);
-}
-
-TEST_F(SystemConformance, MissingFunctionOfModuleIsNull) {
-    const os::Module kernel32 = os::LoadModule(L"kernel32.dll");
-    ASSERT_NE(os::kNoModule, kernel32);
-    EXPECT_EQ(nullptr, os::ModuleFunction(kernel32, "QelbootNoSuchFunction"));
+    EXPECT_EQ(reinterpret_cast<os::ConsoleSessionFunction>(found)(), session);
     EXPECT_TRUE(os::FreeModule(kernel32));
 }
 
@@ -202,8 +171,6 @@ TEST_F(SystemConformance, LibraryIsFoundByRelativePathUntilFreedAsOftenAsLoaded)
     EXPECT_EQ(os::kNoModule, os::LoadedModule(L".\\lib.mox"));
     os::ChangeCurrentDirectory(previous);
 }
-
-TEST_F(SystemConformance, SleepForZeroReturns) { os::SleepFor(0); }
 
 // A fault, a foreign C++ exception and one of the library's own compiler end only the guarded call, with
 // their codes; guards nest, and the thread handles exceptions as before once they are left.
