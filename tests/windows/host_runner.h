@@ -73,6 +73,8 @@ void Register(const std::wstring& folder, const std::wstring& name, const std::w
               const std::wstring& cmdLine);
 
 std::string ReadTextFile(const std::wstring& path);
+// Writes `text` into a new file, or after the end of one, shared as another program may be reading it.
+void WriteTextFile(const std::wstring& path, const std::string& text, bool append = false);
 
 // How many times `part` stands in `text`, overlapping ones included.
 std::size_t Count(const std::string& text, const std::string& part);

@@ -23,15 +23,6 @@ const std::string kScannerLine = "qelproxy: device scanner \"Sample Scanner DS\"
 constexpr WPARAM kDevNodesChanged = 0x0007; // DBT_DEVNODES_CHANGED
 const char kSources[] = "Sample Camera DS\r\nWIA-Sample Scanner\r\nSample Scanner DS\r\n";
 
-void WriteText(const std::wstring& path, const std::string& text, bool append = false) {
-    // Shared, as a stand-in may be reading it.
-    const HANDLE file = ::CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                      nullptr, append ? OPEN_ALWAYS : CREATE_ALWAYS, 0, nullptr);
-    DWORD written = 0;
-    ::WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
-    ::CloseHandle(file);
-}
-
 class ImagingRoad : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -62,13 +53,13 @@ protected:
                                                std::filesystem::path(road_) / entry.path().filename());
             }
         }
-        WriteText(road_ + L"\\twain-sources.txt", kSources);
+        WriteTextFile(road_ + L"\\twain-sources.txt", kSources);
         PlugIn(L"0000", 2, L"Sample Camera DS");
     }
     void PlugIn(const std::wstring& device, int majorType, const std::wstring& twainSource) {
         const std::wstring name = L"{6BDD1FC6-810F-11D0-BEC7-08002BE2092F}\\" + device;
-        WriteText(road_ + L"\\sti-devices.txt",
-                  std::to_string(majorType) + " " + std::string(name.begin(), name.end()) + "\r\n", true);
+        WriteTextFile(road_ + L"\\sti-devices.txt",
+                      std::to_string(majorType) + " " + std::string(name.begin(), name.end()) + "\r\n", true);
         SetString(HKEY_LOCAL_MACHINE, kImageClass + L"\\" + device + L"\\DeviceData", L"TwainDS",
                   twainSource);
     }
@@ -98,10 +89,10 @@ TEST_F(ImagingRoad, OnlyAScannerWhoseTwainSourceIsInstalledIsReported) {
     ASSERT_TRUE(WaitForWindow(L"STITrackerWindow", 20000));
     PlugIn(L"0001", 1, L"WIA-Sample Scanner");
     ASSERT_TRUE(Announce(true));
-    WriteText(road_ + L"\\twain-sources.txt", std::string("REFUSE\r\n") + kSources);
+    WriteTextFile(road_ + L"\\twain-sources.txt", std::string("REFUSE\r\n") + kSources);
     PlugIn(L"0002", 1, L"Sample Scanner DS");
     ASSERT_TRUE(Announce(true));
-    WriteText(road_ + L"\\twain-sources.txt", kSources);
+    WriteTextFile(road_ + L"\\twain-sources.txt", kSources);
     PlugIn(L"0003", 1, L"Sample Scanner DS");
     ASSERT_TRUE(Announce(false));
     ASSERT_TRUE(proxy.WaitForExit(20000));

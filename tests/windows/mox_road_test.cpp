@@ -32,13 +32,6 @@ bool WaitFor(bool exists, const std::wstring& path) {
     return Exists(path) == exists;
 }
 
-void WriteText(const std::wstring& path, const std::string& text) {
-    const HANDLE file = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    DWORD written = 0;
-    ::WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
-    ::CloseHandle(file);
-}
-
 // A fresh folder for the proxy to run in, with this layout of its moxplugins folder.
 std::wstring MakeRoad(const std::wstring& name, const Layout& layout) {
     const std::wstring road = BinPath(L"moxroad\\" + name);
@@ -47,7 +40,7 @@ std::wstring MakeRoad(const std::wstring& name, const Layout& layout) {
         const std::filesystem::path target = road + L"\\moxplugins\\" + file;
         std::filesystem::create_directories(target.parent_path());
         if (plugin.empty())
-            WriteText(target, "not a library\r\n");
+            WriteTextFile(target, "not a library\r\n");
         else
             std::filesystem::copy_file(BinPath(plugin), target);
     }
@@ -58,7 +51,7 @@ std::wstring MakeRoad(const std::wstring& name, const Layout& layout) {
 // taken.
 bool Announce(const std::wstring& plugin, const std::string& line) {
     const std::wstring event = plugin + L".events\\device.txt";
-    WriteText(plugin + L".draft", line);
+    WriteTextFile(plugin + L".draft", line);
     return WaitFor(true, plugin + L".events") && ::MoveFileW((plugin + L".draft").c_str(), event.c_str()) &&
            WaitFor(false, event);
 }
