@@ -23,7 +23,8 @@ protected:
 };
 
 // The entry, and the calling proxy's own application after the order was maintained, are the caller's proxy
-// matched in any case; the entry is the first proxy for any other caller.
+// matched in any case; the entry is the first proxy for any other caller, written into the run key only where
+// it exists and may be written.
 TEST_F(OrderTest, EntryAndOwnApplicationAreCallersProxyMatchedInAnyCaseElseEntryIsFirstProxy) {
     AddApp(L"A", L"Alpha");
     AddApp(L"B", L"Bravo");
@@ -43,36 +44,14 @@ TEST_F(OrderTest, EntryAndOwnApplicationAreCallersProxyMatchedInAnyCaseElseEntry
     handler.MaintainOrder();
     EXPECT_EQ(Quoted(ProxyFile(L"Alpha")), RunEntry());
     EXPECT_TRUE(TheMachine().DebugLines().empty());
-}
-
-// Only a file that exists is written, quoted unless it starts with a quote, and only into a run key that is
-// there and may be written.
-TEST_F(OrderTest, SetRunKeyQuotesExistingPathOnceIntoExistingWritableKey) {
-    EXPECT_FALSE(SetRunKey(L"C:\\Missing\\Proxy.exe"));
-    EXPECT_EQ(kOtherRunEntry, RunEntry());
-    TheMachine().AddFile(L"C:\\Apps\\Proxy.exe");
-    EXPECT_TRUE(SetRunKey(L"C:\\Apps\\Proxy.exe"));
-    EXPECT_EQ(L"\"C:\\Apps\\Proxy.exe\"", RunEntry()); // REG_SZ, as RunEntry reads only that type
-    TheMachine().AddFile(L"\"C:\\Apps\\Proxy.exe");
-    EXPECT_TRUE(SetRunKey(L"\"C:\\Apps\\Proxy.exe"));
-    EXPECT_EQ(L"\"C:\\Apps\\Proxy.exe", RunEntry());
     TheMachine().DenyWrite(kHKLM, kRunKeyPath);
-    EXPECT_FALSE(SetRunKey(L"C:\\Apps\\Proxy.exe"));
-    EXPECT_EQ(L"\"C:\\Apps\\Proxy.exe", RunEntry());
+    TheMachine().SetSelf(ProxyFile(L"Bravo"));
+    handler.MaintainOrder();
+    EXPECT_EQ(Quoted(ProxyFile(L"Alpha")), RunEntry()) << "the entry may not be written";
     sim::Machine::Reset();
-    TheMachine().AddFile(L"C:\\Apps\\Proxy.exe");
-    EXPECT_FALSE(SetRunKey(L"C:\\Apps\\Proxy.exe"));
-    EXPECT_FALSE(TheMachine().KeyExists(kHKLM, kRunKeyPath));
-}
-
-TEST_F(OrderTest, DeleteRunKeyRemovesValueAndSucceedsWithoutIt) {
-    EXPECT_TRUE(DeleteRunKey());
-    EXPECT_FALSE(TheMachine().GetValue(kHKLM, kRunKeyPath, kRunValueName).has_value());
-    EXPECT_TRUE(DeleteRunKey());
-    EXPECT_TRUE(TheMachine().KeyExists(kHKLM, kRunKeyPath));
-    sim::Machine::Reset();
-    EXPECT_FALSE(DeleteRunKey());
-    EXPECT_FALSE(TheMachine().KeyExists(kHKLM, kRunKeyPath));
+    AddApp(L"A", L"Alpha");
+    handler.MaintainOrder();
+    EXPECT_FALSE(TheMachine().KeyExists(kHKLM, kRunKeyPath)) << "the run key is never made";
 }
 
 TEST_F(OrderTest, CurrentProcessInfoGivesIdAndPathCutAt259OrLeavesRecord) {
