@@ -14,9 +14,9 @@ using namespace qel::testhost;
 // program unchanged (quoted for dbgrec's own command line, dbgrec must quote them again); its exit code is
 // dbgrec's.
 TEST(Dbgrec, PrintsEachDebuggerLineOnceAndEndsWithTheProgramsExitCode) {
-    const RunResult run =
-        Run(L"dbgrec.exe", L"\"" + BinPath(L"debug_lines_child.exe") +
-                               LR"(" plain "with blank" "" "quote\"inside" "trailing\\" back\slash)");
+    const RunResult run = qel::testhost::Run(
+        L"dbgrec.exe", L"\"" + BinPath(L"debug_lines_child.exe") +
+                           LR"(" plain "with blank" "" "quote\"inside" "trailing\\" back\slash)");
     EXPECT_EQ(
         "first debugger line\nsecond debugger line\nargument <plain>\nargument <with blank>\nargument <>\n"
         "argument <quote\"inside>\nargument <trailing\\>\nargument <back\\slash>\n",
@@ -37,7 +37,7 @@ TEST(Dbgrec, MissingOrNoProgramFailsWithItsCodeAndMessage) {
         {L"", 2, "usage: dbgrec PROGRAM [ARGS...]\n"},
     };
     for (const auto& c : cases) {
-        const RunResult run = Run(L"dbgrec.exe", c.arguments);
+        const RunResult run = qel::testhost::Run(L"dbgrec.exe", c.arguments);
         EXPECT_EQ(std::make_tuple(c.exitCode, std::string(), c.errors),
                   std::make_tuple(run.exitCode, run.output, run.errors));
     }

@@ -1,6 +1,5 @@
 // The device road under Wine with real drives: an empty card reader attached before the proxy starts, cards
-// put in through the mount manager, the proxy's callback launching the sample application; and which
-// trackers start on which Windows version.
+// put in through the mount manager, the proxy's callback launching the sample application.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -155,20 +154,6 @@ TEST_F(DeviceRoad, CHostBuiltForTheMsvcAbiListsSetsADefaultAndHearsACardAndAPhon
                                    "\nc_host: default Vandrel\n", "\nc_host: device volume E:\n",
                                    "\nc_host: device mobile c-phone-0001\n"})
         EXPECT_EQ(1u, Count(lines, line)) << line << " in" << lines;
-}
-
-// The volume tracker runs on XP, 2000 and Vista; on Windows 7 no tracker of this build starts.
-TEST_F(DeviceRoad, VolumeTrackerStartsOnXp2000AndVistaButNot7) {
-    for (const auto& [version, starts] :
-         {std::pair{L"winxp", true}, {L"win2k", true}, {L"vista", true}, {L"win7", false}}) {
-        SetProxyVersion(version);
-        RunningHost proxy(L"dbgrec.exe", L"\"" + BinPath(L"qelproxy.exe") + L"\" --no-control --service");
-        ASSERT_TRUE(WaitForWindow(L"Quorl Vandrel Boot", 20000));
-        ::Sleep(1500); // the service starts after the boot window
-        ::SendMessageW(::FindWindowW(nullptr, L"Quorl Vandrel Boot"), WM_QUIT, 0, 0);
-        ASSERT_TRUE(proxy.WaitForExit(20000));
-        EXPECT_EQ(starts, proxy.Output().find(kWillBeDetected) != std::string::npos) << version[3];
-    }
 }
 
 } // namespace
