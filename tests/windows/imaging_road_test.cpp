@@ -39,7 +39,7 @@ protected:
     // A fresh folder with the proxy, the DLLs of the build and the stand-ins, a camera that is there from the
     // start, and the data sources the TWAIN stand-in lists.
     void MakeRoad(const wchar_t* version) {
-        SetString(HKEY_CURRENT_USER, kAppDefaults, L"Version", version);
+        SetWindowsVersion(L"stiproxy.exe", version);
         road_ = BinPath(L"imagingroad\\") + version;
         std::filesystem::remove_all(road_);
         std::filesystem::create_directories(road_);
@@ -69,9 +69,7 @@ protected:
         const HWND window = ::FindWindowW(nullptr, L"STITrackerWindow");
         for (int posted = 0; posted < (settle ? 2 : 1); ++posted)
             ::PostMessageW(window, WM_DEVICECHANGE, kDevNodesChanged, 0);
-        for (int waited = 0; settle && waited < 20000 && Listings() < listed + 2; waited += 50)
-            ::Sleep(50);
-        return window && (!settle || Listings() >= listed + 2);
+        return window && (!settle || WaitUntil([&] { return Listings() >= listed + 2; }));
     }
 
     std::wstring road_;

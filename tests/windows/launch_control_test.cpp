@@ -29,13 +29,6 @@ protected:
         return value;
     }
 
-    // What the sample application recorded, once it has started (it is started without being waited for).
-    static std::string StartedCommandLines() {
-        for (int waited = 0; waited < 100 && ReadTextFile(BinPath(L"qelapp-started.txt")).empty(); ++waited)
-            ::Sleep(50);
-        return ReadTextFile(BinPath(L"qelapp-started.txt"));
-    }
-
     // The command line the sample application is given: its path quoted and the arguments.
     static std::string AppLine(const std::string& arguments) {
         return "\"" + Narrow(BinPath(L"qelapp.exe")) + "\"" + (arguments.empty() ? "" : " " + arguments);
@@ -109,7 +102,7 @@ TEST_F(LaunchControl, UninstallStopsTheOtherInstanceAndStartsTheNextProxyOrElseC
     EXPECT_EQ((std::vector<std::string>{"<QELBoot><Switching application to ...<Next><" +
                                         Narrow(BinPath(L"qelapp.exe")) + "> >"}),
               run.lines);
-    EXPECT_EQ(AppLine("") + "\n", StartedCommandLines()) << "the next proxy gets its quoted path alone";
+    EXPECT_EQ(AppLine("") + "\n", StartedApp()) << "the next proxy gets its quoted path alone";
 }
 
 // Under Wine every process runs in the console session, so the check that XP makes before a launch lets it
@@ -144,7 +137,7 @@ TEST_F(LaunchControl, LaunchesGiveTheApplicationTheModeAndTheDeviceOnItsCommandL
         EXPECT_EQ(0u, run.exitCode);
         ASSERT_FALSE(run.lines.empty());
         EXPECT_EQ(AppLine(c.appArguments), run.lines.back());
-        EXPECT_EQ(AppLine(c.appArguments) + "\n", StartedCommandLines());
+        EXPECT_EQ(AppLine(c.appArguments) + "\n", StartedApp());
     }
 }
 

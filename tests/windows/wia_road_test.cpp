@@ -93,12 +93,10 @@ TEST_F(WiaRoad, ConnectionEventReachesTheTrackerOnXpAndVista) {
     const std::wstring calls = BinPath(L"standin\\wia-calls.txt");
     for (const wchar_t* version : {L"winxp", L"vista"}) {
         SCOPED_TRACE(std::string(version, version + std::wcslen(version)));
-        SetString(HKEY_CURRENT_USER, kAppDefaults, L"Version", version);
+        SetWindowsVersion(L"qelproxy.exe", version);
         ::DeleteFileW(calls.c_str());
         RunningHost proxy(L"dbgrec.exe", L"\"" + BinPath(L"qelproxy.exe") + L"\" --no-control --service");
-        for (int waited = 0; waited < 15000 && !Count(ReadTextFile(calls), "ImageEventCallback");
-             waited += 50)
-            ::Sleep(50);
+        WaitUntil([&calls] { return Count(ReadTextFile(calls), "ImageEventCallback") != 0; }, 15000);
         ::SendMessageW(::FindWindowW(nullptr, L"Quorl Vandrel Boot"), WM_QUIT, 0, 0);
         ASSERT_TRUE(proxy.WaitForExit(20000));
         EXPECT_EQ(
