@@ -72,17 +72,6 @@ TEST_F(ApplicationListTest, OnlyRegistrationsWithProgramProxyAndAutoLaunchAreLis
     EXPECT_EQ((Strings{L"Listed", L"Two"}), Load());
 }
 
-TEST_F(ApplicationListTest, EveryLoadGivesFreshListWithoutDuplicatesEvenWithoutMakerKey) {
-    handler.apps.push_back(SentinelRecord());
-    EXPECT_TRUE(Load().empty());
-    const std::wstring keyPath = AddApp(L"One", L"One");
-    AddApp(L"Two\\Deep", L"Two");
-    for (int load = 0; load < 2; ++load)
-        EXPECT_EQ((Strings{L"One", L"Two"}), Load());
-    TheMachine().SetString(kHKLM, keyPath, L"CmdLine", L"C:\\Gone\\One.exe");
-    EXPECT_EQ((Strings{L"Two"}), Load());
-}
-
 TEST_F(ApplicationListTest, QueriesCopyWholeRecordsFromListAndApplicationInfoIsFirstExactName) {
     SetPref(kHKLM, AddApp(L"A", L"Viewer"), L"DefaultFlag", 4);
     AddApp(L"B", L"Bravo");

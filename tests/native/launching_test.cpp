@@ -105,15 +105,6 @@ TEST_F(LaunchTest, EmptyModeIsRefusedFirstAndConsoleSessionRuleFollowsOSClassAnd
     }
 }
 
-// Another process in another session, or one that is gone, is not in the console session.
-TEST_F(LaunchTest, ConsoleSessionNeedsEqualSessions) {
-    EXPECT_TRUE(IsProcessInConsoleSession(sim::Machine::kSelfId));
-    const std::uint32_t other = TheMachine().AddProcess(L"C:\\other.exe");
-    TheMachine().FindProcess(other)->session = 0;
-    EXPECT_FALSE(IsProcessInConsoleSession(other));
-    EXPECT_FALSE(IsProcessInConsoleSession(4242));
-}
-
 using DefaultLaunchTest = LaunchTest;
 
 TEST_F(DefaultLaunchTest, SingleDefaultOrLoneApplicationStartsDirectElseFirstStartsWithSelect) {

@@ -120,38 +120,6 @@ TEST_F(RegistryKeyTest, StringValueIsReadWhateverItsTypeKeepingWholeCharactersTe
     EXPECT_EQ(os::kFileNotFound, key.status);
 }
 
-TEST_F(RegistryKeyTest, WritesDwordAndTerminatedStringAndDeleteReportsWhetherValueWent) {
-    TheMachine().CreateKey(kHKCU, kPath);
-    CCurrentUserKey key(kPath, os::kKeyWrite);
-    key.SetDWORDValue(L"DefaultFlag", 0x01020304u);
-    key.SetStringValue(L"Name", L"Viewer");
-    EXPECT_EQ(os::kSuccess, key.status);
-    EXPECT_EQ((Raw{{os::kRegDword, {4, 3, 2, 1}}}), Stored(kHKCU, kPath, L"DefaultFlag"));
-    EXPECT_EQ(Text(L"Viewer"), Stored(kHKCU, kPath, L"Name")); // 14 bytes: six characters and the null
-    EXPECT_TRUE(key.DeleteValue(L"Name"));
-    EXPECT_EQ(std::nullopt, Stored(kHKCU, kPath, L"Name"));
-    EXPECT_FALSE(key.DeleteValue(L"Name"));
-    EXPECT_EQ(os::kFileNotFound, key.status);
-}
-
-TEST_F(RegistryKeyTest, EnumSubKeyListsNamesInRegistryOrderUntilNoMoreItemsOrNameOf128Characters) {
-    const std::wstring longest = L"D" + std::wstring(126, L'x');
-    for (const std::wstring name : {L"gamma", L"Alpha", L"Beta", longest.c_str()})
-        TheMachine().CreateKey(kHKLM, kPath + L"\\" + name);
-    CLocalMachineKey key(kPath, os::kKeyRead);
-    const std::wstring inOrder[] = {L"Alpha", L"Beta", longest, L"gamma"};
-    for (std::uint32_t index = 0; index < 4; ++index)
-        EXPECT_EQ(inOrder[index], key.EnumSubKey(index));
-    EXPECT_EQ(nullptr, key.EnumSubKey(4));
-    EXPECT_EQ(os::kNoMoreItems, key.status);
-
-    TheMachine().CreateKey(kHKLM, kPath + L"\\C" + std::wstring(127, L'x'));
-    CLocalMachineKey again(kPath, os::kKeyRead);
-    EXPECT_STREQ(L"Beta", again.EnumSubKey(1));
-    EXPECT_EQ(nullptr, again.EnumSubKey(2));
-    EXPECT_NE(os::kSuccess, again.status);
-}
-
 TEST_F(RegistryKeyTest, CreateSubKeyReturnsOpenKeyForCallerAndWritesTextOnItUnlessWriteIsDenied) {
     const std::wstring prefs = kMaker + L"\\Viewer\\Quorl Vandrel\\Preferences";
     TheMachine().CreateKey(kHKCU, kMaker);
