@@ -52,10 +52,13 @@ TEST_F(CInterface, UnknownAndFreedHandlesAndNullPointersGetAStatus) {
     EXPECT_EQ(87u, QelFindApplication(handler, nullptr, &count));
     EXPECT_EQ(87u, QelLaunchDefaultQEL(handler, nullptr, L"E:"));
     EXPECT_EQ(87u, QelSetApplicationDefaultStatus(handler, L"Alpha", nullptr));
+    EXPECT_EQ(87u, QelParseCommandLineParameter(handler, nullptr, &count));
+    EXPECT_EQ(0x5EEDu, count);
     QelAppInfo small{};
     small.size = sizeof small - 1;
     EXPECT_EQ(87u, QelGetApplication(handler, 0, &small));
     EXPECT_EQ(nullptr, small.name);
+    EXPECT_EQ(1168u, QelSetQELLaunchStatus(handler, 0)) << "not called from a listed proxy";
 }
 
 TEST_F(CInterface, RecordsMatchTheListAndStayValidUntilTheNextLoad) {
@@ -77,14 +80,13 @@ TEST_F(CInterface, RecordsMatchTheListAndStayValidUntilTheNextLoad) {
     EXPECT_EQ(0u, QelFindApplication(handler, L"Beta", &index));
     EXPECT_EQ(1u, index);
     EXPECT_EQ(1168u, QelFindApplication(handler, L"beta", &index)) << "names compare exactly";
-    count = 0;
-    EXPECT_EQ(122u, QelGetDefaultApplications(handler, indexes, &count));
-    EXPECT_EQ(1u, count);
-    EXPECT_EQ(0x5EEDu, indexes[0]);
-    count = 2;
-    EXPECT_EQ(0u, QelGetDefaultApplications(handler, indexes, &count));
-    EXPECT_EQ(1u, count);
-    EXPECT_EQ(1u, indexes[0]);
+    for (const unsigned int capacity : {0u, 1u}) {
+        count = capacity;
+        EXPECT_EQ(capacity ? 0u : 122u, QelGetDefaultApplications(handler, indexes, &count));
+        EXPECT_EQ(1u, count);
+        EXPECT_EQ(capacity ? 1u : 0x5EEDu, indexes[0]);
+        EXPECT_EQ(0x5EEDu, indexes[1]);
+    }
 
     // Reads keep the record; the default switch reloads, and the list then says what it did.
     EXPECT_EQ(alpha.name, Record(0).name);
@@ -95,21 +97,25 @@ TEST_F(CInterface, RecordsMatchTheListAndStayValidUntilTheNextLoad) {
     EXPECT_EQ(std::wstring(L"png"), Record(0).fileFormats[1].extension) << "formats of the reloaded list";
 }
 
+// The locale is the default one, stored 0, until the application's key holds one.
 TEST_F(CInterface, BuffersTooSmallAreLeftAloneAndTheSizeNeededIsGiven) {
     TheMachine().SetSelf(ProxyFile(L"Alpha"));
-    TheMachine().SetString(kHKLM, L"SOFTWARE\\Quorl\\Alpha", L"locale", L"de_de");
     wchar_t text[8];
     std::wmemset(text, L'#', 8);
-    unsigned int chars = 5;
+    unsigned int chars = 8;
     int stored = 7;
-    EXPECT_EQ(122u, QelGetQELLocaleString(handler, text, &chars, &stored));
-    EXPECT_EQ(6u, chars);
-    EXPECT_EQ(L'#', text[0]);
-    EXPECT_EQ(7, stored);
     EXPECT_EQ(0u, QelGetQELLocaleString(handler, text, &chars, &stored));
-    EXPECT_EQ(std::wstring(L"de_de"), text);
-    EXPECT_EQ(5u, chars);
-    EXPECT_EQ(1, stored);
+    EXPECT_EQ(std::make_tuple(std::wstring(L"en_us"), 5u, 0),
+              std::make_tuple(std::wstring(text), chars, stored));
+    TheMachine().SetString(kHKLM, L"SOFTWARE\\Quorl\\Alpha", L"locale", L"de_de_x");
+    std::wmemset(text, L'#', 8);
+    chars = 7;
+    stored = 7;
+    EXPECT_EQ(122u, QelGetQELLocaleString(handler, text, &chars, &stored));
+    EXPECT_EQ(std::make_tuple(L'#', 8u, 7), std::make_tuple(text[0], chars, stored));
+    EXPECT_EQ(0u, QelGetQELLocaleString(handler, text, &chars, &stored));
+    EXPECT_EQ(std::make_tuple(std::wstring(L"de_de_x"), 7u, 1),
+              std::make_tuple(std::wstring(text), chars, stored));
 
     TheMachine().SetCommandLine({L"qelboot.exe", L"-default", L"Alpha", L"no"});
     chars = 8;

@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <vector>
+#include <tuple>
 
 #include "host_runner.h"
 
@@ -10,54 +10,37 @@ namespace {
 
 using namespace qel::testhost;
 
-RunResult RunDbgrec(const std::wstring& arguments) { return Run(L"dbgrec.exe", arguments); }
-
-std::wstring Child() { return L"\"" + BinPath(L"debug_lines_child.exe") + L"\""; }
-
-TEST(Dbgrec, PrintsEachDebuggerLineOnceWithoutItsNewline) {
-    const RunResult run = RunDbgrec(Child());
-    EXPECT_EQ("first debugger line\nsecond debugger line\n", run.output);
+// Each debugger line once, without its newline, and not the program's own output; the arguments reach the
+// program unchanged (quoted for dbgrec's own command line, dbgrec must quote them again); its exit code is
+// dbgrec's.
+TEST(Dbgrec, PrintsEachDebuggerLineOnceAndEndsWithTheProgramsExitCode) {
+    const RunResult run = qel::testhost::Run(
+        L"dbgrec.exe", L"\"" + BinPath(L"debug_lines_child.exe") +
+                           LR"(" plain "with blank" "" "quote\"inside" "trailing\\" back\slash)");
+    EXPECT_EQ(
+        "first debugger line\nsecond debugger line\nargument <plain>\nargument <with blank>\nargument <>\n"
+        "argument <quote\"inside>\nargument <trailing\\>\nargument <back\\slash>\n",
+        run.output);
     EXPECT_EQ("", run.errors);
-}
-
-TEST(Dbgrec, EndsWithTheProgramsExitCode) { EXPECT_EQ(7u, RunDbgrec(Child()).exitCode); }
-
-TEST(Dbgrec, KeepsTheProgramsOwnOutputOffItsOutput) {
-    const RunResult run = RunDbgrec(Child());
-    EXPECT_EQ(std::string::npos, run.output.find("the child's own output"));
-    EXPECT_EQ(std::string::npos, run.errors.find("the child's own output"));
-}
-
-TEST(Dbgrec, PassesArgumentsOnUnchanged) {
-    // Quoted for dbgrec's own command line; dbgrec must quote them again for the program.
-    const RunResult run =
-        RunDbgrec(Child() + LR"( plain "with blank" "" "quote\"inside" "trailing\\" back\slash)");
-    EXPECT_EQ("first debugger line\n"
-              "second debugger line\n"
-              "argument <plain>\n"
-              "argument <with blank>\n"
-              "argument <>\n"
-              "argument <quote\"inside>\n"
-              "argument <trailing\\>\n"
-              "argument <back\\slash>\n",
-              run.output);
     EXPECT_EQ(7u, run.exitCode);
 }
 
-TEST(Dbgrec, MissingProgramFailsWithCode127AndTheSystemError) {
+TEST(Dbgrec, MissingOrNoProgramFailsWithItsCodeAndMessage) {
     const std::wstring missing = BinPath(L"no_such_program.exe");
-    const RunResult run = RunDbgrec(L"\"" + missing + L"\"");
-    EXPECT_EQ(127u, run.exitCode);
-    EXPECT_EQ("", run.output);
-    EXPECT_EQ("dbgrec: cannot start " + std::string(missing.begin(), missing.end()) + ": error 2\n",
-              run.errors);
-}
-
-TEST(Dbgrec, NoProgramShowsUsageWithCode2) {
-    const RunResult run = RunDbgrec(L"");
-    EXPECT_EQ(2u, run.exitCode);
-    EXPECT_EQ("", run.output);
-    EXPECT_EQ("usage: dbgrec PROGRAM [ARGS...]\n", run.errors);
+    const struct {
+        std::wstring arguments;
+        DWORD exitCode;
+        std::string errors;
+    } cases[] = {
+        {L"\"" + missing + L"\"", 127,
+         "dbgrec: cannot start " + std::string(missing.begin(), missing.end()) + ": error 2\n"},
+        {L"", 2, "usage: dbgrec PROGRAM [ARGS...]\n"},
+    };
+    for (const auto& c : cases) {
+        const RunResult run = qel::testhost::Run(L"dbgrec.exe", c.arguments);
+        EXPECT_EQ(std::make_tuple(c.exitCode, std::string(), c.errors),
+                  std::make_tuple(run.exitCode, run.output, run.errors));
+    }
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "host_runner.h"
 
+#include <algorithm>
 #include <fstream>
 #include <sstream>
 
@@ -7,11 +8,8 @@ namespace qel::testhost {
 namespace {
 
 std::string Normalize(const std::string& raw) {
-    std::string text;
-    for (char c : raw) {
-        if (c != '\r')
-            text += c;
-    }
+    std::string text = raw;
+    text.erase(std::remove(text.begin(), text.end(), '\r'), text.end());
     return text;
 }
 
@@ -124,22 +122,24 @@ RunResult RunRecordingDebugLines(const std::wstring& program, const std::wstring
 }
 
 bool WaitForWindow(const wchar_t* title, DWORD timeoutMs) {
-    for (DWORD waited = 0; waited <= timeoutMs; waited += 50) {
-        if (::FindWindowW(nullptr, title))
-            return true;
-        ::Sleep(50);
-    }
-    return false;
+    return WaitUntil([title] { return ::FindWindowW(nullptr, title) != nullptr; }, timeoutMs);
+}
+
+std::string StartedApp(DWORD timeoutMs) {
+    const std::wstring file = BinPath(L"qelapp-started.txt");
+    WaitUntil([&file] { return !ReadTextFile(file).empty(); }, timeoutMs);
+    return ReadTextFile(file);
+}
+
+void SetWindowsVersion(const wchar_t* program, const wchar_t* version) {
+    SetString(HKEY_CURRENT_USER, std::wstring(L"Software\\Wine\\AppDefaults\\") + program, L"Version",
+              version);
 }
 
 void ResetRegistrations() {
     ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Quorl");
     ::RegDeleteTreeW(HKEY_CURRENT_USER, L"SOFTWARE\\Quorl");
-    HKEY run = nullptr;
-    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, kRunKey, 0, KEY_ALL_ACCESS, &run) == ERROR_SUCCESS) {
-        ::RegDeleteValueW(run, L"Quorl Vandrel");
-        ::RegCloseKey(run);
-    }
+    ::RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kRunKey, L"Quorl Vandrel");
     ::DeleteFileW(BinPath(L"qelapp-started.txt").c_str());
 }
 
@@ -186,6 +186,14 @@ std::string ReadTextFile(const std::wstring& path) {
     std::ostringstream text;
     text << file.rdbuf();
     return Normalize(text.str());
+}
+
+void WriteTextFile(const std::wstring& path, const std::string& text, bool append) {
+    const HANDLE file = ::CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                      nullptr, append ? OPEN_ALWAYS : CREATE_ALWAYS, 0, nullptr);
+    DWORD written = 0;
+    ::WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+    ::CloseHandle(file);
 }
 
 std::size_t Count(const std::string& text, const std::string& part) {

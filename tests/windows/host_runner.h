@@ -39,7 +39,6 @@ public:
     RunningHost(const RunningHost&) = delete;
     RunningHost& operator=(const RunningHost&) = delete;
 
-    DWORD processId() const { return info_.dwProcessId; }
     // Waits for the end; false on time-out.
     bool WaitForExit(DWORD timeoutMs);
     bool IsRunning() const;
@@ -57,8 +56,21 @@ private:
     std::string errors_;
 };
 
+// Asks `done` every 50 ms until it answers true, for `timeoutMs` at most; its last answer.
+template <typename Condition> bool WaitUntil(Condition done, DWORD timeoutMs = 20000) {
+    for (DWORD waited = 0; waited < timeoutMs && !done(); waited += 50)
+        ::Sleep(50);
+    return done();
+}
+
 // Waits until a top-level window with this title exists.
 bool WaitForWindow(const wchar_t* title, DWORD timeoutMs);
+
+// The command lines the sample application recorded, once it has started: programs start it without waiting.
+std::string StartedApp(DWORD timeoutMs = 15000);
+
+// Sets the Windows version Wine shows one program.
+void SetWindowsVersion(const wchar_t* program, const wchar_t* version);
 
 // The registry's maker keys and the log-on entry, emptied.
 void ResetRegistrations();
@@ -73,6 +85,8 @@ void Register(const std::wstring& folder, const std::wstring& name, const std::w
               const std::wstring& cmdLine);
 
 std::string ReadTextFile(const std::wstring& path);
+// Writes `text` into a new file, or after the end of one, shared as another program may be reading it.
+void WriteTextFile(const std::wstring& path, const std::string& text, bool append = false);
 
 // How many times `part` stands in `text`, overlapping ones included.
 std::size_t Count(const std::string& text, const std::string& part);

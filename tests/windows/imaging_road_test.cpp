@@ -1,8 +1,10 @@
-// The imaging road under Wine: a copy of the proxy, stiproxy.exe, in a folder of its own with stand-ins for
-// sti.dll and twain_32.dll beside it (standin/), which it alone is told to use. A device is plugged in by
-// adding it to the stand-ins' files and the driver key, and announced by posting DBT_DEVNODES_CHANGED to the
-// STI tracker's window.
+// The imaging roads under Wine, STI and TWAIN here and WIA below. A copy of the proxy, stiproxy.exe, in a
+// folder of its own with stand-ins for sti.dll and twain_32.dll beside it (standin/), which it alone is told
+// to use. A device is plugged in by adding it to the stand-ins' files and the driver key, and announced by
+// posting DBT_DEVNODES_CHANGED to the STI tracker's window.
 #include <gtest/gtest.h>
+
+#include <wia.h>
 
 #include <cwchar>
 #include <filesystem>
@@ -19,18 +21,8 @@ using namespace testhost;
 const wchar_t kAppDefaults[] = L"Software\\Wine\\AppDefaults\\stiproxy.exe";
 const std::wstring kImageClass =
     L"SYSTEM\\CurrentControlSet\\Control\\Class\\{6BDD1FC6-810F-11D0-BEC7-08002BE2092F}";
-const std::string kScannerLine = "qelproxy: device scanner \"Sample Scanner DS\"\n";
 constexpr WPARAM kDevNodesChanged = 0x0007; // DBT_DEVNODES_CHANGED
 const char kSources[] = "Sample Camera DS\r\nWIA-Sample Scanner\r\nSample Scanner DS\r\n";
-
-void WriteText(const std::wstring& path, const std::string& text, bool append = false) {
-    // Shared, as a stand-in may be reading it.
-    const HANDLE file = ::CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                      nullptr, append ? OPEN_ALWAYS : CREATE_ALWAYS, 0, nullptr);
-    DWORD written = 0;
-    ::WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
-    ::CloseHandle(file);
-}
 
 class ImagingRoad : public ::testing::Test {
 protected:
@@ -50,7 +42,7 @@ protected:
     // A fresh folder with the proxy, the DLLs of the build and the stand-ins, a camera that is there from the
     // start, and the data sources the TWAIN stand-in lists.
     void MakeRoad(const wchar_t* version) {
-        SetString(HKEY_CURRENT_USER, kAppDefaults, L"Version", version);
+        SetWindowsVersion(L"stiproxy.exe", version);
         road_ = BinPath(L"imagingroad\\") + version;
         std::filesystem::remove_all(road_);
         std::filesystem::create_directories(road_);
@@ -62,13 +54,13 @@ protected:
                                                std::filesystem::path(road_) / entry.path().filename());
             }
         }
-        WriteText(road_ + L"\\twain-sources.txt", kSources);
+        WriteTextFile(road_ + L"\\twain-sources.txt", kSources);
         PlugIn(L"0000", 2, L"Sample Camera DS");
     }
     void PlugIn(const std::wstring& device, int majorType, const std::wstring& twainSource) {
         const std::wstring name = L"{6BDD1FC6-810F-11D0-BEC7-08002BE2092F}\\" + device;
-        WriteText(road_ + L"\\sti-devices.txt",
-                  std::to_string(majorType) + " " + std::string(name.begin(), name.end()) + "\r\n", true);
+        WriteTextFile(road_ + L"\\sti-devices.txt",
+                      std::to_string(majorType) + " " + std::string(name.begin(), name.end()) + "\r\n", true);
         SetString(HKEY_LOCAL_MACHINE, kImageClass + L"\\" + device + L"\\DeviceData", L"TwainDS",
                   twainSource);
     }
@@ -80,9 +72,7 @@ protected:
         const HWND window = ::FindWindowW(nullptr, L"STITrackerWindow");
         for (int posted = 0; posted < (settle ? 2 : 1); ++posted)
             ::PostMessageW(window, WM_DEVICECHANGE, kDevNodesChanged, 0);
-        for (int waited = 0; settle && waited < 20000 && Listings() < listed + 2; waited += 50)
-            ::Sleep(50);
-        return window && (!settle || Listings() >= listed + 2);
+        return window && (!settle || WaitUntil([&] { return Listings() >= listed + 2; }));
     }
 
     std::wstring road_;
@@ -90,18 +80,22 @@ protected:
 
 // The camera there from the start is known and never reported; of the scanners plugged in after it, one whose
 // data source is a WIA one and one plugged in while the source manager refuses to open are not reported
-// either; the last one is, through TWAIN, and the proxy's callback launches the application for it. Each
+// either; the last one is, through TWAIN, with the data source's name in double quotes, and the proxy's
+// callback launches the application for it, also after another program closed the tracker's window. Each
 // source manager opened is closed again.
 TEST_F(ImagingRoad, OnlyAScannerWhoseTwainSourceIsInstalledIsReported) {
     MakeRoad(L"winxp");
     RunningHost proxy(L"dbgrec.exe", L"\"" + road_ + L"\\stiproxy.exe\" --no-control --service 1", road_);
     ASSERT_TRUE(WaitForWindow(L"STITrackerWindow", 20000));
+    // Any program may close a top-level window; the tracker's stays.
+    ::SendMessageW(::FindWindowW(nullptr, L"STITrackerWindow"), WM_CLOSE, 0, 0);
+    ASSERT_NE(nullptr, ::FindWindowW(L"Static", L"STITrackerWindow"));
     PlugIn(L"0001", 1, L"WIA-Sample Scanner");
     ASSERT_TRUE(Announce(true));
-    WriteText(road_ + L"\\twain-sources.txt", std::string("REFUSE\r\n") + kSources);
+    WriteTextFile(road_ + L"\\twain-sources.txt", std::string("REFUSE\r\n") + kSources);
     PlugIn(L"0002", 1, L"Sample Scanner DS");
     ASSERT_TRUE(Announce(true));
-    WriteText(road_ + L"\\twain-sources.txt", kSources);
+    WriteTextFile(road_ + L"\\twain-sources.txt", kSources);
     PlugIn(L"0003", 1, L"Sample Scanner DS");
     ASSERT_TRUE(Announce(false));
     ASSERT_TRUE(proxy.WaitForExit(20000));
@@ -119,24 +113,102 @@ TEST_F(ImagingRoad, OnlyAScannerWhoseTwainSourceIsInstalledIsReported) {
     EXPECT_EQ(Count(calls, "OPENDSM 0\n"), Count(calls, "CLOSEDSM 0\n")) << calls;
 }
 
-// The STI tracker runs on XP, Vista and 2000, also after another program closed its window, and the device
-// identifier the callback receives is the data source's name in double quotes.
-TEST_F(ImagingRoad, ScannerReachesTheCallbackOnXpVistaAnd2000) {
-    for (const wchar_t* version : {L"winxp", L"vista", L"win2k"}) {
+// The WIA road under Wine on real COM: the stand-in device manager (standin\wiadevmgr.exe) is made the WIA
+// class's local server for the proxy's width, in place of Wine's own service, whose event registration
+// answers E_NOTIMPL. The proxy's WIA tracker registers with it and receives the connection event it raises.
+
+const wchar_t kProxyDefaults[] = L"Software\\Wine\\AppDefaults\\qelproxy.exe";
+const std::string kWillBeDetected = "\n<***DeviceConnect***><WiaTracker><WIA devices will be detected>.\n";
+const std::string kNoType = "\nCould not get the device type.\n";
+
+// A running service keeps its class for itself: COM hands a client to it rather than starting the local
+// server. Wine starts the WIA service for any proxy that runs as XP or Vista, as other tests' do.
+void StopService(const std::wstring& name) {
+    const SC_HANDLE manager = ::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT);
+    const SC_HANDLE service =
+        manager ? ::OpenServiceW(manager, name.c_str(), SERVICE_STOP | SERVICE_QUERY_STATUS) : nullptr;
+    SERVICE_STATUS status = {};
+    if (service && ::ControlService(service, SERVICE_CONTROL_STOP, &status)) {
+        for (int waited = 0; waited < 10000 && ::QueryServiceStatus(service, &status) &&
+                             status.dwCurrentState != SERVICE_STOPPED;
+             waited += 50)
+            ::Sleep(50);
+    }
+    for (const SC_HANDLE handle : {service, manager}) {
+        if (handle)
+            ::CloseServiceHandle(handle);
+    }
+}
+
+// The class key as this process sees it, which is the view a client of its width reads: a 32-bit one's
+// is redirected below Wow6432Node. What the stand-in's registration changes is put back at the end.
+class StandInRegistration {
+public:
+    StandInRegistration() {
+        wchar_t clsid[40];
+        ::StringFromGUID2(CLSID_WiaDevMgr, clsid, 40);
+        key_ += clsid;
+        HKEY existing = nullptr;
+        existed_ = ::RegOpenKeyExW(HKEY_LOCAL_MACHINE, key_.c_str(), 0, KEY_READ, &existing) == ERROR_SUCCESS;
+        if (existed_)
+            ::RegCloseKey(existing);
+        hadAppId_ = ReadString(HKEY_LOCAL_MACHINE, key_, L"AppID", &appId_);
+        std::wstring service;
+        if (hadAppId_ &&
+            ReadString(HKEY_LOCAL_MACHINE, L"Software\\Classes\\AppID\\" + appId_, L"LocalService", &service))
+            StopService(service);
+        ::RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, key_.c_str(), L"AppID");
+        SetString(HKEY_LOCAL_MACHINE, key_ + L"\\LocalServer32", nullptr, BinPath(L"standin\\wiadevmgr.exe"));
+    }
+    ~StandInRegistration() {
+        ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, (existed_ ? key_ + L"\\LocalServer32" : key_).c_str());
+        if (hadAppId_)
+            SetString(HKEY_LOCAL_MACHINE, key_, L"AppID", appId_);
+    }
+    StandInRegistration(const StandInRegistration&) = delete;
+    StandInRegistration& operator=(const StandInRegistration&) = delete;
+
+private:
+    std::wstring key_ = L"Software\\Classes\\CLSID\\";
+    bool existed_ = false;
+    bool hadAppId_ = false;
+    std::wstring appId_;
+};
+
+class WiaRoad : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ResetRegistrations();
+        Register(L"Vandrel", L"Vandrel", BinPath(L"qelproxy.exe"), BinPath(L"qelapp.exe"));
+    }
+    void TearDown() override {
+        ::RegDeleteTreeW(HKEY_CURRENT_USER, kProxyDefaults);
+        ResetRegistrations();
+    }
+    StandInRegistration standIn_;
+};
+
+// On XP and Vista, the tracker registers for connections, the event comes in through its apartment's loop,
+// and it walks WIA's local device list for the device's type; the stand-in lists none, so the tracker says
+// so and answers S_OK. The proxy reports no device and stays: the test ends it.
+TEST_F(WiaRoad, ConnectionEventReachesTheTrackerOnXpAndVista) {
+    const std::wstring calls = BinPath(L"standin\\wia-calls.txt");
+    for (const wchar_t* version : {L"winxp", L"vista"}) {
         SCOPED_TRACE(std::string(version, version + std::wcslen(version)));
-        MakeRoad(version);
-        RunningHost proxy(L"imagingroad\\" + std::wstring(version) + L"\\stiproxy.exe",
-                          L"--no-control --service 1", road_);
-        ASSERT_TRUE(WaitForWindow(L"STITrackerWindow", 20000));
-        // Any program may close a top-level window; the tracker's stays.
-        ::SendMessageW(::FindWindowW(nullptr, L"STITrackerWindow"), WM_CLOSE, 0, 0);
-        ASSERT_NE(nullptr, ::FindWindowW(L"Static", L"STITrackerWindow"));
-        PlugIn(L"0001", 1, L"Sample Scanner DS");
-        ASSERT_TRUE(Announce(false));
+        SetWindowsVersion(L"qelproxy.exe", version);
+        ::DeleteFileW(calls.c_str());
+        RunningHost proxy(L"dbgrec.exe", L"\"" + BinPath(L"qelproxy.exe") + L"\" --no-control --service");
+        WaitUntil([&calls] { return Count(ReadTextFile(calls), "ImageEventCallback") != 0; }, 15000);
+        ::SendMessageW(::FindWindowW(nullptr, L"Quorl Vandrel Boot"), WM_QUIT, 0, 0);
         ASSERT_TRUE(proxy.WaitForExit(20000));
-        const std::string output = proxy.Output();
-        EXPECT_EQ(1u, Count(output, "qelproxy: device ")) << output;
-        EXPECT_EQ(1u, Count(output, kScannerLine)) << output;
+        EXPECT_EQ(
+            "RegisterEventCallbackInterface DeviceConnected 0\nEnumDeviceInfo local 0\nReset 0\nNext 1\n"
+            "ImageEventCallback 0\n",
+            ReadTextFile(calls));
+        const std::string lines = "\n" + proxy.Output();
+        EXPECT_EQ(1u, Count(lines, kWillBeDetected)) << lines;
+        EXPECT_EQ(1u, Count(lines, kNoType)) << lines;
+        EXPECT_LT(lines.find(kWillBeDetected), lines.find(kNoType)) << lines;
     }
 }
 

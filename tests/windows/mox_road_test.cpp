@@ -27,16 +27,7 @@ bool Exists(const std::wstring& path) {
 }
 
 bool WaitFor(bool exists, const std::wstring& path) {
-    for (int waited = 0; waited < 20000 && Exists(path) != exists; waited += 50)
-        ::Sleep(50);
-    return Exists(path) == exists;
-}
-
-void WriteText(const std::wstring& path, const std::string& text) {
-    const HANDLE file = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    DWORD written = 0;
-    ::WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
-    ::CloseHandle(file);
+    return WaitUntil([&] { return Exists(path) == exists; });
 }
 
 // A fresh folder for the proxy to run in, with this layout of its moxplugins folder.
@@ -47,7 +38,7 @@ std::wstring MakeRoad(const std::wstring& name, const Layout& layout) {
         const std::filesystem::path target = road + L"\\moxplugins\\" + file;
         std::filesystem::create_directories(target.parent_path());
         if (plugin.empty())
-            WriteText(target, "not a library\r\n");
+            WriteTextFile(target, "not a library\r\n");
         else
             std::filesystem::copy_file(BinPath(plugin), target);
     }
@@ -58,7 +49,7 @@ std::wstring MakeRoad(const std::wstring& name, const Layout& layout) {
 // taken.
 bool Announce(const std::wstring& plugin, const std::string& line) {
     const std::wstring event = plugin + L".events\\device.txt";
-    WriteText(plugin + L".draft", line);
+    WriteTextFile(plugin + L".draft", line);
     return WaitFor(true, plugin + L".events") && ::MoveFileW((plugin + L".draft").c_str(), event.c_str()) &&
            WaitFor(false, event);
 }
@@ -93,9 +84,6 @@ protected:
         ::RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Wine\\AppDefaults\\qelproxy.exe");
         ResetRegistrations();
     }
-    static void SetProxyVersion(const wchar_t* version) {
-        SetString(HKEY_CURRENT_USER, L"Software\\Wine\\AppDefaults\\qelproxy.exe", L"Version", version);
-    }
 };
 
 // Plug-ins in moxplugins and in its sub-folders named *.mox are tracked, each identifier once (twin.mox, a
@@ -115,7 +103,7 @@ TEST_F(MoxRoad, TracksEachPluginOfTheFolderAndOfItsMoxSubfoldersOnce) {
         "\" module=vandrel params mode=direct devType=mobile priDevId=\"phone-0001\"\n";
     for (const wchar_t* version : {L"win7", L"winxp"}) {
         SCOPED_TRACE(std::string(version, version + std::wcslen(version)));
-        SetProxyVersion(version);
+        SetWindowsVersion(L"qelproxy.exe", version);
         const std::wstring road = MakeRoad(version, layout);
         const std::wstring plugins = road + L"\\moxplugins\\";
         RunningHost proxy(L"dbgrec.exe", RecordedProxy(L"--service 1"), road);
@@ -147,7 +135,7 @@ TEST_F(MoxRoad, HostilePluginsAreContainedAndTheOthersReport) {
                            {L"aaa.mox", L"hostile_plugin_3.mox"},
                            {L"fault.mox", L"hostile_plugin_1.mox"},
                            {L"msvc.mox", L"hostile_plugin_2.mox"}};
-    SetProxyVersion(L"win7");
+    SetWindowsVersion(L"qelproxy.exe", L"win7");
     const std::wstring road = MakeRoad(L"hostile", layout);
     const std::wstring plugins = road + L"\\moxplugins\\";
     RunningHost proxy(L"dbgrec.exe", RecordedProxy(L"--service 2"), road);
@@ -170,7 +158,7 @@ TEST_F(MoxRoad, HostilePluginsAreContainedAndTheOthersReport) {
 // A plug-in in C built for the MSVC ABI, as the gate plug-in: its phone reaches the mingw-built proxy, which
 // launches the application for it.
 TEST_F(MoxRoad, PluginInCBuiltForTheMsvcAbiReportsItsPhone) {
-    SetProxyVersion(L"win7");
+    SetWindowsVersion(L"qelproxy.exe", L"win7");
     const std::wstring road = MakeRoad(L"c_phone", {{L"nokiamanager.mox", L"c_phone.mox"}});
     RunningHost proxy(L"dbgrec.exe", RecordedProxy(L"--service 1"), road);
     ASSERT_TRUE(proxy.WaitForExit(20000));
