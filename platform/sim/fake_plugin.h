@@ -1,5 +1,4 @@
-// fake_plugin.h - .mox plug-ins of the simulated machine: in-process objects behind a library file, each
-// scripted to behave well or in one of the ways a plug-in can fail.
+// fake_plugin.h - scripted .mox plug-ins behind library files, behaving well or failing as plug-ins can.
 #ifndef QELBOOT_PLATFORM_SIM_FAKE_PLUGIN_H
 #define QELBOOT_PLATFORM_SIM_FAKE_PLUGIN_H
 

@@ -1,5 +1,4 @@
-// scheduler.cpp - threads in virtual time: hand-overs, the clock, scheduled events, deadlocks and locks, and
-// the seam's thread, lock and sleep functions.
+// scheduler.cpp - threads in virtual time: hand-overs, the clock, events, locks; the seam's thread calls.
 #include "platform/sim/scheduler.h"
 
 #include <atomic>
