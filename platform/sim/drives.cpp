@@ -73,7 +73,6 @@ void FileState::NoteCriticalError(const Drive& drive) {
 }
 
 void FileState::CountListingCall() {
-    ++listingCalls;
     if (pullAfterCalls == 0 || --pullAfterCalls != 0)
         return;
     if (Drive* drive = FindDrive(pullLetter))

@@ -54,7 +54,6 @@ struct FileState {
     std::size_t criticalErrorBoxes = 0;
     std::map<std::uintptr_t, Listing> listings;
     std::uintptr_t nextListing = 0x3000;
-    std::size_t listingCalls = 0;
     wchar_t pullLetter = 0;
     std::size_t pullAfterCalls = 0;
 };

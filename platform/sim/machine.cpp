@@ -52,7 +52,7 @@ Machine::Machine() {
     processes_.byId[kSelfId] = Process{kSelfId, L"C:\\host.exe"};
     AddDrive(L'C', os::kDriveFixed, L"NTFS");
     AddFile(L"C:\\host.exe");
-    windows_.classes[L"STATIC"] = WindowState::Class{L"Static", &StaticWindowProc, os::kNoModule};
+    windows_.classes[L"STATIC"] = WindowState::Class{L"Static", &StaticWindowProc};
 }
 
 Machine& Machine::Current() { return *CurrentSlot(); }

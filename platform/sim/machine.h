@@ -73,7 +73,6 @@ public:
     void RemoveFile(const std::wstring& path);
     bool FileExists(const std::wstring& path) const;
     bool IsFolder(const std::wstring& path) const;
-    std::wstring FullPath(const std::wstring& path) const { return files_.FullPath(path); }
     const std::wstring& CurrentDirectory() const { return files_.currentDirectory; }
     bool ChangeCurrentDirectory(const std::wstring& path);
     std::uint32_t ProfileSection(const std::wstring& file, const std::wstring& section, wchar_t* buffer,
@@ -91,7 +90,6 @@ public:
     // After `calls` more FindFirstEntry/FindNextEntry calls (on any folder), the drive's medium is removed:
     // a card pulled in the middle of a search.
     void RemoveMediumAfterListingCalls(wchar_t letter, std::size_t calls);
-    std::size_t ListingCalls() const { return files_.listingCalls; }
     std::size_t OpenFindCount() const { return files_.listings.size(); }
     std::uint32_t ErrorMode() const { return files_.errorMode; }
     // DriveType, VolumeInformation and FindFirstEntry calls on a removable drive without medium while the
@@ -114,7 +112,6 @@ public:
     // point. It may set the machine up and post messages, not sleep or wait.
     void At(std::uint64_t time, std::function<void()> event) { scheduler_.At(time, std::move(event)); }
     // The calling thread sleeps; everything else runs meanwhile.
-    void Sleep(std::uint32_t milliseconds) { scheduler_.Sleep(milliseconds); }
     void RunFor(std::uint64_t milliseconds) { scheduler_.Sleep(milliseconds); }
     // Waits until no other thread is runnable or sleeping and no event is pending: true then; false when
     // `limitMs` of virtual time passed first.
@@ -165,12 +162,11 @@ public:
     // The next `count` GetWindowMessage calls fail without taking a message.
     void FailGetMessage(std::size_t count) { windows_.failGetMessages = count; }
     // Every GetWindowMessage call that failed: a scripted failure, or a window that is gone (Windows fails
-    // every fetch for a window filter that names no window). A thread that fails kSpinLimit fetches in a row
+    // every fetch for a window filter that names no window). A thread that fails a thousand fetches in a row
     // without virtual time passing would spin for ever: it is parked for good instead, so that the test goes
     // on and sees it here.
     using FailedFetch = sim::FailedFetch;
     const std::vector<FailedFetch>& FailedFetches() const { return windows_.failedFetches; }
-    static constexpr std::size_t kSpinLimit = 1000;
     // A message sent by another process to a window of this one, as SendMessageW from there: the owner
     // thread's procedure receives it inside its next GetWindowMessage call. The sender is not the library,
     // so it is not among SentMessages. The default window procedure destroys a window on WM_CLOSE.
@@ -182,8 +178,6 @@ public:
     // Every call of a window procedure, the creation messages included.
     using DeliveredMessage = sim::DeliveredMessage;
     const std::vector<DeliveredMessage>& Delivered() const { return windows_.delivered; }
-    // What a hidden WS_POPUP top-level window's procedure receives, in order, before creation returns.
-    static const std::vector<std::uint32_t>& CreationMessages();
     using SentMessage = sim::SentMessage;
     const std::vector<SentMessage>& SentMessages() const { return windows_.sent; }
 
@@ -245,7 +239,6 @@ public:
     void FailVersionQuery(bool extendedFails, bool basicFails);
 
     // --- The seam's side -------------------------------------------------------------------------------
-    std::uint32_t SelfId() const { return kSelfId; }
     // Before Vista, access bits those systems do not know are refused, as they refuse them.
     os::Handle OpenProcessHandle(std::uint32_t id, std::uint32_t access);
     bool ModulePathOf(os::Handle process, std::uint32_t maxChars, std::wstring* path);
@@ -261,7 +254,7 @@ public:
     std::wstring WindowTitle(os::Window window, int maxChars) const;
     std::intptr_t SendMessage(os::Window window, std::uint32_t message, std::uintptr_t wParam,
                               std::intptr_t lParam);
-    bool RegisterClass(const wchar_t* className, os::WindowProc proc, os::Module instance);
+    bool RegisterClass(const wchar_t* className, os::WindowProc proc);
     os::Window CreateWindow(const wchar_t* className, const wchar_t* title);
     int GetMessage(os::WindowMessage* message, os::Window window, std::uint32_t first, std::uint32_t last);
     std::intptr_t Dispatch(const os::WindowMessage& message);
@@ -335,9 +328,9 @@ public:
     long Delete(os::RegKey key, const wchar_t* name);
     long Enum(os::RegKey key, std::uint32_t index, wchar_t* name, std::uint32_t* capacity);
     void RecordDebugLine(const std::wstring& line);
-    void Echo(const std::wstring& line) const;
 
 private:
+    void Echo(const std::wstring& line) const;
     std::intptr_t CallWindowProc(os::Window window, std::uint32_t message, std::uintptr_t wParam,
                                  std::intptr_t lParam);
     void WakeForMessage(std::uint32_t thread, const os::WindowMessage* posted);

@@ -116,7 +116,6 @@ bool Machine::Terminate(os::Handle process, std::uint32_t exitCode) {
     if (!found || !found->alive)
         return false;
     found->alive = false;
-    found->exitCode = exitCode;
     processes_.terminations.push_back(Termination{found->id, exitCode, now_});
     return true;
 }
@@ -169,7 +168,7 @@ Handle CreateNamedMutex(const std::wstring& name, bool* alreadyExisted) {
     return sim::SeamFault() ? kNoHandle : sim::Machine::Current().CreateMutex(name, alreadyExisted);
 }
 
-std::uint32_t CurrentProcessId() { return sim::Machine::Current().SelfId(); }
+std::uint32_t CurrentProcessId() { return sim::Machine::kSelfId; }
 
 Handle OpenProcess(std::uint32_t id, std::uint32_t access) {
     return sim::SeamFault() ? kNoHandle : sim::Machine::Current().OpenProcessHandle(id, access);

@@ -20,7 +20,6 @@ struct Process {
     std::uint32_t session = 1;
     bool openable = true;
     bool alive = true;
-    std::uint32_t exitCode = 0;
 };
 
 struct Termination {

@@ -11,6 +11,11 @@ constexpr std::uint32_t kWmMove = 0x0003;
 constexpr std::uint32_t kWmSize = 0x0005;
 constexpr std::uint32_t kWmNcCreate = 0x0081;
 constexpr std::uint32_t kWmNcCalcSize = 0x0083;
+// What a hidden WS_POPUP top-level window's procedure receives, in order, before creation returns.
+constexpr std::uint32_t kCreationMessages[] = {kWmNcCreate, kWmNcCalcSize, kWmCreate, kWmSize, kWmMove};
+
+// Failed fetches in a row, at one virtual time, after which a thread is taken to spin for ever.
+constexpr std::size_t kSpinLimit = 1000;
 
 // GetMessageW's filter: WM_QUIT passes any range, and a range whose end lies before its start is no range.
 bool Matches(const os::WindowMessage& message, os::Window window, std::uint32_t first, std::uint32_t last) {
@@ -24,11 +29,6 @@ bool Matches(const os::WindowMessage& message, os::Window window, std::uint32_t 
 } // namespace
 
 using Record = WindowState::Record;
-
-const std::vector<std::uint32_t>& Machine::CreationMessages() {
-    static const std::vector<std::uint32_t> messages{kWmNcCreate, kWmNcCalcSize, kWmCreate, kWmSize, kWmMove};
-    return messages;
-}
 
 os::Window Machine::AddWindow(std::uint32_t processId, const std::wstring& title) {
     const auto raw = windows_.nextWindow;
@@ -71,11 +71,10 @@ std::wstring Machine::WindowTitle(os::Window window, int maxChars) const {
     return record->title.substr(0, static_cast<std::size_t>(maxChars - 1));
 }
 
-bool Machine::RegisterClass(const wchar_t* className, os::WindowProc proc, os::Module instance) {
+bool Machine::RegisterClass(const wchar_t* className, os::WindowProc proc) {
     if (!className || windows_.failClassRegistration)
         return false;
-    return windows_.classes.emplace(FoldCase(className), WindowState::Class{className, proc, instance})
-        .second;
+    return windows_.classes.emplace(FoldCase(className), WindowState::Class{className, proc}).second;
 }
 
 os::Window Machine::CreateWindow(const wchar_t* className, const wchar_t* title) {
@@ -91,7 +90,7 @@ os::Window Machine::CreateWindow(const wchar_t* className, const wchar_t* title)
     windows_.records.push_back(Record{raw, kSelfId, title ? title : L"", windowClass->second.name,
                                       windowClass->second.proc, thread});
     const auto window = static_cast<os::Window>(raw);
-    for (const std::uint32_t message : CreationMessages())
+    for (const std::uint32_t message : kCreationMessages)
         CallWindowProc(window, message, 0, 0);
     return window;
 }
@@ -103,7 +102,7 @@ std::intptr_t Machine::CallWindowProc(os::Window window, std::uint32_t message, 
         return 0;
     // The record may move while the procedure runs: it can create windows.
     const os::WindowProc proc = record->proc;
-    windows_.delivered.push_back(DeliveredMessage{window, message, wParam, now_});
+    windows_.delivered.push_back(DeliveredMessage{window, message, wParam});
     return proc(window, message, wParam, lParam);
 }
 
@@ -179,7 +178,7 @@ void Machine::BroadcastDeviceChange(std::uintptr_t wParam) {
 
 int Machine::FailFetch() {
     const std::uint32_t thread = CurrentThread();
-    windows_.failedFetches.push_back(FailedFetch{thread, now_});
+    windows_.failedFetches.push_back(FailedFetch{now_});
     auto& run = windows_.failureRuns[thread];
     run = run.first == now_ ? std::make_pair(now_, run.second + 1) : std::make_pair(now_, std::size_t{1});
     if (run.second >= kSpinLimit) {
@@ -293,8 +292,8 @@ void Machine::ForgetThread(std::uint32_t thread) {
 
 namespace qel::os {
 
-bool RegisterWindowClass(const wchar_t* className, WindowProc proc, Module instance) {
-    return !sim::SeamFault() && sim::Machine::Current().RegisterClass(className, proc, instance);
+bool RegisterWindowClass(const wchar_t* className, WindowProc proc, Module) {
+    return !sim::SeamFault() && sim::Machine::Current().RegisterClass(className, proc);
 }
 
 Window CreateTopLevelWindow(const wchar_t* className, const wchar_t* title, std::uint32_t, int, int, int, int,

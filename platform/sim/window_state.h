@@ -16,7 +16,6 @@
 namespace qel::sim {
 
 struct FailedFetch {
-    std::uint32_t thread;
     std::uint64_t at;
 };
 
@@ -24,7 +23,6 @@ struct DeliveredMessage {
     os::Window window;
     std::uint32_t message;
     std::uintptr_t wParam;
-    std::uint64_t at;
 };
 
 struct SentMessage {
@@ -46,7 +44,6 @@ struct WindowState {
     struct Class {
         std::wstring name;
         os::WindowProc proc;
-        os::Module instance;
     };
     struct Queue {
         std::deque<os::WindowMessage> posted;
