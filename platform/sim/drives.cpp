@@ -115,8 +115,6 @@ std::uint32_t Machine::SetErrorMode(std::uint32_t mode) {
 }
 
 std::uint32_t Machine::LogicalDriveMask() const {
-    if (files_.failLogicalDrives)
-        return 0;
     std::uint32_t mask = 0;
     for (const auto& [letter, drive] : files_.drives) {
         if (drive.present && letter >= L'A' && letter <= L'Z')

@@ -49,7 +49,6 @@ struct FileState {
     std::map<std::wstring, std::vector<FolderEntry>> folderEntries; // folded folder path -> its entries
     std::wstring currentDirectory = L"C:\\";
     std::map<wchar_t, Drive> drives; // by upper-case letter, removed ones included
-    bool failLogicalDrives = false;
     std::uint32_t errorMode = 0;
     std::size_t criticalErrorBoxes = 0;
     std::map<std::uintptr_t, Listing> listings;

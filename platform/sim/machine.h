@@ -86,7 +86,6 @@ public:
     void RemoveDrive(wchar_t letter); // its files stay stored for a later AddDrive
     void InsertMedium(wchar_t letter);
     void RemoveMedium(wchar_t letter);
-    void FailLogicalDrives(bool fail) { files_.failLogicalDrives = fail; }
     // After `calls` more FindFirstEntry/FindNextEntry calls (on any folder), the drive's medium is removed:
     // a card pulled in the middle of a search.
     void RemoveMediumAfterListingCalls(wchar_t letter, std::size_t calls);
@@ -150,7 +149,6 @@ public:
     void SetCommandLine(std::vector<std::wstring> arguments) {
         processes_.commandLine = std::move(arguments);
     }
-    void FailCommandLineSplit(bool fail) { processes_.failCommandLine = fail; }
 
     // --- Windows ---------------------------------------------------------------------------------------
     // A top-level window of another process; it goes away with the process.
@@ -185,7 +183,6 @@ public:
     // A named mutex another process holds.
     void HoldMutexElsewhere(const std::wstring& name) { ++processes_.mutexes[name]; }
     bool MutexExists(const std::wstring& name) const;
-    void FailMutexCreation(bool fail) { processes_.failMutex = fail; }
     std::size_t OpenHandleCount() const { return processes_.kernelHandles.size(); }
 
     // --- Modules and sessions --------------------------------------------------------------------------

@@ -137,8 +137,6 @@ bool Machine::CloseKernelHandle(os::Handle handle) {
 bool Machine::MutexExists(const std::wstring& name) const { return processes_.mutexes.count(name) != 0; }
 
 os::Handle Machine::CreateMutex(const std::wstring& name, bool* alreadyExisted) {
-    if (processes_.failMutex)
-        return os::kNoHandle;
     int& count = processes_.mutexes[name];
     *alreadyExisted = count > 0;
     ++count;

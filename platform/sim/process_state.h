@@ -64,11 +64,9 @@ struct ProcessState {
     std::vector<Termination> terminations;
     std::vector<SpawnRecord> spawns;
     std::map<std::wstring, int> mutexes; // name -> open handles, in any process
-    bool failMutex = false;
     std::map<std::uintptr_t, KernelObject> kernelHandles;
     std::uintptr_t nextKernelHandle = 0x1000;
     std::vector<std::wstring> commandLine{L"C:\\host.exe"};
-    bool failCommandLine = false;
     std::uint32_t consoleSession = 1;
     os::VersionInfo version{5, 1, 2, 1};
     bool failExtendedVersion = false;

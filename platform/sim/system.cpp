@@ -30,8 +30,6 @@ void Machine::Echo(const std::wstring& line) const {
 }
 
 bool Machine::CommandLine(std::vector<std::wstring>* arguments) const {
-    if (processes_.failCommandLine)
-        return false;
     *arguments = processes_.commandLine;
     return true;
 }

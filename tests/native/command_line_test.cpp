@@ -50,7 +50,7 @@ TEST_F(CommandWordsTest, CommandWordIsAppendedAsTypedWrongDefaultPrintsSyntaxAnd
         EXPECT_EQ(c.console, TheMachine().ConsoleLines());
     }
     Fresh();
-    TheMachine().FailCommandLineSplit(true);
+    TheMachine().FailSeamCall(1, sim::Machine::FaultKind::Error); // splitting the command line
     EXPECT_TRUE(Parse({}).empty());
     EXPECT_TRUE(TheMachine().ConsoleLines().empty());
 }

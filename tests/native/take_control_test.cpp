@@ -54,7 +54,7 @@ TEST_F(TakeControlTest, MutexHeldElsewhereOrNotCreatedRefusesAndStillSwitchesSib
     TheMachine().HoldMutexElsewhere(kMutex);
     EXPECT_EQ(State(false, {kOtherRunning}, true, 0, L"C:\\", 1), TakeControl());
     Fresh();
-    TheMachine().FailMutexCreation(true);
+    TheMachine().FailSeamCall(1, sim::Machine::FaultKind::Error); // creating the mutex
     EXPECT_EQ(State(false, {kOtherRunning}, false, 0, L"C:\\", 1), TakeControl());
 }
 
