@@ -126,7 +126,6 @@ FxStatus FakePlugin::OnUnload() {
 
 FxStatus FakePlugin::Open() {
     MaybeThrow(PluginSlot::Open);
-    ++openCalls;
     return setup_.openResult;
 }
 
@@ -151,12 +150,6 @@ FxStatus FakePlugin::GetCapability(std::uint32_t* flag) {
     return FxOk;
 }
 
-void FakePlugin::Raise(const MOXDeviceEvent& event) {
-    MOXDeviceEvent copy = event;
-    if (advised_)
-        advised_->OnEvent(0, &copy);
-}
-
 void FakePlugin::RaiseOnOwnThread(std::vector<MOXDeviceEvent> events) {
     batches_.push_back(std::make_unique<EventBatch>(EventBatch{this, std::move(events)}));
     // The plug-in's own thread: not one of the library's calls, so never made to fail.
@@ -165,8 +158,10 @@ void FakePlugin::RaiseOnOwnThread(std::vector<MOXDeviceEvent> events) {
 
 std::uint32_t QELBOOT_WINAPI FakePlugin::EventThread(void* batch) {
     const auto& [plugin, events] = *static_cast<EventBatch*>(batch);
-    for (const auto& event : events)
-        plugin->Raise(event);
+    for (MOXDeviceEvent event : events) {
+        if (plugin->advised_)
+            plugin->advised_->OnEvent(0, &event);
+    }
     return 0;
 }
 

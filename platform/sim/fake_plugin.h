@@ -1,5 +1,4 @@
-// fake_plugin.h - .mox plug-ins of the simulated machine: in-process objects behind a library file, each
-// scripted to behave well or in one of the ways a plug-in can fail.
+// fake_plugin.h - scripted .mox plug-ins behind library files, behaving well or failing as plug-ins can.
 #ifndef QELBOOT_PLATFORM_SIM_FAKE_PLUGIN_H
 #define QELBOOT_PLATFORM_SIM_FAKE_PLUGIN_H
 
@@ -76,9 +75,7 @@ public:
     void* Function(const std::string& name) override;
     FxStatus Main(IFxBase** root);
 
-    // Calls the advised callback's OnEvent on the calling thread.
-    void Raise(const MOXDeviceEvent& event);
-    // Calls it from a thread of the plug-in's own, once for each event in order.
+    // Calls the advised callback's OnEvent from a thread of the plug-in's own, once for each event in order.
     void RaiseOnOwnThread(std::vector<MOXDeviceEvent> events);
 
     FakePluginSetup& setup() { return setup_; } // may change while loaded
@@ -86,7 +83,6 @@ public:
     ICallbackInterface* advised() const { return advised_; }
     int onLoadCalls = 0;
     int onUnloadCalls = 0;
-    int openCalls = 0;
     int unadviseCalls = 0;
     int callsWhileUnloaded = 0; // slots called while the module was not loaded: code that would not be there
 

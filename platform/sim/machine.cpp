@@ -1,23 +1,10 @@
-// machine.cpp - the simulated machine's registry, the current machine and its retirement, and the registry
-// functions of the seam.
-#include "platform/sim/machine.h"
-
-#include "platform/utf16.h"
-
-#include <cstring>
+// machine.cpp - the current machine, its start-up state and retirement, failing seam calls, name folding.
 #include <new>
+
+#include "platform/sim/machine.h"
 
 namespace qel::sim {
 namespace {
-
-// Predefined hive handles carry the values Windows gives them, so they never collide with opened keys.
-constexpr std::uintptr_t kCurrentUserHandle = 0x80000001;
-constexpr std::uintptr_t kLocalMachineHandle = 0x80000002;
-
-constexpr std::uint32_t kRegExpandSz = 2;
-constexpr std::uint32_t kRegMultiSz = 7;
-constexpr std::uint32_t kReadRights = os::kKeyQueryValue | os::kKeyEnumerateSubKeys;
-constexpr std::uint32_t kWriteRights = os::kKeySetValue | os::kKeyCreateSubKey;
 
 // Neither is ever destroyed: at exit, the threads of retired machines still wait on those machines.
 std::unique_ptr<Machine>& CurrentSlot() {
@@ -28,6 +15,11 @@ std::unique_ptr<Machine>& CurrentSlot() {
 std::vector<std::unique_ptr<Machine>>& RetiredMachines() {
     static auto* const retired = new std::vector<std::unique_ptr<Machine>>();
     return *retired;
+}
+
+std::intptr_t QELBOOT_WINAPI StaticWindowProc(os::Window window, std::uint32_t message, std::uintptr_t wParam,
+                                              std::intptr_t lParam) {
+    return os::DefaultWindowProc(window, message, wParam, lParam);
 }
 
 } // namespace
@@ -56,6 +48,13 @@ std::wstring FoldCase(const std::wstring& text) {
     return folded;
 }
 
+Machine::Machine() {
+    processes_.byId[kSelfId] = Process{kSelfId, L"C:\\host.exe"};
+    AddDrive(L'C', os::kDriveFixed, L"NTFS");
+    AddFile(L"C:\\host.exe");
+    windows_.classes[L"STATIC"] = WindowState::Class{L"Static", &StaticWindowProc};
+}
+
 Machine& Machine::Current() { return *CurrentSlot(); }
 
 void Machine::Reset() {
@@ -67,106 +66,6 @@ void Machine::Reset() {
     slot = std::make_unique<Machine>();
 }
 
-Machine::Key* Machine::Root(os::Hive hive) {
-    return hive == os::Hive::CurrentUser ? &currentUser_ : &localMachine_;
-}
-
-const Machine::Key* Machine::Root(os::Hive hive) const {
-    return hive == os::Hive::CurrentUser ? &currentUser_ : &localMachine_;
-}
-
-Machine::Key* Machine::Find(os::Hive hive, const std::wstring& path) {
-    Key* key = Root(hive);
-    for (const auto& part : SplitPath(path)) {
-        const auto child = key->children.find(FoldCase(part));
-        if (child == key->children.end())
-            return nullptr;
-        key = child->second.get();
-    }
-    return key;
-}
-
-const Machine::Key* Machine::Find(os::Hive hive, const std::wstring& path) const {
-    return const_cast<Machine*>(this)->Find(hive, path);
-}
-
-void Machine::CreateKey(os::Hive hive, const std::wstring& path) {
-    Key* key = Root(hive);
-    for (const auto& part : SplitPath(path)) {
-        auto& child = key->children[FoldCase(part)];
-        if (!child) {
-            child = std::make_unique<Key>();
-            child->name = part;
-            key->enumAt = key->children.end();
-        }
-        key = child.get();
-    }
-}
-
-void Machine::SetValue(os::Hive hive, const std::wstring& path, const std::wstring& name, std::uint32_t type,
-                       std::vector<std::uint8_t> bytes) {
-    CreateKey(hive, path);
-    Find(hive, path)->values[FoldCase(name)] = {name, RegValue{type, std::move(bytes)}};
-}
-
-void Machine::SetString(os::Hive hive, const std::wstring& path, const std::wstring& name,
-                        const std::wstring& text) {
-    SetValue(hive, path, name, os::kRegSz, os::Utf16LeBytes(text, true));
-}
-
-void Machine::SetUnterminatedString(os::Hive hive, const std::wstring& path, const std::wstring& name,
-                                    const std::wstring& text) {
-    SetValue(hive, path, name, os::kRegSz, os::Utf16LeBytes(text, false));
-}
-
-void Machine::SetDword(os::Hive hive, const std::wstring& path, const std::wstring& name,
-                       std::uint32_t value) {
-    std::vector<std::uint8_t> bytes(4);
-    for (int i = 0; i < 4; ++i)
-        bytes[i] = static_cast<std::uint8_t>(value >> (8 * i));
-    SetValue(hive, path, name, os::kRegDword, std::move(bytes));
-}
-
-void Machine::DenyRead(os::Hive hive, const std::wstring& path) {
-    CreateKey(hive, path);
-    Find(hive, path)->denyRead = true;
-}
-
-void Machine::DenyWrite(os::Hive hive, const std::wstring& path) {
-    CreateKey(hive, path);
-    Find(hive, path)->denyWrite = true;
-}
-
-bool Machine::KeyExists(os::Hive hive, const std::wstring& path) const { return Find(hive, path) != nullptr; }
-
-std::optional<RegValue> Machine::GetValue(os::Hive hive, const std::wstring& path,
-                                          const std::wstring& name) const {
-    const Key* key = Find(hive, path);
-    if (!key)
-        return std::nullopt;
-    const auto value = key->values.find(FoldCase(name));
-    if (value == key->values.end())
-        return std::nullopt;
-    return value->second.second;
-}
-
-std::optional<std::uint32_t> Machine::GetDword(os::Hive hive, const std::wstring& path,
-                                               const std::wstring& name) const {
-    const auto value = GetValue(hive, path, name);
-    if (!value || value->bytes.size() != 4)
-        return std::nullopt;
-    std::uint32_t result = 0;
-    for (int i = 0; i < 4; ++i)
-        result |= static_cast<std::uint32_t>(value->bytes[i]) << (8 * i);
-    return result;
-}
-
-void Machine::CountCall() {
-    ++registryCalls_;
-    if (throwCountdown_ != 0 && --throwCountdown_ == 0)
-        throw std::bad_alloc();
-}
-
 bool Machine::SeamCallFails() {
     ++seamCalls_;
     if (faultCountdown_ == 0 || --faultCountdown_ != 0)
@@ -176,187 +75,4 @@ bool Machine::SeamCallFails() {
     return true;
 }
 
-Machine::Key* Machine::Resolve(os::RegKey key, std::uint32_t* access) {
-    const auto raw = static_cast<std::uintptr_t>(key);
-    if (raw == kCurrentUserHandle || raw == kLocalMachineHandle) {
-        const auto hive = raw == kCurrentUserHandle ? os::Hive::CurrentUser : os::Hive::LocalMachine;
-        Key* root = Root(hive);
-        // The predefined keys are opened with every right the user has on the hive.
-        *access = (root->denyRead ? 0 : kReadRights) | (root->denyWrite ? 0 : kWriteRights);
-        return root;
-    }
-    const auto handle = handles_.find(raw);
-    if (handle == handles_.end())
-        return nullptr;
-    *access = handle->second.access;
-    return handle->second.key;
-}
-
-long Machine::Open(os::RegKey parent, const wchar_t* subkey, std::uint32_t access, os::RegKey* out,
-                   bool create) {
-    CountCall();
-    std::uint32_t parentAccess = 0;
-    Key* key = Resolve(parent, &parentAccess);
-    if (!key)
-        return os::kInvalidHandle;
-    const Key* const start = key;
-    for (const auto& part : SplitPath(subkey ? subkey : L"")) {
-        auto child = key->children.find(FoldCase(part));
-        if (child == key->children.end()) {
-            if (!create)
-                return os::kFileNotFound;
-            // Windows asks for the right to create subkeys on the handle it is given, then the key's own.
-            if (key->denyWrite || (key == start && !(parentAccess & os::kKeyCreateSubKey)))
-                return os::kAccessDenied;
-            auto made = std::make_unique<Key>();
-            made->name = part;
-            child = key->children.emplace(FoldCase(part), std::move(made)).first;
-            key->enumAt = key->children.end();
-        }
-        key = child->second.get();
-    }
-    if (((access & kReadRights) && key->denyRead) || ((access & kWriteRights) && key->denyWrite))
-        return os::kAccessDenied;
-    const auto raw = nextHandle_;
-    nextHandle_ += 4;
-    handles_[raw] = Handle{key, access};
-    *out = static_cast<os::RegKey>(raw);
-    return os::kSuccess;
-}
-
-long Machine::Close(os::RegKey key) {
-    const auto raw = static_cast<std::uintptr_t>(key);
-    if (raw == kCurrentUserHandle || raw == kLocalMachineHandle)
-        return os::kSuccess;
-    return handles_.erase(raw) ? os::kSuccess : os::kInvalidHandle;
-}
-
-long Machine::Query(os::RegKey key, const wchar_t* name, std::uint32_t* type, std::uint8_t* data,
-                    std::uint32_t* size) {
-    CountCall();
-    std::uint32_t access = 0;
-    Key* found = Resolve(key, &access);
-    if (!found)
-        return os::kInvalidHandle;
-    if (!(access & os::kKeyQueryValue))
-        return os::kAccessDenied;
-    const auto value = found->values.find(FoldCase(name ? name : L""));
-    if (value == found->values.end())
-        return os::kFileNotFound;
-    const auto& bytes = value->second.second.bytes;
-    const auto needed = static_cast<std::uint32_t>(bytes.size());
-    if (data) {
-        if (*size < needed) {
-            *size = needed;
-            if (type)
-                *type = value->second.second.type;
-            return os::kMoreData;
-        }
-        if (needed)
-            std::memcpy(data, bytes.data(), needed);
-    }
-    if (type)
-        *type = value->second.second.type;
-    if (size)
-        *size = needed;
-    return os::kSuccess;
-}
-
-long Machine::Set(os::RegKey key, const wchar_t* name, std::uint32_t type, const std::uint8_t* data,
-                  std::uint32_t size) {
-    CountCall();
-    std::uint32_t access = 0;
-    Key* found = Resolve(key, &access);
-    if (!found)
-        return os::kInvalidHandle;
-    if (!(access & os::kKeySetValue))
-        return os::kAccessDenied;
-    const std::wstring valueName = name ? name : L"";
-    std::vector<std::uint8_t> bytes(data, data + size);
-    // RegSetValueExW stores a text value that the caller counted without its terminator with one.
-    const bool isText = type == kRegExpandSz || type == os::kRegSz || type == kRegMultiSz;
-    if (isText && size >= 2 && (bytes[size - 2] || bytes[size - 1])) {
-        bytes.push_back(0);
-        bytes.push_back(0);
-    }
-    found->values[FoldCase(valueName)] = {valueName, RegValue{type, std::move(bytes)}};
-    return os::kSuccess;
-}
-
-long Machine::Delete(os::RegKey key, const wchar_t* name) {
-    CountCall();
-    std::uint32_t access = 0;
-    Key* found = Resolve(key, &access);
-    if (!found)
-        return os::kInvalidHandle;
-    if (!(access & os::kKeySetValue))
-        return os::kAccessDenied;
-    if (!found->values.erase(FoldCase(name ? name : L"")))
-        return os::kFileNotFound;
-    Echo(L"<value deleted> " + std::wstring(name ? name : L""));
-    return os::kSuccess;
-}
-
-long Machine::Enum(os::RegKey key, std::uint32_t index, wchar_t* name, std::uint32_t* capacity) {
-    CountCall();
-    std::uint32_t access = 0;
-    Key* found = Resolve(key, &access);
-    if (!found)
-        return os::kInvalidHandle;
-    if (!(access & os::kKeyEnumerateSubKeys))
-        return os::kAccessDenied;
-    if (index >= found->children.size())
-        return os::kNoMoreItems;
-    if (found->enumAt == found->children.end() || index < found->enumIndex) {
-        found->enumAt = found->children.begin();
-        found->enumIndex = 0;
-    }
-    for (; found->enumIndex < index; ++found->enumIndex)
-        ++found->enumAt;
-    const std::wstring& childName = found->enumAt->second->name;
-    if (childName.size() + 1 > *capacity)
-        return os::kMoreData;
-    std::memcpy(name, childName.c_str(), (childName.size() + 1) * sizeof(wchar_t));
-    *capacity = static_cast<std::uint32_t>(childName.size());
-    return os::kSuccess;
-}
-
 } // namespace qel::sim
-
-namespace qel::os {
-
-RegKey HiveRoot(Hive hive) {
-    return static_cast<RegKey>(hive == Hive::CurrentUser ? sim::kCurrentUserHandle
-                                                         : sim::kLocalMachineHandle);
-}
-
-long OpenRegKey(RegKey parent, const wchar_t* subkey, std::uint32_t access, RegKey* out) {
-    return sim::SeamFault() ? kAccessDenied
-                            : sim::Machine::Current().Open(parent, subkey, access, out, false);
-}
-
-long CreateRegKey(RegKey parent, const wchar_t* subkey, std::uint32_t access, RegKey* out) {
-    return sim::SeamFault() ? kAccessDenied : sim::Machine::Current().Open(parent, subkey, access, out, true);
-}
-
-long CloseRegKey(RegKey key) { return sim::Machine::Current().Close(key); }
-
-long QueryRegValue(RegKey key, const wchar_t* name, std::uint32_t* type, std::uint8_t* data,
-                   std::uint32_t* size) {
-    return sim::SeamFault() ? kAccessDenied : sim::Machine::Current().Query(key, name, type, data, size);
-}
-
-long SetRegValue(RegKey key, const wchar_t* name, std::uint32_t type, const std::uint8_t* data,
-                 std::uint32_t size) {
-    return sim::SeamFault() ? kAccessDenied : sim::Machine::Current().Set(key, name, type, data, size);
-}
-
-long DeleteRegValue(RegKey key, const wchar_t* name) {
-    return sim::SeamFault() ? kAccessDenied : sim::Machine::Current().Delete(key, name);
-}
-
-long EnumRegKey(RegKey key, std::uint32_t index, wchar_t* name, std::uint32_t* capacity) {
-    return sim::SeamFault() ? kAccessDenied : sim::Machine::Current().Enum(key, index, name, capacity);
-}
-
-} // namespace qel::os

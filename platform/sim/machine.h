@@ -1,31 +1,29 @@
-// machine.h - the simulated machine behind the seam: what tests set up and inspect.
+// machine.h - the simulated machine's facade: what tests set up and inspect, and what the seam calls.
 //
 // One machine is current per process; the seam functions of platform/sim act on it. Tests start each case
-// with Machine::Reset() and build the registry, files, drives and windows they need.
+// with Machine::Reset() and build the registry, files, drives and windows they need. Each service keeps its
+// state in a header of its own (registry_state.h, files_state.h, process_state.h, window_state.h,
+// imaging_state.h) and its code in the .cpp file named like platform/win32's for it (threads: scheduler.cpp).
 #ifndef QELBOOT_PLATFORM_SIM_MACHINE_H
 #define QELBOOT_PLATFORM_SIM_MACHINE_H
 
 #include <cstddef>
 #include <cstdint>
-#include <deque>
 #include <functional>
-#include <map>
 #include <memory>
 #include <optional>
-#include <set>
 #include <string>
 #include <vector>
 
 #include "platform/os.h"
+#include "platform/sim/files_state.h"
+#include "platform/sim/imaging_state.h"
+#include "platform/sim/process_state.h"
+#include "platform/sim/registry_state.h"
 #include "platform/sim/scheduler.h"
-#include "platform/twain.h"
+#include "platform/sim/window_state.h"
 
 namespace qel::sim {
-
-struct RegValue {
-    std::uint32_t type = 0;
-    std::vector<std::uint8_t> bytes;
-};
 
 // Key, value and path comparisons ignore case (ASCII and Latin-1 letters), as the registry's do.
 std::wstring FoldCase(const std::wstring& text);
@@ -37,9 +35,6 @@ std::vector<std::wstring> SplitPath(const std::wstring& path);
 struct RaisedException {
     std::uint32_t code;
 };
-
-// The address sti.dll's StiCreateInstance has on the simulated machine.
-void* StiCreateInstanceAddress();
 
 class Machine {
 public:
@@ -78,8 +73,7 @@ public:
     void RemoveFile(const std::wstring& path);
     bool FileExists(const std::wstring& path) const;
     bool IsFolder(const std::wstring& path) const;
-    std::wstring FullPath(const std::wstring& path) const;
-    const std::wstring& CurrentDirectory() const { return currentDirectory_; }
+    const std::wstring& CurrentDirectory() const { return files_.currentDirectory; }
     bool ChangeCurrentDirectory(const std::wstring& path);
     std::uint32_t ProfileSection(const std::wstring& file, const std::wstring& section, wchar_t* buffer,
                                  std::uint32_t capacity) const;
@@ -92,16 +86,14 @@ public:
     void RemoveDrive(wchar_t letter); // its files stay stored for a later AddDrive
     void InsertMedium(wchar_t letter);
     void RemoveMedium(wchar_t letter);
-    void FailLogicalDrives(bool fail) { failLogicalDrives_ = fail; }
     // After `calls` more FindFirstEntry/FindNextEntry calls (on any folder), the drive's medium is removed:
     // a card pulled in the middle of a search.
     void RemoveMediumAfterListingCalls(wchar_t letter, std::size_t calls);
-    std::size_t ListingCalls() const { return listingCalls_; }
-    std::size_t OpenFindCount() const { return listings_.size(); }
-    std::uint32_t ErrorMode() const { return errorMode_; }
+    std::size_t OpenFindCount() const { return files_.listings.size(); }
+    std::uint32_t ErrorMode() const { return files_.errorMode; }
     // DriveType, VolumeInformation and FindFirstEntry calls on a removable drive without medium while the
     // error mode lacks os::kSemFailCriticalErrors: each would put up a "no disk" box on Windows.
-    std::size_t CriticalErrorBoxes() const { return criticalErrorBoxes_; }
+    std::size_t CriticalErrorBoxes() const { return files_.criticalErrorBoxes; }
 
     // --- Threads in virtual time -----------------------------------------------------------------------
     // Simulated threads run one at a time; control changes hands only when the running thread sleeps, waits
@@ -119,7 +111,6 @@ public:
     // point. It may set the machine up and post messages, not sleep or wait.
     void At(std::uint64_t time, std::function<void()> event) { scheduler_.At(time, std::move(event)); }
     // The calling thread sleeps; everything else runs meanwhile.
-    void Sleep(std::uint32_t milliseconds) { scheduler_.Sleep(milliseconds); }
     void RunFor(std::uint64_t milliseconds) { scheduler_.Sleep(milliseconds); }
     // Waits until no other thread is runnable or sleeping and no event is pending: true then; false when
     // `limitMs` of virtual time passed first.
@@ -140,42 +131,24 @@ public:
     void EchoDebugLinesToStderr(bool echo) { echoDebugLines_ = echo; }
 
     // --- Processes -------------------------------------------------------------------------------------
-    struct Process {
-        std::uint32_t id = 0;
-        std::wstring path; // first module's file name; empty: cannot be read
-        std::uint32_t session = 1;
-        bool openable = true;
-        bool alive = true;
-        std::uint32_t exitCode = 0;
-    };
+    using Process = sim::Process;
     // The calling process is process 100, program C:\host.exe, until SetSelf says otherwise.
     static constexpr std::uint32_t kSelfId = 100;
     void SetSelf(const std::wstring& path);
     std::uint32_t AddProcess(const std::wstring& path);
     Process* FindProcess(std::uint32_t id);
     const Process* FindProcess(std::uint32_t id) const;
-    void FailProcessSnapshot(bool fail) { failSnapshot_ = fail; }
-
-    struct Termination {
-        std::uint32_t id;
-        std::uint32_t exitCode;
-        std::uint64_t at; // virtual milliseconds
-    };
-    const std::vector<Termination>& Terminations() const { return terminations_; }
-
-    struct SpawnRecord {
-        os::SpawnMode mode;
-        std::wstring program;
-        std::vector<std::wstring> argv;
-        std::uint64_t at;
-        std::intptr_t result;
-    };
-    const std::vector<SpawnRecord>& Spawns() const { return spawns_; }
+    void FailProcessSnapshot(bool fail) { processes_.failSnapshot = fail; }
+    using Termination = sim::Termination;
+    const std::vector<Termination>& Terminations() const { return processes_.terminations; }
+    using SpawnRecord = sim::SpawnRecord;
+    const std::vector<SpawnRecord>& Spawns() const { return processes_.spawns; }
     // Spawning succeeds when the program file exists; the new process gets the program as its path.
 
     // The process command line, already split as CommandLineToArgvW splits it.
-    void SetCommandLine(std::vector<std::wstring> arguments) { commandLine_ = std::move(arguments); }
-    void FailCommandLineSplit(bool fail) { failCommandLine_ = fail; }
+    void SetCommandLine(std::vector<std::wstring> arguments) {
+        processes_.commandLine = std::move(arguments);
+    }
 
     // --- Windows ---------------------------------------------------------------------------------------
     // A top-level window of another process; it goes away with the process.
@@ -183,19 +156,15 @@ public:
     // Windows of this process belong to the thread that created them and go away when it ends.
     os::Window FindWindowByTitle(const std::wstring& title) const;
     std::wstring WindowClassOf(os::Window window) const;
-    void FailClassRegistration(bool fail) { failClassRegistration_ = fail; }
+    void FailClassRegistration(bool fail) { windows_.failClassRegistration = fail; }
     // The next `count` GetWindowMessage calls fail without taking a message.
-    void FailGetMessage(std::size_t count) { failGetMessages_ = count; }
+    void FailGetMessage(std::size_t count) { windows_.failGetMessages = count; }
     // Every GetWindowMessage call that failed: a scripted failure, or a window that is gone (Windows fails
-    // every fetch for a window filter that names no window). A thread that fails kSpinLimit fetches in a row
+    // every fetch for a window filter that names no window). A thread that fails a thousand fetches in a row
     // without virtual time passing would spin for ever: it is parked for good instead, so that the test goes
     // on and sees it here.
-    struct FailedFetch {
-        std::uint32_t thread;
-        std::uint64_t at;
-    };
-    const std::vector<FailedFetch>& FailedFetches() const { return failedFetches_; }
-    static constexpr std::size_t kSpinLimit = 1000;
+    using FailedFetch = sim::FailedFetch;
+    const std::vector<FailedFetch>& FailedFetches() const { return windows_.failedFetches; }
     // A message sent by another process to a window of this one, as SendMessageW from there: the owner
     // thread's procedure receives it inside its next GetWindowMessage call. The sender is not the library,
     // so it is not among SentMessages. The default window procedure destroys a window on WM_CLOSE.
@@ -205,83 +174,57 @@ public:
     // thread's procedure receives it inside its next GetWindowMessage call, which then goes on waiting.
     void BroadcastDeviceChange(std::uintptr_t wParam);
     // Every call of a window procedure, the creation messages included.
-    struct DeliveredMessage {
-        os::Window window;
-        std::uint32_t message;
-        std::uintptr_t wParam;
-        std::uint64_t at;
-    };
-    const std::vector<DeliveredMessage>& Delivered() const { return delivered_; }
-    // What a hidden WS_POPUP top-level window's procedure receives, in order, before creation returns.
-    static const std::vector<std::uint32_t>& CreationMessages();
-    struct SentMessage {
-        os::Window window;
-        std::uint32_t processId;
-        std::uint32_t message;
-        std::uint64_t at;
-    };
-    const std::vector<SentMessage>& SentMessages() const { return sentMessages_; }
+    using DeliveredMessage = sim::DeliveredMessage;
+    const std::vector<DeliveredMessage>& Delivered() const { return windows_.delivered; }
+    using SentMessage = sim::SentMessage;
+    const std::vector<SentMessage>& SentMessages() const { return windows_.sent; }
 
     // --- Kernel objects --------------------------------------------------------------------------------
     // A named mutex another process holds.
-    void HoldMutexElsewhere(const std::wstring& name) { ++mutexes_[name]; }
+    void HoldMutexElsewhere(const std::wstring& name) { ++processes_.mutexes[name]; }
     bool MutexExists(const std::wstring& name) const;
-    void FailMutexCreation(bool fail) { failMutex_ = fail; }
-    std::size_t OpenHandleCount() const { return kernelHandles_.size(); }
+    std::size_t OpenHandleCount() const { return processes_.kernelHandles.size(); }
 
     // --- Modules and sessions --------------------------------------------------------------------------
-    void SetConsoleSession(std::uint32_t session) { consoleSession_ = session; }
-    std::uint32_t ConsoleSession() const { return consoleSession_; }
+    void SetConsoleSession(std::uint32_t session) { processes_.consoleSession = session; }
+    std::uint32_t ConsoleSession() const { return processes_.consoleSession; }
     // Modules named without a folder are the system's: each loads unless removed.
-    void RemoveModule(const std::wstring& name) { missingModules_.insert(FoldCase(name)); }
-    void RemoveModuleFunction(const std::string& name) { missingFunctions_.insert(name); }
+    void RemoveModule(const std::wstring& name) { modules_.missingModules.insert(FoldCase(name)); }
+    void RemoveModuleFunction(const std::string& name) { modules_.missingFunctions.insert(name); }
     // Modules loaded by path are library files: AddLibrary puts one at `path`, whose exported functions
     // `library` hands out. Any other file is not a library and loads neither as one nor as data. A path
     // loaded twice gives the same module; it unloads when freed as often as it was loaded.
-    class Library {
-    public:
-        virtual ~Library() = default;
-        virtual void* Function(const std::string& name) = 0;
-    };
+    using Library = sim::Library;
     void AddLibrary(const std::wstring& path, std::shared_ptr<Library> library);
-    std::size_t LoadedModuleCount() const { return loadedModules_.size(); }
+    std::size_t LoadedModuleCount() const { return modules_.loaded.size(); }
     bool IsLoaded(const std::wstring& path) const;
     // What PinModuleOf was given: code of the library, linked into the test, that is to stay loaded.
-    const std::vector<os::ThreadProc>& PinnedCode() const { return pinnedCode_; }
+    const std::vector<os::ThreadProc>& PinnedCode() const { return modules_.pinnedCode; }
 
     // --- Imaging services -------------------------------------------------------------------------------
     // WIA: a device manager with a local device list, in listing order.
-    struct WiaDevice {
-        std::optional<std::wstring> id; // nullopt: a null ID string
-        std::uint32_t type = 0;         // the still-image major type in the high 16 bits
-        bool readable = true;
-    };
-    std::vector<WiaDevice>& WiaDevices() { return wiaDevices_; }
-    void SetWiaMissing(bool missing) { wiaMissing_ = missing; }
-    void RefuseWiaRegistration(bool refuse) { refuseWiaRegistration_ = refuse; }
-    void FailWiaEnumeration(bool fail) { failWiaEnumeration_ = fail; }
+    using WiaDevice = sim::WiaDevice;
+    std::vector<WiaDevice>& WiaDevices() { return imaging_.wiaDevices; }
+    void SetWiaMissing(bool missing) { imaging_.wiaMissing = missing; }
+    void RefuseWiaRegistration(bool refuse) { imaging_.refuseWiaRegistration = refuse; }
+    void FailWiaEnumeration(bool fail) { imaging_.failWiaEnumeration = fail; }
     // A connection event, handed to every registered receiver on the thread that registered it, through
     // that thread's message loop. nullopt: WIA gives no device ID.
     void RaiseWiaConnection(const std::optional<std::wstring>& deviceId);
     // COM objects handed out and not released; COM initialisations not balanced yet.
-    std::size_t ComObjectCount() const { return comObjects_.size(); }
-    int ComApartments() const { return comApartments_; }
+    std::size_t ComObjectCount() const { return imaging_.comObjects.size(); }
+    int ComApartments() const { return imaging_.comApartments; }
     // STI: sti.dll's StiCreateInstance and its device list (RemoveModule, RemoveModuleFunction take them).
-    std::vector<os::StiDevice>& StiDevices() { return stiDevices_; }
-    void FailStiCreation(bool fail) { failStiCreation_ = fail; }
-    void FailStiInitialization(bool fail) { failStiInitialization_ = fail; }
-    void FailStiDeviceLists(std::size_t count) { failStiDeviceLists_ = count; }
+    std::vector<os::StiDevice>& StiDevices() { return imaging_.stiDevices; }
+    void FailStiCreation(bool fail) { imaging_.failStiCreation = fail; }
+    void FailStiInitialization(bool fail) { imaging_.failStiInitialization = fail; }
+    void FailStiDeviceLists(std::size_t count) { imaging_.failStiDeviceLists = count; }
     // TWAIN: twain_32.dll's data-source manager at ordinal 1, and its sources' product names.
-    std::vector<std::string>& TwainSources() { return twainSources_; }
-    void RemoveTwainEntry(bool removed) { removeTwainEntry_ = removed; }
-    void RefuseTwainOpen(bool refuse) { refuseTwainOpen_ = refuse; }
-    struct TwainCall {
-        std::uint16_t dataType;
-        std::uint16_t message;
-        twain::TW_IDENTITY origin;
-        bool parentIsWindow; // DAT_PARENT's data names a window that exists
-    };
-    const std::vector<TwainCall>& TwainCalls() const { return twainCalls_; }
+    std::vector<std::string>& TwainSources() { return imaging_.twainSources; }
+    void RemoveTwainEntry(bool removed) { imaging_.removeTwainEntry = removed; }
+    void RefuseTwainOpen(bool refuse) { imaging_.refuseTwainOpen = refuse; }
+    using TwainCall = sim::TwainCall;
+    const std::vector<TwainCall>& TwainCalls() const { return imaging_.twainCalls; }
     std::uint16_t DsmEntry(twain::TW_IDENTITY* origin, std::uint32_t dataGroup, std::uint16_t dataType,
                            std::uint16_t message, void* data);
 
@@ -293,10 +236,9 @@ public:
     void FailVersionQuery(bool extendedFails, bool basicFails);
 
     // --- The seam's side -------------------------------------------------------------------------------
-    std::uint32_t SelfId() const { return kSelfId; }
     // Before Vista, access bits those systems do not know are refused, as they refuse them.
     os::Handle OpenProcessHandle(std::uint32_t id, std::uint32_t access);
-    bool ModulePathOf(os::Handle process, std::uint32_t maxChars, std::wstring* path) const;
+    bool ModulePathOf(os::Handle process, std::uint32_t maxChars, std::wstring* path);
     bool SnapshotIds(std::vector<std::uint32_t>* ids) const;
     bool Terminate(os::Handle process, std::uint32_t exitCode);
     bool CloseKernelHandle(os::Handle handle);
@@ -309,7 +251,7 @@ public:
     std::wstring WindowTitle(os::Window window, int maxChars) const;
     std::intptr_t SendMessage(os::Window window, std::uint32_t message, std::uintptr_t wParam,
                               std::intptr_t lParam);
-    bool RegisterClass(const wchar_t* className, os::WindowProc proc, os::Module instance);
+    bool RegisterClass(const wchar_t* className, os::WindowProc proc);
     os::Window CreateWindow(const wchar_t* className, const wchar_t* title);
     int GetMessage(os::WindowMessage* message, os::Window window, std::uint32_t first, std::uint32_t last);
     std::intptr_t Dispatch(const os::WindowMessage& message);
@@ -336,7 +278,7 @@ public:
     bool PinModuleOf(os::ThreadProc code);
     void* ModuleFunctionByOrdinal(os::Module module, std::uint16_t ordinal) const;
     long ComInitialize();
-    void ComUninitialize() { --comApartments_; }
+    void ComUninitialize() { --imaging_.comApartments; }
     void ReleaseComObject(os::ComObject object);
     long CreateWiaDeviceManager(os::ComObject* manager);
     long RegisterWiaEvent(os::ComObject manager, os::WiaEventSink* sink, os::ComObject* registration);
@@ -350,12 +292,12 @@ public:
     void PostCall(std::uint32_t thread, std::function<void()> call);
 
     // Keys opened through the seam and not closed yet.
-    std::size_t OpenKeyCount() const { return handles_.size(); }
+    std::size_t OpenKeyCount() const { return registry_.handles.size(); }
     // Registry calls made through the seam since the machine was reset.
-    std::size_t RegistryCallCount() const { return registryCalls_; }
+    std::size_t RegistryCallCount() const { return registry_.calls; }
     // Makes the n-th registry call from now (1 = the next) throw std::bad_alloc, as memory exhaustion would
     // inside the library; 0 switches it off.
-    void ThrowOnRegistryCall(std::size_t n) { throwCountdown_ = n; }
+    void ThrowOnRegistryCall(std::size_t n) { registry_.throwCountdown = n; }
 
     // Every seam call that can fail on Windows (closing and freeing calls aside), counted since the reset.
     std::size_t SeamCallCount() const { return seamCalls_; }
@@ -383,183 +325,29 @@ public:
     long Delete(os::RegKey key, const wchar_t* name);
     long Enum(os::RegKey key, std::uint32_t index, wchar_t* name, std::uint32_t* capacity);
     void RecordDebugLine(const std::wstring& line);
-    void Echo(const std::wstring& line) const;
 
 private:
-    struct Key {
-        std::wstring name;
-        bool denyRead = false;
-        bool denyWrite = false;
-        std::map<std::wstring, std::unique_ptr<Key>> children; // by folded name: the enumeration order
-        // Where the last enumeration stood, so that enumerating index after index stays linear.
-        std::size_t enumIndex = 0;
-        std::map<std::wstring, std::unique_ptr<Key>>::iterator enumAt = children.end();
-        std::map<std::wstring, std::pair<std::wstring, RegValue>> values; // folded name -> (name, value)
-    };
-    struct Handle {
-        Key* key;
-        std::uint32_t access;
-    };
-
-    Key* Root(os::Hive hive);
-    const Key* Root(os::Hive hive) const;
-    Key* Find(os::Hive hive, const std::wstring& path);
-    const Key* Find(os::Hive hive, const std::wstring& path) const;
-    Key* Resolve(os::RegKey key, std::uint32_t* access);
-    void CountCall();
-
-    struct Drive {
-        std::uint32_t type = os::kDriveFixed;
-        std::wstring fileSystem;
-        bool medium = true;
-        bool present = true;
-    };
-    struct FolderEntry {
-        std::wstring name;
-        bool directory;
-    };
-    struct Listing {
-        wchar_t drive;
-        std::vector<os::FindData> entries;
-        std::size_t next = 1;
-    };
-    struct WindowRecord {
-        std::uintptr_t handle;
-        std::uint32_t processId;
-        std::wstring title;
-        std::wstring className;
-        os::WindowProc proc = nullptr;
-        std::uint32_t thread = 0; // the owner thread of a window of this process; 0 for another process's
-    };
-    struct WindowClass {
-        std::wstring name;
-        os::WindowProc proc;
-        os::Module instance;
-    };
-    struct MessageQueue {
-        std::deque<os::WindowMessage> posted;
-        std::deque<os::WindowMessage> sent;
-        // Set while the thread waits in GetWindowMessage, with what it waits for.
-        bool waiting = false;
-        os::Window window = os::kNoWindow;
-        std::uint32_t first = 0;
-        std::uint32_t last = 0;
-    };
-
-    void AddEntry(const std::wstring& path, bool directory);
-    Drive* FindDrive(wchar_t letter);
-    const Drive* DriveOfPath(const std::wstring& fullPath) const;
-    const Drive* DriveOfRoot(const wchar_t* root) const;
-    bool Readable(const std::wstring& fullPath) const;
-    void NoteCriticalError(const Drive& drive);
-    void CountListingCall();
-    WindowRecord* FindWindow(os::Window window);
-    const WindowRecord* FindWindow(os::Window window) const;
+    void Echo(const std::wstring& line) const;
     std::intptr_t CallWindowProc(os::Window window, std::uint32_t message, std::uintptr_t wParam,
                                  std::intptr_t lParam);
     void WakeForMessage(std::uint32_t thread, const os::WindowMessage* posted);
     int FailFetch();
     void ForgetThread(std::uint32_t thread);
 
-    Key currentUser_;
-    Key localMachine_;
-    std::map<std::uintptr_t, Handle> handles_;
-    std::uintptr_t nextHandle_ = 0x100;
-    std::set<std::wstring> files_;                   // folded full paths of files
-    std::set<std::wstring> folders_;                 // folded full paths of folders
-    std::map<std::wstring, std::wstring> fileTexts_; // folded full path -> content
-    std::wstring currentDirectory_ = L"C:\\";
+    RegistryState registry_;
+    FileState files_;
+    ProcessState processes_;
+    ModuleState modules_;
+    WindowState windows_;
+    ImagingState imaging_;
     std::vector<std::wstring> debugLines_;
     std::vector<DebugRecord> debugRecords_;
     std::vector<std::wstring> consoleLines_;
     bool echoDebugLines_ = false;
-
-    struct KernelObject {
-        enum Kind { ProcessObject, MutexObject } kind;
-        std::uint32_t processId = 0;
-        std::wstring mutexName;
-    };
-    std::map<std::uint32_t, Process> processes_;
-    std::uint32_t nextProcessId_ = 200;
-    bool failSnapshot_ = false;
-    std::vector<Termination> terminations_;
-    std::vector<SpawnRecord> spawns_;
-    std::vector<std::wstring> commandLine_{L"C:\\host.exe"};
-    bool failCommandLine_ = false;
-    std::vector<WindowRecord> windows_;
-    std::map<std::wstring, WindowClass> classes_;  // by folded name
-    std::map<std::uint32_t, MessageQueue> queues_; // by thread
-    std::vector<DeliveredMessage> delivered_;
-    bool failClassRegistration_ = false;
-    std::size_t failGetMessages_ = 0;
-    std::vector<FailedFetch> failedFetches_;
-    // By thread: the virtual time of its last failed fetch, and how many failed in a row at that time.
-    std::map<std::uint32_t, std::pair<std::uint64_t, std::size_t>> failureRuns_;
-    std::uintptr_t nextWindow_ = 0x10000;
-    std::vector<SentMessage> sentMessages_;
-    std::map<std::wstring, int> mutexes_; // name -> open handles, in any process
-    bool failMutex_ = false;
-    std::map<std::uintptr_t, KernelObject> kernelHandles_;
-    std::uintptr_t nextKernelHandle_ = 0x1000;
-    std::uint32_t consoleSession_ = 1;
-    std::set<std::wstring> missingModules_;
-    std::set<std::string> missingFunctions_;
-    struct LoadedModuleRecord {
-        std::wstring name; // folded: a full path, or a system module's name
-        bool asData = false;
-        std::size_t references = 1;
-        Library* library = nullptr;
-    };
-    std::map<std::uintptr_t, LoadedModuleRecord> loadedModules_;
-    std::map<std::wstring, std::shared_ptr<Library>> libraries_; // by folded full path
-    std::uintptr_t nextModule_ = 0x70000000;
-    std::vector<os::ThreadProc> pinnedCode_;
     std::uint64_t now_ = 0;
-    os::VersionInfo version_{5, 1, 2, 1};
-    bool failExtendedVersion_ = false;
-    bool failBasicVersion_ = false;
-    std::size_t registryCalls_ = 0;
-    std::size_t throwCountdown_ = 0;
     std::size_t seamCalls_ = 0;
     std::size_t faultCountdown_ = 0;
     FaultKind faultKind_ = FaultKind::Error;
-
-    std::map<wchar_t, Drive> drives_; // by upper-case letter, removed ones included
-    bool failLogicalDrives_ = false;
-    std::uint32_t errorMode_ = 0;
-    std::size_t criticalErrorBoxes_ = 0;
-    std::map<std::wstring, std::vector<FolderEntry>> folderEntries_; // folded folder path -> its entries
-    std::map<std::uintptr_t, Listing> listings_;
-    std::uintptr_t nextListing_ = 0x3000;
-    std::size_t listingCalls_ = 0;
-    wchar_t pullLetter_ = 0;
-    std::size_t pullAfterCalls_ = 0;
-
-    struct ComRecord {
-        enum Kind { Manager, Registration, DeviceList, DeviceStorage, StillImage } kind;
-        std::size_t position = 0; // a device list's cursor, a storage's device
-        os::WiaEventSink* sink = nullptr;
-        std::uint32_t thread = 0;
-    };
-    os::ComObject AddComObject(ComRecord record);
-    std::map<std::uintptr_t, ComRecord> comObjects_;
-    std::uintptr_t nextComObject_ = 0x5000;
-    int comApartments_ = 0;
-    std::vector<WiaDevice> wiaDevices_;
-    bool wiaMissing_ = false;
-    bool refuseWiaRegistration_ = false;
-    bool failWiaEnumeration_ = false;
-    std::vector<os::StiDevice> stiDevices_;
-    bool failStiCreation_ = false;
-    bool failStiInitialization_ = false;
-    std::size_t failStiDeviceLists_ = 0;
-    std::vector<std::string> twainSources_;
-    std::size_t twainCursor_ = 0;
-    bool removeTwainEntry_ = false;
-    bool refuseTwainOpen_ = false;
-    std::vector<TwainCall> twainCalls_;
-    std::map<std::uintptr_t, std::function<void()>> calls_;
-    std::uintptr_t nextCall_ = 1;
 
     // Last: it moves the clock above.
     Scheduler scheduler_{now_};

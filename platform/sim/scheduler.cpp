@@ -1,5 +1,4 @@
-// scheduler.cpp - threads in virtual time: hand-overs, the clock, scheduled events, deadlocks and locks, and
-// the seam's thread, lock and sleep functions.
+// scheduler.cpp - threads in virtual time: hand-overs, the clock, events, locks; the seam's thread calls.
 #include "platform/sim/scheduler.h"
 
 #include <atomic>
@@ -78,7 +77,7 @@ bool Scheduler::Start(os::ThreadProc proc, void* param, std::function<void()> at
         threads_.pop_back();
         return false;
     }
-    records_.push_back(ThreadRecord{started->id, proc, param, now_, false});
+    records_.push_back(ThreadRecord{started->id, proc, param, false});
     runQueue_.push_back(started);
     return true;
 }
@@ -357,6 +356,6 @@ void EnterLock(Lock lock) { sim::Machine::Current().EnterLock(lock); }
 
 void LeaveLock(Lock lock) { sim::Machine::Current().LeaveLock(lock); }
 
-void SleepFor(std::uint32_t milliseconds) { sim::Machine::Current().Sleep(milliseconds); }
+void SleepFor(std::uint32_t milliseconds) { sim::Machine::Current().RunFor(milliseconds); }
 
 } // namespace qel::os

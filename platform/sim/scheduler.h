@@ -26,7 +26,6 @@ struct ThreadRecord {
     std::uint32_t id;
     os::ThreadProc proc;
     void* param;
-    std::uint64_t startedAt;
     bool ended;
 };
 

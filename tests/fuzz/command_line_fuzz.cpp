@@ -44,7 +44,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (int count = in.Below(6); count > 0; --count)
         arguments.push_back(in.Bool() ? in.Pick(kWords) : in.Text(40));
     m.SetCommandLine(arguments);
-    m.FailCommandLineSplit(in.Bool() && in.Bool());
+    m.FailSeamCall(in.Bool() && in.Bool() ? 1 : 0, sim::Machine::FaultKind::Error); // splitting it
 
     CQELBootCommandHandler handler;
     std::vector<std::wstring> words;

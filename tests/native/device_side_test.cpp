@@ -212,7 +212,7 @@ TEST_F(DeviceSide, DetectionKeepsKnownDrivesWhenNoneIsSeenAndNeedsTheRootTemplat
     EXPECT_FALSE(FindReportableDrive(state, notTemplate) || FindReportableDrive(state, nullptr));
     EXPECT_TRUE(FindReportableDrive(state, root));
     EXPECT_EQ(std::wstring(L"E:"), root);
-    TheMachine().FailLogicalDrives(true);
+    TheMachine().FailSeamCall(1, sim::Machine::FaultKind::Error); // listing the drives
     EXPECT_EQ(0u, DetectNewDrives(state));
     EXPECT_EQ(0b10100u, state.knownDrives);
 }

@@ -68,7 +68,7 @@ TEST_F(CommandWordsTest, CommandWordIsAppendedAsTypedWrongDefaultPrintsSyntaxAnd
         EXPECT_EQ(c.console, TheMachine().ConsoleLines());
     }
     Fresh();
-    TheMachine().FailCommandLineSplit(true);
+    TheMachine().FailSeamCall(1, sim::Machine::FaultKind::Error); // splitting the command line
     EXPECT_TRUE(Parse({}).empty());
     EXPECT_TRUE(TheMachine().ConsoleLines().empty());
 }
@@ -419,7 +419,7 @@ TEST_F(TakeControlTest, MutexHeldElsewhereOrNotCreatedRefusesAndStillSwitchesSib
     TheMachine().HoldMutexElsewhere(kMutex);
     EXPECT_EQ(State(false, {kOtherRunning}, true, 0, L"C:\\", 1), TakeControl());
     Fresh();
-    TheMachine().FailMutexCreation(true);
+    TheMachine().FailSeamCall(1, sim::Machine::FaultKind::Error); // creating the mutex
     EXPECT_EQ(State(false, {kOtherRunning}, false, 0, L"C:\\", 1), TakeControl());
 }
 

@@ -1,5 +1,4 @@
-// machine_windows.cpp - the simulated machine's windows, window classes and message queues, and the seam
-// functions that act on them.
+// window.cpp - the simulated windows: classes, creation, message queues, sending, posting and fetching.
 #include <algorithm>
 
 #include "platform/sim/machine.h"
@@ -12,6 +11,11 @@ constexpr std::uint32_t kWmMove = 0x0003;
 constexpr std::uint32_t kWmSize = 0x0005;
 constexpr std::uint32_t kWmNcCreate = 0x0081;
 constexpr std::uint32_t kWmNcCalcSize = 0x0083;
+// What a hidden WS_POPUP top-level window's procedure receives, in order, before creation returns.
+constexpr std::uint32_t kCreationMessages[] = {kWmNcCreate, kWmNcCalcSize, kWmCreate, kWmSize, kWmMove};
+
+// Failed fetches in a row, at one virtual time, after which a thread is taken to spin for ever.
+constexpr std::size_t kSpinLimit = 1000;
 
 // GetMessageW's filter: WM_QUIT passes any range, and a range whose end lies before its start is no range.
 bool Matches(const os::WindowMessage& message, os::Window window, std::uint32_t first, std::uint32_t last) {
@@ -24,33 +28,18 @@ bool Matches(const os::WindowMessage& message, os::Window window, std::uint32_t 
 
 } // namespace
 
-const std::vector<std::uint32_t>& Machine::CreationMessages() {
-    static const std::vector<std::uint32_t> messages{kWmNcCreate, kWmNcCalcSize, kWmCreate, kWmSize, kWmMove};
-    return messages;
-}
+using Record = WindowState::Record;
 
 os::Window Machine::AddWindow(std::uint32_t processId, const std::wstring& title) {
-    const auto raw = nextWindow_;
-    nextWindow_ += 2;
-    windows_.push_back(WindowRecord{raw, processId, title, {}, nullptr, 0});
+    const auto raw = windows_.nextWindow;
+    windows_.nextWindow += 2;
+    windows_.records.push_back(Record{raw, processId, title, {}, nullptr, 0});
     return static_cast<os::Window>(raw);
-}
-
-Machine::WindowRecord* Machine::FindWindow(os::Window window) {
-    for (auto& record : windows_) {
-        if (record.handle == static_cast<std::uintptr_t>(window))
-            return &record;
-    }
-    return nullptr;
-}
-
-const Machine::WindowRecord* Machine::FindWindow(os::Window window) const {
-    return const_cast<Machine*>(this)->FindWindow(window);
 }
 
 os::Window Machine::FindWindowByTitle(const std::wstring& title) const {
     const std::wstring folded = FoldCase(title);
-    for (const auto& record : windows_) {
+    for (const auto& record : windows_.records) {
         const Process* owner = FindProcess(record.processId);
         if ((!owner || owner->alive) && FoldCase(record.title) == folded)
             return static_cast<os::Window>(record.handle);
@@ -59,13 +48,13 @@ os::Window Machine::FindWindowByTitle(const std::wstring& title) const {
 }
 
 std::wstring Machine::WindowClassOf(os::Window window) const {
-    const WindowRecord* record = FindWindow(window);
+    const Record* record = windows_.Find(window);
     return record ? record->className : std::wstring();
 }
 
 void Machine::EnumWindows(os::WindowVisitor visit, std::intptr_t param) const {
     // A copy: a visitor may end processes and so take windows away.
-    const auto windows = windows_;
+    const auto windows = windows_.records;
     for (const auto& window : windows) {
         const Process* owner = FindProcess(window.processId);
         if (owner && !owner->alive)
@@ -76,16 +65,16 @@ void Machine::EnumWindows(os::WindowVisitor visit, std::intptr_t param) const {
 }
 
 std::wstring Machine::WindowTitle(os::Window window, int maxChars) const {
-    const WindowRecord* record = FindWindow(window);
+    const Record* record = windows_.Find(window);
     if (!record || maxChars <= 0)
         return {};
     return record->title.substr(0, static_cast<std::size_t>(maxChars - 1));
 }
 
-bool Machine::RegisterClass(const wchar_t* className, os::WindowProc proc, os::Module instance) {
-    if (!className || failClassRegistration_)
+bool Machine::RegisterClass(const wchar_t* className, os::WindowProc proc) {
+    if (!className || windows_.failClassRegistration)
         return false;
-    return classes_.emplace(FoldCase(className), WindowClass{className, proc, instance}).second;
+    return windows_.classes.emplace(FoldCase(className), WindowState::Class{className, proc}).second;
 }
 
 os::Window Machine::CreateWindow(const wchar_t* className, const wchar_t* title) {
@@ -93,33 +82,33 @@ os::Window Machine::CreateWindow(const wchar_t* className, const wchar_t* title)
     // An event is no thread that could own a window.
     if (!className || thread == 0)
         return os::kNoWindow;
-    const auto windowClass = classes_.find(FoldCase(className));
-    if (windowClass == classes_.end())
+    const auto windowClass = windows_.classes.find(FoldCase(className));
+    if (windowClass == windows_.classes.end())
         return os::kNoWindow;
-    const auto raw = nextWindow_;
-    nextWindow_ += 2;
-    windows_.push_back(WindowRecord{raw, kSelfId, title ? title : L"", windowClass->second.name,
-                                    windowClass->second.proc, thread});
+    const auto raw = windows_.nextWindow;
+    windows_.nextWindow += 2;
+    windows_.records.push_back(Record{raw, kSelfId, title ? title : L"", windowClass->second.name,
+                                      windowClass->second.proc, thread});
     const auto window = static_cast<os::Window>(raw);
-    for (const std::uint32_t message : CreationMessages())
+    for (const std::uint32_t message : kCreationMessages)
         CallWindowProc(window, message, 0, 0);
     return window;
 }
 
 std::intptr_t Machine::CallWindowProc(os::Window window, std::uint32_t message, std::uintptr_t wParam,
                                       std::intptr_t lParam) {
-    const WindowRecord* record = FindWindow(window);
+    const Record* record = windows_.Find(window);
     if (!record || !record->proc)
         return 0;
     // The record may move while the procedure runs: it can create windows.
     const os::WindowProc proc = record->proc;
-    delivered_.push_back(DeliveredMessage{window, message, wParam, now_});
+    windows_.delivered.push_back(DeliveredMessage{window, message, wParam});
     return proc(window, message, wParam, lParam);
 }
 
 void Machine::WakeForMessage(std::uint32_t thread, const os::WindowMessage* posted) {
-    const auto queue = queues_.find(thread);
-    if (queue == queues_.end() || !queue->second.waiting)
+    const auto queue = windows_.queues.find(thread);
+    if (queue == windows_.queues.end() || !queue->second.waiting)
         return;
     if (posted && !Matches(*posted, queue->second.window, queue->second.first, queue->second.last))
         return;
@@ -132,7 +121,7 @@ bool Machine::PostMessage(os::Window window, std::uint32_t message, std::uintptr
     // No window: the calling thread's own queue, as PostThreadMessageW would.
     std::uint32_t thread = CurrentThread();
     if (window != os::kNoWindow) {
-        const WindowRecord* record = FindWindow(window);
+        const Record* record = windows_.Find(window);
         const Process* owner = record ? FindProcess(record->processId) : nullptr;
         if (!record || (owner && !owner->alive))
             return false;
@@ -143,7 +132,7 @@ bool Machine::PostMessage(os::Window window, std::uint32_t message, std::uintptr
     } else if (thread == 0) {
         return false;
     }
-    auto& posted = queues_[thread].posted;
+    auto& posted = windows_.queues[thread].posted;
     posted.push_back(os::WindowMessage{window, message, wParam, lParam});
     WakeForMessage(thread, &posted.back());
     return true;
@@ -151,10 +140,10 @@ bool Machine::PostMessage(os::Window window, std::uint32_t message, std::uintptr
 
 std::intptr_t Machine::SendMessage(os::Window window, std::uint32_t message, std::uintptr_t wParam,
                                    std::intptr_t lParam) {
-    const WindowRecord* record = FindWindow(window);
+    const Record* record = windows_.Find(window);
     if (!record)
         return 0;
-    sentMessages_.push_back(SentMessage{window, record->processId, message, now_});
+    windows_.sent.push_back(SentMessage{window, record->processId, message, now_});
     if (!record->proc)
         return 0;
     if (record->thread == CurrentThread())
@@ -162,26 +151,26 @@ std::intptr_t Machine::SendMessage(os::Window window, std::uint32_t message, std
     // Another thread's window: its procedure runs inside that thread's next GetWindowMessage. The sender
     // does not wait for the answer here.
     const std::uint32_t owner = record->thread;
-    queues_[owner].sent.push_back(os::WindowMessage{window, message, wParam, lParam});
+    windows_.queues[owner].sent.push_back(os::WindowMessage{window, message, wParam, lParam});
     WakeForMessage(owner, nullptr);
     return 0;
 }
 
 void Machine::SendFromElsewhere(os::Window window, std::uint32_t message, std::uintptr_t wParam,
                                 std::intptr_t lParam) {
-    const WindowRecord* record = FindWindow(window);
+    const Record* record = windows_.Find(window);
     if (!record || record->thread == 0)
         return;
     const std::uint32_t owner = record->thread;
-    queues_[owner].sent.push_back(os::WindowMessage{window, message, wParam, lParam});
+    windows_.queues[owner].sent.push_back(os::WindowMessage{window, message, wParam, lParam});
     WakeForMessage(owner, nullptr);
 }
 
 void Machine::BroadcastDeviceChange(std::uintptr_t wParam) {
-    for (const auto& record : windows_) {
+    for (const auto& record : windows_.records) {
         if (record.thread == 0)
             continue;
-        queues_[record.thread].sent.push_back(
+        windows_.queues[record.thread].sent.push_back(
             os::WindowMessage{static_cast<os::Window>(record.handle), os::kWmDeviceChange, wParam, 0});
         WakeForMessage(record.thread, nullptr);
     }
@@ -189,8 +178,8 @@ void Machine::BroadcastDeviceChange(std::uintptr_t wParam) {
 
 int Machine::FailFetch() {
     const std::uint32_t thread = CurrentThread();
-    failedFetches_.push_back(FailedFetch{thread, now_});
-    auto& run = failureRuns_[thread];
+    windows_.failedFetches.push_back(FailedFetch{now_});
+    auto& run = windows_.failureRuns[thread];
     run = run.first == now_ ? std::make_pair(now_, run.second + 1) : std::make_pair(now_, std::size_t{1});
     if (run.second >= kSpinLimit) {
         // Nothing ever wakes it: the thread stays parked like one whose machine was retired.
@@ -202,25 +191,25 @@ int Machine::FailFetch() {
 
 int Machine::GetMessage(os::WindowMessage* message, os::Window window, std::uint32_t first,
                         std::uint32_t last) {
-    if (failGetMessages_ != 0) {
-        --failGetMessages_;
+    if (windows_.failGetMessages != 0) {
+        --windows_.failGetMessages;
         return FailFetch();
     }
-    if (window != os::kNoWindow && !FindWindow(window))
+    if (window != os::kNoWindow && !windows_.Find(window))
         return FailFetch();
     const std::uint32_t thread = CurrentThread();
     for (;;) {
         // Sent messages are handled inside the call and never returned by it. The queue is looked up
         // afresh each time: a procedure may post, send or end windows.
-        while (!queues_[thread].sent.empty()) {
-            const os::WindowMessage sent = queues_[thread].sent.front();
-            queues_[thread].sent.pop_front();
+        while (!windows_.queues[thread].sent.empty()) {
+            const os::WindowMessage sent = windows_.queues[thread].sent.front();
+            windows_.queues[thread].sent.pop_front();
             CallWindowProc(sent.window, sent.message, sent.wParam, sent.lParam);
         }
         // A window closed meanwhile ends the wait, as on Windows.
-        if (window != os::kNoWindow && !FindWindow(window))
+        if (window != os::kNoWindow && !windows_.Find(window))
             return FailFetch();
-        MessageQueue& queue = queues_[thread];
+        WindowState::Queue& queue = windows_.queues[thread];
         const auto found =
             std::find_if(queue.posted.begin(), queue.posted.end(), [&](const os::WindowMessage& posted) {
                 return Matches(posted, window, first, last);
@@ -228,7 +217,7 @@ int Machine::GetMessage(os::WindowMessage* message, os::Window window, std::uint
         if (found != queue.posted.end()) {
             *message = *found;
             queue.posted.erase(found);
-            failureRuns_.erase(thread);
+            windows_.failureRuns.erase(thread);
             return message->message == os::kWmQuit ? 0 : 1;
         }
         queue.waiting = true;
@@ -236,7 +225,7 @@ int Machine::GetMessage(os::WindowMessage* message, os::Window window, std::uint
         queue.first = first;
         queue.last = last;
         scheduler_.Block();
-        queues_[thread].waiting = false;
+        windows_.queues[thread].waiting = false;
     }
 }
 
@@ -245,11 +234,11 @@ constexpr std::uint32_t kCallMessage = 0xBFFF;
 
 std::intptr_t Machine::Dispatch(const os::WindowMessage& message) {
     if (message.window == os::kNoWindow && message.message == kCallMessage) {
-        const auto call = calls_.find(message.wParam);
-        if (call == calls_.end())
+        const auto call = windows_.calls.find(message.wParam);
+        if (call == windows_.calls.end())
             return 0;
         const std::function<void()> run = std::move(call->second);
-        calls_.erase(call);
+        windows_.calls.erase(call);
         run();
         return 0;
     }
@@ -257,31 +246,32 @@ std::intptr_t Machine::Dispatch(const os::WindowMessage& message) {
 }
 
 void Machine::PostCall(std::uint32_t thread, std::function<void()> call) {
-    const std::uintptr_t id = nextCall_++;
-    calls_[id] = std::move(call);
-    auto& posted = queues_[thread].posted;
+    const std::uintptr_t id = windows_.nextCall++;
+    windows_.calls[id] = std::move(call);
+    auto& posted = windows_.queues[thread].posted;
     posted.push_back(os::WindowMessage{os::kNoWindow, kCallMessage, id, 0});
     WakeForMessage(thread, &posted.back());
 }
 
 std::size_t Machine::OwnWindowCount() const {
     return static_cast<std::size_t>(
-        std::count_if(windows_.begin(), windows_.end(),
-                      [](const WindowRecord& record) { return record.processId == kSelfId; }));
+        std::count_if(windows_.records.begin(), windows_.records.end(),
+                      [](const Record& record) { return record.processId == kSelfId; }));
 }
 
 bool Machine::DestroyWindow(os::Window window) {
-    const auto found = std::find_if(windows_.begin(), windows_.end(), [&](const WindowRecord& record) {
-        return record.handle == static_cast<std::uintptr_t>(window) && record.thread == CurrentThread();
-    });
-    if (found == windows_.end())
+    const auto found =
+        std::find_if(windows_.records.begin(), windows_.records.end(), [&](const Record& record) {
+            return record.handle == static_cast<std::uintptr_t>(window) && record.thread == CurrentThread();
+        });
+    if (found == windows_.records.end())
         return false;
-    windows_.erase(found);
+    windows_.records.erase(found);
     return true;
 }
 
 os::WindowProc Machine::ReplaceWindowProc(os::Window window, os::WindowProc proc) {
-    WindowRecord* record = FindWindow(window);
+    Record* record = windows_.Find(window);
     // Another process's window is out of reach.
     if (!record || record->thread == 0 || !proc)
         return nullptr;
@@ -292,18 +282,18 @@ os::WindowProc Machine::ReplaceWindowProc(os::Window window, os::WindowProc proc
 
 void Machine::ForgetThread(std::uint32_t thread) {
     // Windows go away with the thread that made them.
-    windows_.erase(std::remove_if(windows_.begin(), windows_.end(),
-                                  [&](const WindowRecord& record) { return record.thread == thread; }),
-                   windows_.end());
-    queues_.erase(thread);
+    windows_.records.erase(std::remove_if(windows_.records.begin(), windows_.records.end(),
+                                          [&](const Record& record) { return record.thread == thread; }),
+                           windows_.records.end());
+    windows_.queues.erase(thread);
 }
 
 } // namespace qel::sim
 
 namespace qel::os {
 
-bool RegisterWindowClass(const wchar_t* className, WindowProc proc, Module instance) {
-    return !sim::SeamFault() && sim::Machine::Current().RegisterClass(className, proc, instance);
+bool RegisterWindowClass(const wchar_t* className, WindowProc proc, Module) {
+    return !sim::SeamFault() && sim::Machine::Current().RegisterClass(className, proc);
 }
 
 Window CreateTopLevelWindow(const wchar_t* className, const wchar_t* title, std::uint32_t, int, int, int, int,

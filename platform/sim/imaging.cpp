@@ -1,5 +1,4 @@
-// machine_imaging.cpp - the simulated machine's imaging services: COM apartments, a WIA device manager with
-// its device list and connection events, the Still Image service, and a TWAIN data-source manager.
+// imaging.cpp - the simulated COM, WIA device manager, Still Image service and TWAIN source manager.
 #include <algorithm>
 #include <cstring>
 
@@ -22,41 +21,36 @@ std::uint16_t QELBOOT_WINAPI SimDsmEntry(twain::TW_IDENTITY* origin, twain::TW_I
 
 } // namespace
 
+using ComRecord = ImagingState::ComRecord;
+
 void* StiCreateInstanceAddress() { return reinterpret_cast<void*>(&SimStiCreateInstance); }
 
-os::ComObject Machine::AddComObject(ComRecord record) {
-    const auto raw = nextComObject_;
-    nextComObject_ += 8;
-    comObjects_.emplace(raw, record);
-    return static_cast<os::ComObject>(raw);
-}
-
 long Machine::ComInitialize() {
-    ++comApartments_;
+    ++imaging_.comApartments;
     return os::kSOk;
 }
 
 void Machine::ReleaseComObject(os::ComObject object) {
-    comObjects_.erase(static_cast<std::uintptr_t>(object));
+    imaging_.comObjects.erase(static_cast<std::uintptr_t>(object));
 }
 
 long Machine::CreateWiaDeviceManager(os::ComObject* manager) {
-    if (wiaMissing_ || comApartments_ <= 0)
+    if (imaging_.wiaMissing || imaging_.comApartments <= 0)
         return kClassNotRegistered;
-    *manager = AddComObject(ComRecord{ComRecord::Manager});
+    *manager = imaging_.Add(ComRecord{ComRecord::Manager});
     return os::kSOk;
 }
 
 long Machine::RegisterWiaEvent(os::ComObject, os::WiaEventSink* sink, os::ComObject* registration) {
-    if (refuseWiaRegistration_)
+    if (imaging_.refuseWiaRegistration)
         return kNotImplemented;
     sink->AddRef();
-    *registration = AddComObject(ComRecord{ComRecord::Registration, 0, sink, CurrentThread()});
+    *registration = imaging_.Add(ComRecord{ComRecord::Registration, 0, sink, CurrentThread()});
     return os::kSOk;
 }
 
 void Machine::RaiseWiaConnection(const std::optional<std::wstring>& deviceId) {
-    for (const auto& [raw, record] : comObjects_) {
+    for (const auto& [raw, record] : imaging_.comObjects) {
         if (record.kind != ComRecord::Registration)
             continue;
         os::WiaEventSink* const sink = record.sink;
@@ -67,28 +61,28 @@ void Machine::RaiseWiaConnection(const std::optional<std::wstring>& deviceId) {
 }
 
 long Machine::EnumWiaDevices(os::ComObject, os::ComObject* enumerator) {
-    if (failWiaEnumeration_)
+    if (imaging_.failWiaEnumeration)
         return os::kEFail;
-    *enumerator = AddComObject(ComRecord{ComRecord::DeviceList});
+    *enumerator = imaging_.Add(ComRecord{ComRecord::DeviceList});
     return os::kSOk;
 }
 
 long Machine::NextWiaDevice(os::ComObject enumerator, os::ComObject* storage) {
-    const auto list = comObjects_.find(static_cast<std::uintptr_t>(enumerator));
-    if (list == comObjects_.end())
+    const auto list = imaging_.comObjects.find(static_cast<std::uintptr_t>(enumerator));
+    if (list == imaging_.comObjects.end())
         return os::kEFail;
-    if (list->second.position >= wiaDevices_.size())
+    if (list->second.position >= imaging_.wiaDevices.size())
         return os::kSFalse;
     const std::size_t device = list->second.position++;
-    *storage = AddComObject(ComRecord{ComRecord::DeviceStorage, device});
+    *storage = imaging_.Add(ComRecord{ComRecord::DeviceStorage, device});
     return os::kSOk;
 }
 
 long Machine::ReadWiaDeviceProperties(os::ComObject storage, os::WiaDeviceProperties* properties) {
-    const auto found = comObjects_.find(static_cast<std::uintptr_t>(storage));
-    if (found == comObjects_.end() || found->second.position >= wiaDevices_.size())
+    const auto found = imaging_.comObjects.find(static_cast<std::uintptr_t>(storage));
+    if (found == imaging_.comObjects.end() || found->second.position >= imaging_.wiaDevices.size())
         return os::kEFail;
-    const WiaDevice& device = wiaDevices_[found->second.position];
+    const WiaDevice& device = imaging_.wiaDevices[found->second.position];
     if (!device.readable)
         return os::kEFail;
     properties->hasId = device.id.has_value();
@@ -98,27 +92,29 @@ long Machine::ReadWiaDeviceProperties(os::ComObject storage, os::WiaDeviceProper
 }
 
 long Machine::CreateStillImage(void* createInstance, os::ComObject* sti) {
-    if (createInstance != StiCreateInstanceAddress() || failStiCreation_)
+    if (createInstance != StiCreateInstanceAddress() || imaging_.failStiCreation)
         return os::kEFail;
-    *sti = AddComObject(ComRecord{ComRecord::StillImage});
+    *sti = imaging_.Add(ComRecord{ComRecord::StillImage});
     return os::kSOk;
 }
 
-long Machine::InitializeStillImage(os::ComObject) { return failStiInitialization_ ? os::kEFail : os::kSOk; }
+long Machine::InitializeStillImage(os::ComObject) {
+    return imaging_.failStiInitialization ? os::kEFail : os::kSOk;
+}
 
 long Machine::StillImageDevices(os::ComObject, std::vector<os::StiDevice>* devices) {
-    if (failStiDeviceLists_ > 0) {
-        --failStiDeviceLists_;
+    if (imaging_.failStiDeviceLists > 0) {
+        --imaging_.failStiDeviceLists;
         return os::kEFail;
     }
-    *devices = stiDevices_;
+    *devices = imaging_.stiDevices;
     return os::kSOk;
 }
 
 void* Machine::ModuleFunctionByOrdinal(os::Module module, std::uint16_t ordinal) const {
-    const auto found = loadedModules_.find(static_cast<std::uintptr_t>(module));
-    if (found == loadedModules_.end() || found->second.name != L"TWAIN_32.DLL" || ordinal != 1 ||
-        removeTwainEntry_)
+    const auto found = modules_.loaded.find(static_cast<std::uintptr_t>(module));
+    if (found == modules_.loaded.end() || found->second.name != L"TWAIN_32.DLL" || ordinal != 1 ||
+        imaging_.removeTwainEntry)
         return nullptr;
     return reinterpret_cast<void*>(&SimDsmEntry);
 }
@@ -127,21 +123,22 @@ std::uint16_t Machine::DsmEntry(twain::TW_IDENTITY* origin, std::uint32_t dataGr
                                 std::uint16_t message, void* data) {
     TwainCall call{dataType, message, origin ? *origin : twain::TW_IDENTITY{}, false};
     if (dataType == twain::DAT_PARENT && data)
-        call.parentIsWindow = FindWindow(*static_cast<os::Window*>(data)) != nullptr;
-    twainCalls_.push_back(call);
+        call.parentIsWindow = windows_.Find(*static_cast<os::Window*>(data)) != nullptr;
+    imaging_.twainCalls.push_back(call);
     if (dataGroup != twain::DG_CONTROL)
         return twain::TWRC_FAILURE;
     if (dataType == twain::DAT_PARENT)
-        return message == twain::MSG_OPENDSM && refuseTwainOpen_ ? twain::TWRC_FAILURE : twain::TWRC_SUCCESS;
+        return message == twain::MSG_OPENDSM && imaging_.refuseTwainOpen ? twain::TWRC_FAILURE
+                                                                         : twain::TWRC_SUCCESS;
     if (dataType != twain::DAT_IDENTITY || !data)
         return twain::TWRC_FAILURE;
-    twainCursor_ = message == twain::MSG_GETFIRST ? 0 : twainCursor_ + 1;
-    if (twainCursor_ >= twainSources_.size())
+    imaging_.twainCursor = message == twain::MSG_GETFIRST ? 0 : imaging_.twainCursor + 1;
+    if (imaging_.twainCursor >= imaging_.twainSources.size())
         return twain::TWRC_ENDOFLIST;
     auto& source = *static_cast<twain::TW_IDENTITY*>(data);
     source = twain::TW_IDENTITY{};
-    source.Id = static_cast<std::uint32_t>(twainCursor_ + 1);
-    const std::string& name = twainSources_[twainCursor_];
+    source.Id = static_cast<std::uint32_t>(imaging_.twainCursor + 1);
+    const std::string& name = imaging_.twainSources[imaging_.twainCursor];
     // A name as long as the field fills it without a terminator, as a manager may leave it.
     std::memcpy(source.ProductName, name.data(), std::min(name.size(), sizeof source.ProductName));
     return twain::TWRC_SUCCESS;
