@@ -3,16 +3,12 @@
 // the plug-in host and tracker of the device-connect service.
 #include "fuzz_input.h"
 
+using namespace qel;
+
 namespace {
 
-using namespace qel;
-const wchar_t* const kFiles[] = {L"nokiamanager.mox", L"nokiamanager.mox", L"a.mox",
-                                 L"extra.mox\\b.mox", L"tools\\c.mox",     L"d.dll"};
-const FxStatus kResults[] = {FxOk, FxOk, FxFailed, FxException, FxInvalid, FxEnd, 1};
-const std::wstring kTypes[] = {L"unknown", L"camera", L"mobile", L"scanner",
-                               L"video",   L"audio",  L"volume", L"archive"};
-
 sim::FakePluginSetup Script(fuzz::Input& in) {
+    static const FxStatus kResults[] = {FxOk, FxOk, FxFailed, FxException, FxInvalid, FxEnd, 1};
     sim::FakePluginSetup s;
     s.name = in.Bool() ? L"Phone" : in.Text(300);
     s.idNumber = in.Below(4u);
@@ -46,34 +42,38 @@ MOXDeviceEvent Event(fuzz::Input& in) {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    static const wchar_t* const kFiles[] = {L"nokiamanager.mox", L"nokiamanager.mox", L"a.mox",
+                                            L"extra.mox\\b.mox", L"tools\\c.mox",     L"d.dll"};
+    static const wchar_t* const kTypes[] = {L"unknown|", L"camera|", L"mobile|", L"scanner|",
+                                            L"video|",   L"audio|",  L"volume|", L"archive|"};
     fuzz::Input in(data, size);
     fuzz::Run run;
-    sim::Machine& m = run.machine();
-    m.SetVersion(6, 1, 1); // only the plug-in tracker starts
+    sim::Machine& m = run.m;
     std::vector<sim::FakePlugin*> plugins;
     for (int count = 1 + in.Below(4); count > 0; --count) {
         const std::wstring path = std::wstring(L"C:\\moxplugins\\") + in.Pick(kFiles);
         if (!m.FileExists(path))
             plugins.push_back(&sim::AddFakePlugin(path, Script(in)));
     }
-    InitialiseLibraryState();
-    RegisterDeviceConnectCallback(&fuzz::RecordDevice);
-    StartDeviceConnectService();
-    m.RunFor(in.Below(2000u));
-    // Answers change while the plug-ins are loaded, and events come from the plug-ins' own threads.
-    for (int changes = in.Below(3); changes > 0; --changes)
-        plugins[in.Below(plugins.size())]->setup() = Script(in);
-    for (auto* plugin : plugins) {
-        std::vector<MOXDeviceEvent> events;
-        for (int count = in.Below(4); count > 0; --count)
-            events.push_back(Event(in));
-        if (!events.empty())
-            plugin->RaiseOnOwnThread(std::move(events));
-    }
-    m.RunFor(1000);
-    for (const auto& [type, id] : fuzz::Seen())
-        FUZZ_CHECK(std::find(std::begin(kTypes), std::end(kTypes), type) != std::end(kTypes) &&
-                   id.size() <= MOXNameChars);
+    fuzz::DeviceSide(
+        run, 6, 1, true,
+        [&] { // only the plug-in tracker starts
+            m.RunFor(in.Below(2000u));
+            // Answers change while the plug-ins are loaded, and events come from the plug-ins' own threads.
+            for (int changes = in.Below(3); changes > 0; --changes)
+                plugins[in.Below(plugins.size())]->setup() = Script(in);
+            for (auto* plugin : plugins) {
+                std::vector<MOXDeviceEvent> events(in.Below(4));
+                for (auto& event : events)
+                    event = Event(in);
+                if (!events.empty())
+                    plugin->RaiseOnOwnThread(std::move(events));
+            }
+            m.RunFor(1000);
+        },
+        kTypes);
+    for (const auto& device : fuzz::heard)
+        FUZZ_CHECK(device.size() - device.find(L'|') - 1 <= MOXNameChars);
     for (const auto* plugin : plugins)
         FUZZ_CHECK(plugin->callsWhileUnloaded == 0);
     return 0;

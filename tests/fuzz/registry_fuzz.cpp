@@ -3,29 +3,9 @@
 #include "fuzz_input.h"
 #include "registry/legacy_sibling.h"
 
-namespace {
-
 using namespace qel;
-constexpr os::Hive kHives[] = {os::Hive::LocalMachine, os::Hive::CurrentUser};
-const std::wstring kAnchorKey = L"SOFTWARE\\Quorl\\Anchor\\Quorl Vandrel";
-const wchar_t* const kNames[] = {L"Name",
-                                 L"ProxyPath",
-                                 L"Desc",
-                                 L"CmdLine",
-                                 L"Icon",
-                                 L"Image",
-                                 L"Audio",
-                                 L"Video",
-                                 L"DefaultFlag",
-                                 L"AutoLaunchOnDeviceConnect",
-                                 L"qellaunchstatus",
-                                 L"locale",
-                                 L"SniffDepth",
-                                 L"",
-                                 L"Action"};
-const wchar_t* const kLikely[] = {L"C:\\A\\p.exe", L"C:\\A\\a.exe", L"App", L"jpg  png tif",
-                                  L"\"C:\\A\\p.exe\""};
-const wchar_t* const kSubkeys[] = {L"", L"\\File Formats", L"\\Preferences", L"\\.."};
+
+namespace {
 
 // An application key below the maker key, from the input: nested, odd or long names. A name of 128
 // characters or more directly below the maker key would end its enumeration before the anchor.
@@ -39,19 +19,35 @@ std::wstring ApplicationKey(fuzz::Input& in) {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    static const os::Hive kHives[] = {os::Hive::LocalMachine, os::Hive::CurrentUser};
+    static const wchar_t* const kNames[] = {L"Name",
+                                            L"ProxyPath",
+                                            L"Desc",
+                                            L"CmdLine",
+                                            L"Icon",
+                                            L"Image",
+                                            L"Audio",
+                                            L"Video",
+                                            L"DefaultFlag",
+                                            L"AutoLaunchOnDeviceConnect",
+                                            L"qellaunchstatus",
+                                            L"locale",
+                                            L"SniffDepth",
+                                            L"",
+                                            L"Action"};
+    static const wchar_t* const kLikely[] = {L"C:\\A\\p.exe", L"C:\\A\\a.exe", L"App", L"jpg  png tif",
+                                             L"\"C:\\A\\p.exe\""};
+    static const wchar_t* const kSubkeys[] = {L"", L"\\File Formats", L"\\Preferences", L"\\.."};
     fuzz::Input in(data, size);
     fuzz::Run run;
-    sim::Machine& m = run.machine();
-    // A registration that is always listed: an empty list would end the process.
-    for (const auto& [name, text] :
-         {std::pair{L"Name", L"Anchor"}, {L"ProxyPath", L"C:\\A\\p.exe"}, {L"CmdLine", L"C:\\A\\a.exe"}})
-        m.SetString(os::Hive::LocalMachine, kAnchorKey, name, text);
-    m.AddFile(L"C:\\A\\p.exe");
-    m.AddFile(L"C:\\A\\a.exe");
-    m.SetSelf(in.Bool() ? L"C:\\A\\p.exe" : L"C:\\B\\p.exe");
-    m.AddFile(L"C:\\B\\p.exe");
-    std::vector<std::wstring> keys{kAnchorKey.substr(0, kAnchorKey.size() - 14), kSiblingInstallKey,
-                                   kSiblingAutoplayKey, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run"};
+    sim::Machine& m = run.m;
+    fuzz::AddAnchor(m);
+    if (in.Bool()) {
+        m.SetSelf(L"C:\\B\\p.exe");
+        m.AddFile(L"C:\\B\\p.exe");
+    }
+    std::vector<std::wstring> keys{L"SOFTWARE\\Quorl\\Anchor", kSiblingInstallKey, kSiblingAutoplayKey,
+                                   L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run"};
     for (int count = in.Below(4); count > 0; --count)
         keys.push_back(ApplicationKey(in));
     for (int values = in.Below(40); values > 0 && !in.Done(); --values) {
@@ -61,7 +57,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const std::wstring path = registration ? key + L"\\Quorl Vandrel" + in.Pick(kSubkeys) : key;
         const os::Hive hive = in.Pick(kHives);
         // The anchor stays readable and listed.
-        if (sim::FoldCase(path).rfind(sim::FoldCase(kAnchorKey), 0) == 0)
+        if (sim::FoldCase(path).rfind(sim::FoldCase(fuzz::kAnchorKey), 0) == 0)
             continue;
         switch (in.Below(6)) {
         case 0:
@@ -71,7 +67,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             m.DenyWrite(hive, path);
             break;
         default: {
-            const std::wstring name = in.Bool() ? in.Pick(kNames) : in.Text(20);
+            const std::wstring name = in.Likely(kNames, 20);
             const std::uint32_t type = in.ValueType();
             m.SetValue(hive, path, name, type, in.ValueBytes(in.Pick(kLikely)));
         }
