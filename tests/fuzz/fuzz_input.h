@@ -10,6 +10,8 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <initializer_list>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -121,15 +123,14 @@ public:
 inline std::vector<std::wstring> heard;
 inline void Hear(std::wstring& type, std::wstring& id) { heard.push_back(type + L"|" + id); }
 
-// The device side: on Windows `major`.`minor`, with a gate plug-in whose source tracks nothing unless the
-// target brings its own plug-ins, the service starts as a host starts it after loading the library; `act`
+// The device side on Windows `major`.`minor`, with a gate plug-in whose source tracks nothing unless the
+// target brings its own plug-ins: the service starts as a host starts it after loading the library, and `act`
 // brings devices to it. Then what every device road keeps: the trackers hold WIA's manager and registration
 // and the still-image object and nothing else, the TWAIN manager is closed again after each question and its
-// window gone, the error mode is restored, and only devices of `types` ("type|") are heard.
-template <typename Act, std::size_t N>
-void DeviceSide(Run& run, std::uint32_t major, std::uint32_t minor, bool ownPlugins, Act act,
-                const wchar_t* const (&types)[N]) {
-    sim::Machine& m = run.m;
+// window gone, the error mode is restored, and only devices of `types` ("type|...") are heard.
+template <typename Act>
+void DeviceSide(sim::Machine& m, std::uint32_t major, std::uint32_t minor, bool ownPlugins,
+                std::initializer_list<const wchar_t*> types, Act act) {
     m.SetVersion(major, minor, 1);
     if (!ownPlugins) {
         sim::FakePluginSetup gate;
@@ -148,7 +149,7 @@ void DeviceSide(Run& run, std::uint32_t major, std::uint32_t minor, bool ownPlug
     FUZZ_CHECK(twainOpen == 0);
     FUZZ_CHECK(m.ErrorMode() == 0 && m.CriticalErrorBoxes() == 0);
     for (const auto& device : heard) {
-        FUZZ_CHECK(std::any_of(std::begin(types), std::end(types),
+        FUZZ_CHECK(std::any_of(types.begin(), types.end(),
                                [&](const wchar_t* type) { return device.rfind(type, 0) == 0; }));
     }
 }
