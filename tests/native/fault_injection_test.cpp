@@ -20,6 +20,11 @@ Strings out; // what the road lists, reports or launches
 void Record(std::wstring& type, std::wstring& id) { out.push_back(type + L"|" + id); }
 
 const std::wstring kScanner = L"{6BDD1FC6-810F-11D0-BEC7-08002BE2092F}\\0001";
+const std::wstring kDc = L"<***DeviceConnect***>";
+std::size_t Said(const std::wstring& line) {
+    const auto& lines = TheMachine().DebugLines();
+    return static_cast<std::size_t>(std::count(lines.begin(), lines.end(), line));
+}
 const std::wstring kNoApplication =
     L"<QELBoot><!!! No QEL Compatible application found. This situation should be avoided.>";
 
@@ -187,12 +192,15 @@ Outcome RunRoad(const Road& road, std::size_t k, Fault kind, const Outcome& clea
                     {long(m.OpenHandleCount()), long(m.OwnWindowCount()), long(m.ComObjectCount()),
                      m.ComApartments(), long(m.LoadedModuleCount())}};
     if (exitCode) { // only when a failure hid every application, and it says so
-        const auto& lines = m.DebugLines();
-        EXPECT_TRUE(*exitCode == 0 && std::count(lines.begin(), lines.end(), kNoApplication) == 1);
+        EXPECT_TRUE(*exitCode == 0 && Said(kNoApplication) == 1);
         return o; // its threads stay parked, as the process they stood for is gone
     }
     EXPECT_EQ(0u, m.OpenKeyCount() + m.OpenFindCount()) << "registry keys and listings";
     EXPECT_EQ(0u, m.CriticalErrorBoxes() + m.ErrorMode()) << "the error mode is restored; no \"no disk\" box";
+    EXPECT_LE(Said(kDc + L"<VolumeTracker><Launch not possible>."),
+              Said(kDc + L"<Volume does not contain supported media content.>") +
+                  Said(kDc + L"<Unsupported volume found.>"))
+        << "a card that is refused says why";
     int twainOpen = m.FindWindowByTitle(L"TWAINTrackerWindow") != os::kNoWindow;
     for (const auto& call : m.TwainCalls())
         twainOpen += (call.message == twain::MSG_OPENDSM) - (call.message == twain::MSG_CLOSEDSM);

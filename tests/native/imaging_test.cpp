@@ -145,6 +145,7 @@ TEST_F(Imaging, TwainSourceIsFoundByNameInAnyCaseExceptWiaSources) {
     } cases[] = {
         {[](sim::Machine&) {}, L"SCANNER ds", true},
         {[](sim::Machine&) {}, L"WIA-Scanner DS", false},
+        {[](sim::Machine&) {}, L"wia-", false},
         {[](sim::Machine& m) { m.RemoveModule(L"twain_32.dll"); }, L"Scanner DS", false},
         {[](sim::Machine& m) { m.RemoveTwainEntry(true); }, L"Scanner DS", false},
         {[](sim::Machine& m) { m.RefuseTwainOpen(true); }, L"Scanner DS", false},
@@ -152,7 +153,7 @@ TEST_F(Imaging, TwainSourceIsFoundByNameInAnyCaseExceptWiaSources) {
     for (const auto& c : cases) {
         SCOPED_TRACE(&c - cases);
         Fresh();
-        TheMachine().TwainSources() = {"wia-Scanner DS", "Scanner DS"};
+        TheMachine().TwainSources() = {"wia-Scanner DS", "WIA-", "Scanner DS"};
         c.script(TheMachine());
         TwainTracker twain;
         EXPECT_EQ(c.found, twain.HasTwainDataSource(c.asked));

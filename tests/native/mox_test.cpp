@@ -100,24 +100,6 @@ TEST_F(Mox, PluginsRegisterOncePerIdAndPathAndUnloadByExactPath) {
     EXPECT_EQ(FxOk, manager.UnloadPlugin(At(kDir + L"\\a.mox"))) << "not loaded: nothing to do";
 }
 
-TEST_F(Mox, LoadAllSearchesOnlyFoldersNamedLikePlugins) {
-    EXPECT_EQ(FxInvalid, manager.SetPluginDirectory(kDir.c_str()));
-    EXPECT_EQ(0u, manager.LoadAllPlugins());
-    AddFakePlugin(kDir + L"\\a.mox", Plugin(1));
-    auto& b = AddFakePlugin(kDir + L"\\extra.mox\\b.mox", Plugin(2));
-    AddFakePlugin(kDir + L"\\tools\\c.mox", Plugin(3));
-    AddFakePlugin(kDir + L"\\d.dll", Plugin(4));
-    TheMachine().SetFileText(kDir + L"\\text.mox", L"not a library");
-    ASSERT_EQ(FxOk, manager.SetPluginDirectory(L".\\moxplugins"));
-    EXPECT_EQ(2u, manager.LoadAllPlugins());
-    ASSERT_EQ(2u, manager.Plugins().size());
-    EXPECT_EQ(L".\\moxplugins\\extra.mox\\b.mox", manager.Plugins().back().path);
-    b.setup().nullRoot = true;
-    EXPECT_EQ(1, manager.UnloadAllPlugins()) << "b cannot be asked to unload";
-    EXPECT_EQ(1u, manager.Plugins().size());
-    EXPECT_TRUE(TheMachine().IsLoaded(kDir + L"\\extra.mox\\b.mox"));
-}
-
 TEST_F(Mox, SourcesOpenOrStayInTheTableNotReady) {
     FakePluginSetup closed = Plugin(1), noSource = Plugin(2), noCapability = Plugin(3);
     closed.openResult = FxFailed;

@@ -10,7 +10,9 @@ namespace {
 
 constexpr int kSources = 8, kThreadsPerSource = 2, kEventsPerThread = 500, kStormMs = 3000;
 
-TEST_F(SimTest, EventStormEveryEventArrivesOnceInItsThreadsOrderWhileCardsAndNodesChange) {
+class EventStorm : public SimTest {};
+
+TEST_F(EventStorm, EveryEventArrivesOnceInItsThreadsOrderWhileCardsAndNodesChange) {
     auto& m = TheMachine();
     m.SetVersion(5, 1, 1); // every tracker runs
     AddRunKey();
