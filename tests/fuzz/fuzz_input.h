@@ -1,19 +1,22 @@
-// fuzz_input.h - what every fuzz target shares: the input read as typed choices, and a fresh simulated
-// machine for each run whose threads all end with it, so that runs neither depend on nor slow down each
-// other.
+// fuzz_input.h - what every fuzz target shares: the input read as typed choices, a fresh simulated machine
+// for each run whose threads all end with it, and one driver for each kind of input: the host's registrations
+// around one that is always listed, and the device-connect service running while devices come.
 #ifndef QELBOOT_TESTS_FUZZ_FUZZ_INPUT_H
 #define QELBOOT_TESTS_FUZZ_FUZZ_INPUT_H
 
 #include <fuzzer/FuzzedDataProvider.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <initializer_list>
+#include <optional>
 #include <string>
 #include <vector>
 
-#include "deviceconnect/startup/library_load.h"
 #include "deviceconnect/mox/mox_tracker.h"
+#include "deviceconnect/startup/library_load.h"
 #include "platform/sim/fake_plugin.h"
 #include "platform/sim/machine.h"
 #include "platform/utf16.h"
@@ -30,14 +33,14 @@ namespace qel::fuzz {
         }                                                                                                    \
     } while (0)
 
-class Input {
+class Input : public FuzzedDataProvider {
 public:
-    Input(const std::uint8_t* data, std::size_t size) : data_(data, size) {}
-    bool Done() { return data_.remaining_bytes() == 0; }
-    bool Bool() { return data_.ConsumeBool(); }
-    template <typename T> T Number() { return data_.ConsumeIntegral<T>(); }
+    using FuzzedDataProvider::FuzzedDataProvider;
+    bool Done() { return remaining_bytes() == 0; }
+    bool Bool() { return ConsumeBool(); }
+    template <typename T> T Number() { return ConsumeIntegral<T>(); }
     template <typename T> T Below(T count) {
-        return count == 0 ? 0 : data_.ConsumeIntegralInRange<T>(0, count - 1);
+        return count == 0 ? 0 : ConsumeIntegralInRange<T>(0, count - 1);
     }
     template <typename T, std::size_t N> const T& Pick(const T (&choices)[N]) { return choices[Below(N)]; }
     // Mostly characters that mean something to paths, lists and command lines, sometimes any UTF-16 unit.
@@ -51,8 +54,9 @@ public:
         }
         return text;
     }
-    std::vector<std::uint8_t> Bytes(std::size_t maxBytes) {
-        return data_.ConsumeBytes<std::uint8_t>(Below(maxBytes + 1));
+    // One of the likely texts, or any.
+    template <std::size_t N> std::wstring Likely(const wchar_t* const (&choices)[N], std::size_t maxChars) {
+        return Bool() ? std::wstring(Pick(choices)) : Text(maxChars);
     }
     // A registry value's bytes: a text with or without its terminator, a number of four bytes, or raw.
     std::vector<std::uint8_t> ValueBytes(const std::wstring& likely) {
@@ -67,24 +71,31 @@ public:
                     static_cast<std::uint8_t>(value >> 16), static_cast<std::uint8_t>(value >> 24)};
         }
         default:
-            return Bytes(600);
+            return ConsumeBytes<std::uint8_t>(Below<std::size_t>(601));
         }
     }
     std::uint32_t ValueType() {
         static const std::uint32_t kTypes[] = {os::kRegSz, os::kRegDword, 3, 2, 7, 0, 11};
         return Bool() ? Pick(kTypes) : Number<std::uint32_t>();
     }
-
-private:
-    FuzzedDataProvider data_;
 };
 
-// Device notifications of the run.
-inline std::vector<std::pair<std::wstring, std::wstring>>& Seen() {
-    static std::vector<std::pair<std::wstring, std::wstring>> seen;
-    return seen;
+// A registration below SOFTWARE\Quorl\<key> whose programs exist.
+inline void AddApplication(sim::Machine& m, const std::wstring& key, const std::wstring& name,
+                           const std::wstring& proxy) {
+    const std::wstring path = L"SOFTWARE\\Quorl\\" + key + L"\\Quorl Vandrel";
+    m.SetString(os::Hive::LocalMachine, path, L"Name", name);
+    m.SetString(os::Hive::LocalMachine, path, L"ProxyPath", proxy);
+    m.SetString(os::Hive::LocalMachine, path, L"CmdLine", L"C:\\A\\a.exe");
+    m.AddFile(proxy);
+    m.AddFile(L"C:\\A\\a.exe");
 }
-inline void RecordDevice(std::wstring& type, std::wstring& id) { Seen().emplace_back(type, id); }
+// One that is always listed, as an empty list would end the process; its proxy is the calling program.
+inline const std::wstring kAnchorKey = L"SOFTWARE\\Quorl\\Anchor\\Quorl Vandrel";
+inline void AddAnchor(sim::Machine& m) {
+    AddApplication(m, L"Anchor", L"Anchor", L"C:\\A\\p.exe");
+    m.SetSelf(L"C:\\A\\p.exe");
+}
 
 // One run on a machine of its own, as a fresh load of the library sees it. At its end every thread ends,
 // the plug-in trackers the library keeps for the life of the process are freed as that process's end would,
@@ -94,23 +105,54 @@ class Run {
 public:
     Run() { InitialiseLibraryState(); }
     ~Run() {
-        sim::Machine& machine = sim::Machine::Current();
-        machine.EndThreads();
-        for (const auto& thread : machine.Threads()) {
+        m.EndThreads();
+        for (const auto& thread : m.Threads()) {
             if (thread.proc == &MOXSourceTrackerThread)
                 delete static_cast<MOXSourceTracker*>(thread.param);
         }
-        FUZZ_CHECK(machine.OpenKeyCount() == 0);
-        FUZZ_CHECK(machine.OpenFindCount() == 0);
-        FUZZ_CHECK(machine.OpenHandleCount() == 0);
+        FUZZ_CHECK(m.OpenKeyCount() == 0 && m.OpenFindCount() == 0 && m.OpenHandleCount() == 0);
         sim::Machine::Reset();
         InitialiseLibraryState();
-        Seen().clear();
     }
     Run(const Run&) = delete;
     Run& operator=(const Run&) = delete;
-    sim::Machine& machine() { return sim::Machine::Current(); }
+    sim::Machine& m = sim::Machine::Current();
 };
+
+// Every device the callback heard, as "type|id".
+inline std::vector<std::wstring> heard;
+inline void Hear(std::wstring& type, std::wstring& id) { heard.push_back(type + L"|" + id); }
+
+// The device side on Windows `major`.`minor`, with a gate plug-in whose source tracks nothing unless the
+// target brings its own plug-ins: the service starts as a host starts it after loading the library, and `act`
+// brings devices to it. Then what every device road keeps: the trackers hold WIA's manager and registration
+// and the still-image object and nothing else, the TWAIN manager is closed again after each question and its
+// window gone, the error mode is restored, and only devices of `types` ("type|...") are heard.
+template <typename Act>
+void DeviceSide(sim::Machine& m, std::uint32_t major, std::uint32_t minor, bool ownPlugins,
+                std::initializer_list<const wchar_t*> types, Act act) {
+    m.SetVersion(major, minor, 1);
+    if (!ownPlugins) {
+        sim::FakePluginSetup gate;
+        gate.capability = 0;
+        sim::AddFakePlugin(L"C:\\moxplugins\\nokiamanager.mox", gate);
+    }
+    heard.clear();
+    InitialiseLibraryState();
+    RegisterDeviceConnectCallback(&Hear);
+    StartDeviceConnectService();
+    act();
+    FUZZ_CHECK(m.ComObjectCount() <= 3);
+    int twainOpen = m.FindWindowByTitle(L"TWAINTrackerWindow") != os::kNoWindow;
+    for (const auto& call : m.TwainCalls())
+        twainOpen += (call.message == twain::MSG_OPENDSM) - (call.message == twain::MSG_CLOSEDSM);
+    FUZZ_CHECK(twainOpen == 0);
+    FUZZ_CHECK(m.ErrorMode() == 0 && m.CriticalErrorBoxes() == 0);
+    for (const auto& device : heard) {
+        FUZZ_CHECK(std::any_of(types.begin(), types.end(),
+                               [&](const wchar_t* type) { return device.rfind(type, 0) == 0; }));
+    }
+}
 
 } // namespace qel::fuzz
 

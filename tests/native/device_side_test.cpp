@@ -1,12 +1,10 @@
 // The device side on the simulated machine, in virtual time: the service and its callback, the volume
 // tracker from a drive appearing to the launched application, and the media content check.
 #include <array>
-#include <functional>
 
-#include "deviceconnect/notification.h"
-#include "deviceconnect/startup/library_load.h"
 #include "deviceconnect/media_check.h"
 #include "deviceconnect/message_loop.h"
+#include "deviceconnect/notification.h"
 #include "deviceconnect/tracker_window.h"
 #include "registry/discovery.h"
 #include "sim_fixture.h"
@@ -14,27 +12,6 @@
 
 namespace qel::simtest {
 namespace {
-
-struct Seen {
-    std::wstring type, id;
-    std::uint32_t thread;
-    std::uint64_t in, out;
-};
-std::vector<Seen> seen;
-std::function<void(std::wstring&, std::wstring&)> action; // what the host does inside its callback
-void Record(std::wstring& type, std::wstring& id) {
-    seen.push_back({type, id, TheMachine().CurrentThread(), TheMachine().Now(), 0});
-    const std::size_t at = seen.size() - 1;
-    if (action)
-        action(type, id);
-    seen[at].out = TheMachine().Now();
-}
-Strings Ids() {
-    Strings ids;
-    for (const auto& s : seen)
-        ids.push_back(s.id);
-    return ids;
-}
 
 const std::wstring kDc = L"<***DeviceConnect***>", kVt = kDc + L"<VolumeTracker>";
 const std::wstring kFound = kDc + L"<Supported file format is found on device.>";
@@ -50,8 +27,6 @@ class DeviceSide : public SimTest {
 protected:
     void SetUp() override {
         SimTest::SetUp();
-        seen.clear();
-        action = nullptr;
         AddRunKey();
         ownKey = AddApp(L"Vandrel", L"Vandrel");
         SetFormat(ownKey, L"Image", L"jpg png pdf");
@@ -59,11 +34,6 @@ protected:
         SetFormat(ownKey, L"Audio", L"mp3");
         TheMachine().SetSelf(ProxyFile(L"Vandrel"));
         QuietPluginTracker();
-    }
-    static void LoadAndStart() {
-        InitialiseLibraryState();
-        RegisterDeviceConnectCallback(&Record);
-        StartDeviceConnectService();
     }
     // The lines of the volume side: the imaging trackers start with it and say so.
     static Strings VolumeLines() {
@@ -89,56 +59,40 @@ protected:
     std::wstring ownKey;
 };
 
-// A card reader present at load; a card with a picture goes in at 2.1 s; the host launches from its callback.
-TEST_F(DeviceSide, CardIntoReaderReachesCallbackAndLaunchesApplication) {
+// A card in the reader at load is known. Taken out and put back at 2.1 s, it is reported within one poll and
+// launched for from the callback on the volume tracker's thread. Once the reader is gone the tracker stops
+// polling and waits in a window of its own class, where a broadcast arrival starts a pass.
+TEST_F(DeviceSide, ReaderIsPolledWhileAttachedAndACardPutBackIsReportedAndLaunchedFor) {
     auto& m = TheMachine();
-    m.AddDrive(L'E', os::kDriveRemovable, L"FAT32", false);
-    action = [](std::wstring& type, std::wstring& id) {
+    m.AddFile(L"E:\\DCIM\\100CARD\\IMG_0001.JPG");
+    m.AddDrive(L'E', os::kDriveRemovable);
+    hostAction = [](std::wstring& type, std::wstring& id) {
         CQELBootCommandHandler().LaunchDefaultQEL(type, id);
     };
-    LoadAndStart();
-    m.At(2100, [&m] {
-        m.AddFile(L"E:\\DCIM\\100CARD\\IMG_0001.JPG");
-        m.InsertMedium(L'E');
-    });
-    m.RunFor(5000);
-    ASSERT_EQ(4u, m.Threads().size()) << "volumes, WIA, STI and plug-ins";
+    StartService();
+    m.At(1000, [&m] { m.RemoveMedium(L'E'); });
+    m.At(2100, [&m] { m.InsertMedium(L'E'); });
+    m.At(4000, [&m] { m.RemoveDrive(L'E'); });
+    ASSERT_TRUE(m.RunUntilIdle(60000));
+    ASSERT_EQ(Strings{L"volume|E:"}, HeardDevices());
     EXPECT_EQ(&VolumeTrackerThread, m.Threads()[0].proc);
-    ASSERT_EQ((Strings{L"E:"}), Ids());
-    EXPECT_EQ(L"volume", seen[0].type);
-    EXPECT_EQ(m.Threads()[0].id, seen[0].thread);
-    EXPECT_TRUE(seen[0].in >= 2100 && seen[0].in <= 2600) << seen[0].in << ": a poll every 500 ms";
+    EXPECT_EQ(m.Threads()[0].id, heard[0].thread);
+    EXPECT_TRUE(heard[0].in >= 2100 && heard[0].in <= 2600) << heard[0].in << ": a poll every 500 ms";
     const std::wstring launch = L"\"C:\\Apps\\Vandrel\\Vandrel.exe\" module=vandrel params mode=direct "
                                 L"devType=volume priDevId=\"E:\"";
     EXPECT_EQ((Strings{Vt(L"Volumes will be detected."), Vt(L"Entering in polling mode."),
                        Vt(L"REMOVABLE DEVICE><V|E:"), Entry(1, L"FOLDER", L"E:\\DCIM"),
                        Entry(2, L"FOLDER", L"E:\\DCIM\\100CARD"), Entry(3, L"FILE", L"IMG_0001.JPG"), kFound,
-                       launch}),
+                       launch, Vt(L"Exiting from polling mode.")}),
               VolumeLines());
-    ASSERT_EQ(1u, m.Spawns().size());
-    EXPECT_EQ(L"priDevId=\"E:\"", m.Spawns()[0].argv.back());
+    EXPECT_EQ(1u, m.Spawns().size());
     EXPECT_EQ(0u, m.CriticalErrorBoxes() + m.ErrorMode() + m.OpenFindCount());
-}
-
-// The reader is polled while attached; once it is gone the tracker makes its window and waits. A volume
-// present at load is reported only after it has left and come back.
-TEST_F(DeviceSide, PollingLastsWhileReaderIsAttachedAndLoadTimeVolumesWaitForReinsertion) {
-    auto& m = TheMachine();
-    m.AddFile(L"E:\\IMG.JPG");
-    m.AddDrive(L'E', os::kDriveRemovable);
-    LoadAndStart();
-    m.At(3000, [&m] { m.RemoveDrive(L'E'); });
-    EXPECT_TRUE(m.RunUntilIdle(60000));
-    EXPECT_TRUE(seen.empty());
-    EXPECT_EQ(1u, Count(Vt(L"Entering in polling mode.")) * Count(Vt(L"Exiting from polling mode.")));
-    const os::Window window = m.FindWindowByTitle(L"CardReaderLookupWindow");
-    EXPECT_EQ(L"DeviceDetectWin", m.WindowClassOf(window));
+    EXPECT_EQ(L"DeviceDetectWin", m.WindowClassOf(m.FindWindowByTitle(L"CardReaderLookupWindow")));
     m.AddDrive(L'E', os::kDriveRemovable);
     m.BroadcastDeviceChange(os::kDbtDeviceArrival);
     m.RunFor(1000);
-    EXPECT_EQ((Strings{L"E:"}), Ids());
+    EXPECT_EQ(2u, heard.size());
     EXPECT_EQ(1u, Count(Vt(L"DEVICE ARRIVED")));
-    EXPECT_EQ(2u, Count(Vt(L"Entering in polling mode.")));
 }
 
 // Which new drives are reported, and why the others are not. The files arrive at 1 s on drives of `type`
@@ -146,43 +100,37 @@ TEST_F(DeviceSide, PollingLastsWhileReaderIsAttachedAndLoadTimeVolumesWaitForRei
 TEST_F(DeviceSide, OnlyAcceptedDrivesWithPicturesOrVideosAreReported) {
     const std::wstring off = kDc + L"<Suppressing auto launch...>", e = Vt(L"REMOVABLE DEVICE><V|E:");
     const std::wstring refused = kDc + L"<Unsupported volume found.>";
-    const std::uint32_t kRem = os::kDriveRemovable;
-    const wchar_t* const kFat = L"FAT32";
+    const std::uint32_t kRem = os::kDriveRemovable, kFixed = os::kDriveFixed;
     const struct {
         Strings files;
         std::uint32_t type;
         const wchar_t* fileSystem;
         int sniffDepth; // -1: none stored
-        Strings reported, lines;
+        const wchar_t* reported;
+        Strings lines;
     } cases[] = {
-        {{L"E:\\CLIP.MP4"}, kRem, kFat, -1, {L"E:"}, {e, kFound}},
-        {{L"E:\\song.mp3"}, kRem, kFat, -1, {}, {kRetry, kRetry, kRetry, kNoContent, kNotPossible}},
-        {{L"E:\\scan.pdf"}, kRem, kFat, -1, {}, {kNoContent}},
-        {{L"E:\\README"}, kRem, kFat, -1, {}, {Entry(1, L"FILE", L"README"), kNoContent}},
-        {{L"E:\\a\\b\\c\\x.png"}, kRem, kFat, -1, {L"E:"}, {Entry(4, L"FILE", L"x.png")}},
-        {{L"E:\\a\\b\\c\\d\\x.png"}, kRem, kFat, -1, {}, {kNoContent}},
-        {{L"E:\\a.jpg"}, kRem, kFat, 0, {}, {off, kRetry, off, kNoContent}},
-        {{L"E:\\DCIM\\a.jpg"}, kRem, kFat, 1, {}, {Entry(1, L"FOLDER", L"E:\\DCIM"), kRetry}},
-        {{L"F:\\b.jpg", L"E:\\a.jpg"}, kRem, kFat, -1, {L"E:"}, {e}},
-        {{L"A:\\a.jpg", L"B:\\b.jpg"}, kRem, kFat, -1, {}, {}},
-        {{L"G:\\a.jpg"}, os::kDriveFixed, L"NTFS", -1, {}, {}},
-        {{L"G:\\a.jpg"}, os::kDriveFixed, L"KoDaK FS", -1, {L"G:"}, {kFound}},
-        {{L"N:\\a.jpg"},
-         os::kDriveRemote,
-         L"kodak",
-         -1,
-         {},
-         {Vt(L"REMOVABLE DEVICE><V|N:"), refused, kNotPossible}},
-        {{L"E:\\"}, kRem, kFat, -1, {}, {kRetry, kNoContent, kNotPossible}},
+        {{L"E:\\CLIP.MP4"}, kRem, L"FAT32", -1, L"E:", {e, kFound}},
+        {{L"E:\\song.mp3"}, kRem, L"FAT32", -1, nullptr, {kRetry, kRetry, kRetry, kNoContent, kNotPossible}},
+        {{L"E:\\scan.pdf"}, kRem, L"FAT32", -1, nullptr, {kNoContent}},
+        {{L"E:\\README"}, kRem, L"FAT32", -1, nullptr, {Entry(1, L"FILE", L"README"), kNoContent}},
+        {{L"E:\\a\\b\\c\\x.png"}, kRem, L"FAT32", -1, L"E:", {Entry(4, L"FILE", L"x.png")}},
+        {{L"E:\\a\\b\\c\\d\\x.png"}, kRem, L"FAT32", -1, nullptr, {kNoContent}},
+        {{L"E:\\a.jpg"}, kRem, L"FAT32", 0, nullptr, {off, kRetry, off, kNoContent}},
+        {{L"E:\\DCIM\\a.jpg"}, kRem, L"FAT32", 1, nullptr, {Entry(1, L"FOLDER", L"E:\\DCIM"), kRetry}},
+        {{L"F:\\b.jpg", L"E:\\a.jpg"}, kRem, L"FAT32", -1, L"E:", {e}},
+        {{L"A:\\a.jpg", L"B:\\b.jpg"}, kRem, L"FAT32", -1, nullptr, {}},
+        {{L"G:\\a.jpg"}, kFixed, L"NTFS", -1, nullptr, {}},
+        {{L"G:\\a.jpg"}, kFixed, L"KoDaK FS", -1, L"G:", {kFound}},
+        {{L"N:\\a.jpg"}, os::kDriveRemote, L"kodak", -1, nullptr, {Vt(L"REMOVABLE DEVICE><V|N:"), refused}},
+        {{L"E:\\"}, kRem, L"FAT32", -1, nullptr, {kRetry, kNoContent, kNotPossible}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(Narrow(c.files.front()));
         Fresh();
-        DeviceSide::SetUp();
         auto& m = TheMachine();
         if (c.sniffDepth >= 0)
             m.SetDword(kHKCU, ownKey, L"SniffDepth", static_cast<std::uint32_t>(c.sniffDepth));
-        LoadAndStart();
+        StartService();
         m.At(1000, [&] {
             for (const auto& file : c.files) {
                 if (file.back() != L'\\')
@@ -192,7 +140,7 @@ TEST_F(DeviceSide, OnlyAcceptedDrivesWithPicturesOrVideosAreReported) {
             m.BroadcastDeviceChange(os::kDbtDeviceArrival);
         });
         m.RunFor(10000);
-        EXPECT_EQ(c.reported, Ids());
+        EXPECT_EQ(c.reported ? Strings{L"volume|" + std::wstring(c.reported)} : Strings{}, HeardDevices());
         const Strings lines = VolumeLines();
         auto at = lines.begin();
         for (const auto& line : c.lines)
@@ -217,71 +165,53 @@ TEST_F(DeviceSide, DetectionKeepsKnownDrivesWhenNoneIsSeenAndNeedsTheRootTemplat
     EXPECT_EQ(0b10100u, state.knownDrives);
 }
 
-// Without its own window class the tracker listens through a system "Static" window, where only a posted
-// node-change message starts a pass.
-TEST_F(DeviceSide, StaticWindowFallbackChecksOnPostedNodeChange) {
-    auto& m = TheMachine();
-    m.FailClassRegistration(true);
-    LoadAndStart();
-    m.FailGetMessage(1);
-    ASSERT_TRUE(m.RunUntilIdle());
-    const os::Window window = m.FindWindowByTitle(L"CardReaderLookupWindow");
-    EXPECT_EQ(L"Static", m.WindowClassOf(window));
-    m.AddFile(L"G:\\a.jpg");
-    m.AddDrive(L'G', os::kDriveFixed, L"kodak");
-    for (const auto wParam : {os::kDbtDeviceArrival, os::kDbtDevNodesChanged}) {
-        os::PostWindowMessage(window, os::kWmDeviceChange, wParam, 0);
-        ASSERT_TRUE(m.RunUntilIdle());
-        EXPECT_EQ(wParam == os::kDbtDevNodesChanged, !seen.empty());
-    }
-}
-
 // Any program may close a top-level window. Every tracker's window stays through another process's WM_CLOSE,
-// its thread does not spin on failed fetches, and a device that comes afterwards is still reported.
+// its thread does not spin on failed fetches, and a device that comes afterwards is still reported. Without
+// its own window class the volume tracker listens through a system "Static" window, where only a posted node
+// change, not an arrival, starts a pass.
 TEST_F(DeviceSide, TrackerWindowsOutliveWmCloseFromAnotherProcess) {
     sim::FakePlugin* phoneManager = nullptr;
-    const auto nodesChanged = [](os::Window window) {
-        EXPECT_TRUE(os::PostWindowMessage(window, os::kWmDeviceChange, os::kDbtDevNodesChanged, 0));
+    const auto card = [](std::uintptr_t change) {
+        return [change](os::Window window) {
+            TheMachine().AddFile(L"E:\\a.jpg");
+            TheMachine().AddDrive(L'E', os::kDriveRemovable);
+            os::PostWindowMessage(window, os::kWmDeviceChange, change, 0);
+        };
     };
-    const auto cardInReader = [&](os::Window window) {
-        TheMachine().AddFile(L"E:\\a.jpg");
-        TheMachine().AddDrive(L'E', os::kDriveRemovable);
-        nodesChanged(window);
-    };
+    const auto noClass = [](sim::Machine& m) { m.FailClassRegistration(true); };
     const std::wstring scanner = L"{6BDD1FC6-810F-11D0-BEC7-08002BE2092F}\\0001";
     const struct {
         const wchar_t* title;
         std::function<void(sim::Machine&)> before; // the service starts
         std::function<void(os::Window)> plugIn;
-        std::wstring reported;
+        const wchar_t* reported;
     } cases[] = {
-        {L"CardReaderLookupWindow", nullptr, cardInReader, L"E:"},
-        {L"CardReaderLookupWindow", [](sim::Machine& m) { m.FailClassRegistration(true); }, cardInReader,
-         L"E:"},
+        {L"CardReaderLookupWindow", nullptr, card(os::kDbtDevNodesChanged), L"volume|E:"},
+        {L"CardReaderLookupWindow", noClass, card(os::kDbtDevNodesChanged), L"volume|E:"},
+        {L"CardReaderLookupWindow", noClass, card(os::kDbtDeviceArrival), nullptr},
         {L"STITrackerWindow", [](sim::Machine& m) { m.TwainSources() = {"Scanner DS"}; },
          [&](os::Window window) {
              TheMachine().StiDevices().push_back(os::StiDevice{0x00010001, scanner});
              TheMachine().SetString(
                  kHKLM, L"SYSTEM\\CurrentControlSet\\Control\\Class\\" + scanner + L"\\DeviceData",
                  L"TwainDS", L"Scanner DS");
-             nodesChanged(window);
+             os::PostWindowMessage(window, os::kWmDeviceChange, os::kDbtDevNodesChanged, 0);
          },
-         L"\"Scanner DS\""},
+         L"scanner|\"Scanner DS\""},
         {L"MOXTrackerWindow",
          [&](sim::Machine&) { phoneManager = &sim::AddFakePlugin(L"C:\\moxplugins\\nokiamanager.mox", {}); },
          [&](os::Window) {
              phoneManager->RaiseOnOwnThread({sim::MakeDeviceEvent(MOXClassMobile, L"phone")});
          },
-         L"phone"},
+         L"mobile|phone"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(Narrow(c.title));
         Fresh();
-        DeviceSide::SetUp();
         auto& m = TheMachine();
         if (c.before)
             c.before(m);
-        LoadAndStart();
+        StartService();
         ASSERT_TRUE(m.RunUntilIdle());
         const os::Window window = m.FindWindowByTitle(c.title);
         const std::wstring windowClass = m.WindowClassOf(window);
@@ -291,7 +221,7 @@ TEST_F(DeviceSide, TrackerWindowsOutliveWmCloseFromAnotherProcess) {
         EXPECT_EQ(windowClass, m.WindowClassOf(window));
         c.plugIn(window);
         m.RunFor(10000);
-        EXPECT_EQ((Strings{c.reported}), Ids());
+        EXPECT_EQ(c.reported ? Strings{c.reported} : Strings{}, HeardDevices());
         EXPECT_EQ(0u, m.FailedFetches().size());
     }
 }
@@ -320,9 +250,8 @@ TEST_F(DeviceSide, TrackersStartByWindowsVersionOncePerProcess) {
                           {6, 1, 1, 1}}) {
         SCOPED_TRACE(testing::Message() << int{c[0]} << "." << int{c[1]} << " product " << int{c[2]});
         Fresh();
-        QuietPluginTracker();
         TheMachine().SetVersion(c[0], c[1], c[2]);
-        LoadAndStart();
+        StartService();
         StartDeviceConnectService();
         TheMachine().RunFor(100);
         EXPECT_EQ(c[3], TheMachine().Threads().size());
@@ -332,15 +261,15 @@ TEST_F(DeviceSide, TrackersStartByWindowsVersionOncePerProcess) {
     }
     Fresh();
     TheMachine().FailThreadStarts(true);
-    LoadAndStart();
+    StartService();
     EXPECT_TRUE(TheMachine().RunUntilIdle());
 }
 
 // One callback at a time, in the order reported; a callback that throws frees the lock; one that reports
 // on its own thread does not deadlock.
 TEST_F(DeviceSide, CallbacksNeverOverlapAndSurviveThrowsAndReentry) {
-    LoadAndStart();
-    action = [](std::wstring& type, std::wstring& id) {
+    StartService();
+    hostAction = [](std::wstring& type, std::wstring& id) {
         if (id == L"E:")
             throw std::runtime_error("host failure");
         if (id == L"F:") {
@@ -352,15 +281,15 @@ TEST_F(DeviceSide, CallbacksNeverOverlapAndSurviveThrowsAndReentry) {
     for (const auto* id : {L"E:", L"F:", L"H:"})
         Report(id);
     ASSERT_TRUE(TheMachine().RunUntilIdle());
-    ASSERT_EQ((Strings{L"E:", L"F:", L"G:", L"H:"}), Ids());
-    EXPECT_EQ(seen[1].thread, seen[2].thread);
-    EXPECT_GE(seen[3].in, seen[1].out);
-    EXPECT_EQ(100u, seen[1].out);
+    ASSERT_EQ((Strings{L"volume|E:", L"volume|F:", L"volume|G:", L"volume|H:"}), HeardDevices());
+    EXPECT_EQ(heard[1].thread, heard[2].thread);
+    EXPECT_GE(heard[3].in, heard[1].out);
+    EXPECT_EQ(100u, heard[1].out);
     InitialiseLibraryState(); // a fresh load forgets the callback
     StartDeviceConnectService();
     Report(L"J:");
     ASSERT_TRUE(TheMachine().RunUntilIdle());
-    EXPECT_EQ(4u, seen.size());
+    EXPECT_EQ(4u, heard.size());
 }
 
 class MediaCheck : public DeviceSide {
@@ -440,17 +369,31 @@ TEST_F(MediaCheck, SearchIsBreadthFirstAndStopsAtFirstSupportedFile) {
     EXPECT_EQ(0u, m.OpenFindCount() + m.ErrorMode() + m.CriticalErrorBoxes());
 }
 
-TEST_F(MediaCheck, TreeOf100000EntriesIsSearchedToTheEnd) {
-    auto& m = TheMachine();
-    const std::wstring longPart(120, L'x');
-    for (int folder = 0; folder < 100; ++folder) {
-        for (int file = 0; file < 1000; ++file)
-            m.AddFile(L"E:\\" + longPart + std::to_wstring(folder) + L"\\" + longPart +
-                      std::to_wstring(file) + L".raw");
+// What one search finds on F:, with the n-th system call from its start failing (0: none): a folder that
+// cannot be listed ends the search, also while other folders are still queued.
+TEST_F(MediaCheck, SearchEndsAtTheFirstSupportedFileOrAtAFolderThatCannotBeListed) {
+    const struct {
+        Strings files;
+        std::size_t failing;
+        std::wstring match, unlisted;
+    } cases[] = {
+        {{L"F:\\A\\x.raw", L"F:\\B\\x.jpg"}, 0, L"F:\\B\\x.jpg", L""},
+        {{L"F:\\A\\x.raw", L"F:\\B\\x.jpg"}, 4, L"", L"F:\\A"}, // the root's listing: first, next, its end
+        {{L"F:\\A\\x.raw", L"F:\\B\\x.jpg"}, 5, L"F:\\B\\x.jpg", L""},
+        {{}, 0, L"", L"F:"}, // an empty root has no entry to list, not even "." and ".."
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.failing);
+        Fresh();
+        TheMachine().AddDrive(L'F', os::kDriveRemovable);
+        for (const auto& file : c.files)
+            TheMachine().AddFile(file);
+        TheMachine().FailSeamCall(c.failing, sim::Machine::FaultKind::Error);
+        const SearchOutcome found = SearchVolume(L"F:", kDefaultSniffDepth, {{L"jpg", L"Image"}});
+        EXPECT_EQ(c.match, found.match);
+        EXPECT_EQ(c.unlisted, found.unlistedFolder);
+        EXPECT_EQ(0u, TheMachine().OpenFindCount());
     }
-    m.AddFile(L"E:\\" + longPart + L"99\\last.jpg");
-    EXPECT_TRUE(SniffMediaContent(L"E:"));
-    EXPECT_EQ(100u + 100u * 1000u + 1u + 1u, m.DebugLines().size());
 }
 
 } // namespace

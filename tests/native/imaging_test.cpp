@@ -2,11 +2,7 @@
 // and WIA's connection events and device list.
 #include <cstring>
 #include <functional>
-#include <optional>
-#include <tuple>
 
-#include "deviceconnect/notification.h"
-#include "deviceconnect/startup/library_load.h"
 #include "sim_fixture.h"
 #include "trackers/twain_tracker.h"
 
@@ -18,32 +14,19 @@ const std::wstring kCamera = L"{6BDD1FC6-810F-11D0-BEC7-08002BE2092F}\\0002";
 constexpr std::uint32_t kScannerType = 0x00010001, kCameraType = 0x00020000, kVideoType = 0x00030000;
 const std::wstring kSti = L"<***DeviceConnect***><StiTracker>";
 const std::wstring kWia = L"<***DeviceConnect***><WiaTracker>";
-
-using Seen = std::vector<std::pair<std::wstring, std::wstring>>;
-Seen seen;
-void Record(std::wstring& type, std::wstring& id) { seen.emplace_back(type, id); }
+const std::wstring kNoType = L"Could not get the device type.";
 
 class Imaging : public SimTest {
 protected:
-    void SetUp() override {
-        SimTest::SetUp();
-        seen.clear();
-    }
-    static void AddSti(const std::wstring& name, std::uint32_t type, const char* twainSource = nullptr) {
+    static void AddSti(const std::wstring& name, std::uint32_t type, const wchar_t* twainSource) {
         TheMachine().StiDevices().push_back(os::StiDevice{type, name});
-        if (twainSource) {
-            TheMachine().SetString(os::Hive::LocalMachine,
-                                   L"SYSTEM\\CurrentControlSet\\Control\\Class\\" + name + L"\\DeviceData",
-                                   L"TwainDS",
-                                   std::wstring(twainSource, twainSource + std::strlen(twainSource)));
-        }
+        TheMachine().SetString(kHKLM, L"SYSTEM\\CurrentControlSet\\Control\\Class\\" + name + L"\\DeviceData",
+                               L"TwainDS", twainSource);
     }
     static void Start(std::uint32_t major, std::uint32_t minor) {
         QuietPluginTracker();
         TheMachine().SetVersion(major, minor, 1);
-        InitialiseLibraryState();
-        RegisterDeviceConnectCallback(&Record);
-        StartDeviceConnectService();
+        StartService();
         ASSERT_TRUE(TheMachine().RunUntilIdle());
     }
     static void NodesChanged(std::uintptr_t change = os::kDbtDevNodesChanged) {
@@ -54,7 +37,7 @@ protected:
     static Strings Lines(const std::wstring& tag) {
         Strings lines;
         for (const auto& line : TheMachine().DebugLines()) {
-            if (line.find(tag) != std::wstring::npos || line == L"Could not get the device type.")
+            if (line.find(tag) != std::wstring::npos || line == kNoType)
                 lines.push_back(line);
         }
         return lines;
@@ -63,25 +46,23 @@ protected:
 
 // A scanner with a TWAIN source and a WIA driver: the TWAIN report, then on XP only the WIA one.
 TEST_F(Imaging, NewScannerIsReportedThroughTwainAndOnXpThroughWia) {
-    for (const auto& [major, minor, wiaReport] :
-         {std::tuple{5u, 1u, true}, std::tuple{5u, 0u, false}, std::tuple{6u, 0u, false}}) {
+    for (const auto& [major, minor] : {std::pair{5u, 1u}, {5u, 0u}, {6u, 0u}}) {
         SCOPED_TRACE(testing::Message() << major << "." << minor);
         Fresh();
-        seen.clear();
         auto& m = TheMachine();
+        const bool xp = minor == 1, wiaThread = major == 6 || xp;
         m.TwainSources() = {"Other DS", "sample scanner ds"};
         m.WiaDevices().push_back({kScanner, kScannerType});
         Start(major, minor);
-        AddSti(kScanner, kScannerType, "Sample Scanner DS");
+        AddSti(kScanner, kScannerType, L"Sample Scanner DS");
         NodesChanged();
-        Seen expected{{L"scanner", L"\"Sample Scanner DS\""}};
-        if (wiaReport)
-            expected.emplace_back(L"scanner", kScanner);
-        EXPECT_EQ(expected, seen);
-        EXPECT_EQ(kSti + L"<TWAIN DEVICE><S|\"Sample Scanner DS\">", Lines(kSti).at(1));
-        if (wiaReport) {
-            EXPECT_EQ(kSti + L"<WIA DEVICE><S|" + kScanner + L">", Lines(kSti).at(2));
-        }
+        Strings expected{L"scanner|\"Sample Scanner DS\""};
+        if (xp)
+            expected.push_back(L"scanner|" + kScanner);
+        EXPECT_EQ(expected, HeardDevices());
+        const Strings lines = Lines(kSti);
+        EXPECT_EQ(kSti + L"<TWAIN DEVICE><S|\"Sample Scanner DS\">", lines.at(1));
+        EXPECT_EQ(xp ? kSti + L"<WIA DEVICE><S|" + kScanner + L">" : L"", lines.size() > 2 ? lines[2] : L"");
         // One question: the manager opened with a window of its own, listed, closed, the window gone.
         const auto& calls = m.TwainCalls();
         ASSERT_EQ(4u, calls.size());
@@ -93,33 +74,47 @@ TEST_F(Imaging, NewScannerIsReportedThroughTwainAndOnXpThroughWia) {
                                          app.Version.Language, app.Version.Country, app.ProtocolMajor,
                                          app.ProtocolMinor, app.SupportedGroups}));
         EXPECT_EQ(os::kNoWindow, m.FindWindowByTitle(L"TWAINTrackerWindow"));
-        const bool wiaThread = !(major == 5 && minor == 0);
         EXPECT_EQ(wiaThread ? 1 : 0, m.ComApartments()) << "the WIA thread's apartment only";
         EXPECT_EQ(wiaThread ? 3u : 1u, m.ComObjectCount())
             << "the STI object, WIA's manager and registration";
     }
 }
 
-// Devices listed at start are known; of two new ones only the first listed is reported, and only on a
-// node change; a failed listing forgets every device, so the next listing reports its first again. WIA
-// lists none of them.
+// Devices listed at start are known, in whatever letter case they are listed later; of two new ones only the
+// first listed is reported, and only on a node change; a failed listing forgets every device, so the next
+// listing reports its first again. WIA lists none of them.
 TEST_F(Imaging, OneNewDeviceIsReportedPerNodeChange) {
     auto& m = TheMachine();
     m.TwainSources() = {"Scanner DS", "Camera DS", "WIA-Camera DS"};
-    AddSti(kScanner, kScannerType, "Scanner DS");
+    AddSti(kScanner, kScannerType, L"Scanner DS");
     Start(5, 1);
-    NodesChanged();
-    EXPECT_TRUE(seen.empty());
-    AddSti(kCamera, kCameraType, "Camera DS");
-    AddSti(L"third", kCameraType, "wia-camera ds");
-    NodesChanged(os::kDbtDeviceArrival);
-    EXPECT_TRUE(seen.empty());
-    NodesChanged();
-    NodesChanged();
-    m.FailStiDeviceLists(1);
-    NodesChanged();
-    NodesChanged();
-    EXPECT_EQ((Seen{{L"camera", L"\"Camera DS\""}, {L"scanner", L"\"Scanner DS\""}}), seen);
+    const auto renamed = [&m](const std::wstring& name) { m.StiDevices().front().internalName = name; };
+    const struct {
+        std::function<void()> change;
+        std::uintptr_t message;
+        const wchar_t* reported;
+    } steps[] = {
+        {nullptr, os::kDbtDevNodesChanged, nullptr},
+        {[&] { renamed(L"{6bdd1fc6-810f-11d0-bec7-08002be2092f}\\0001"); }, os::kDbtDevNodesChanged, nullptr},
+        {[&] {
+             renamed(kScanner);
+             AddSti(kCamera, kCameraType, L"Camera DS");
+             AddSti(L"third", kCameraType, L"wia-camera ds");
+         },
+         os::kDbtDeviceArrival, nullptr},
+        {nullptr, os::kDbtDevNodesChanged, L"camera|\"Camera DS\""},
+        {nullptr, os::kDbtDevNodesChanged, nullptr},
+        {[&] { m.FailStiDeviceLists(1); }, os::kDbtDevNodesChanged, nullptr},
+        {nullptr, os::kDbtDevNodesChanged, L"scanner|\"Scanner DS\""},
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(&step - steps);
+        heard.clear();
+        if (step.change)
+            step.change();
+        NodesChanged(step.message);
+        EXPECT_EQ(step.reported ? Strings{step.reported} : Strings{}, HeardDevices());
+    }
     const std::wstring noType = kSti + L"<Could not get the device type.>";
     EXPECT_EQ((Strings{kSti + L"<STI Devices will be detected.>", kSti + L"<TWAIN DEVICE><C|\"Camera DS\">",
                        noType, kSti + L"<TWAIN DEVICE><S|\"Scanner DS\">", noType}),
@@ -127,45 +122,39 @@ TEST_F(Imaging, OneNewDeviceIsReportedPerNodeChange) {
 }
 
 TEST_F(Imaging, StiThatCannotStartDetectsNothing) {
-    const std::function<void(sim::Machine&)> failures[] = {
-        [](sim::Machine& m) { m.RemoveModule(L"sti.dll"); },
-        [](sim::Machine& m) { m.RemoveModuleFunction("StiCreateInstance"); },
-        [](sim::Machine& m) { m.FailStiCreation(true); },
-        [](sim::Machine& m) { m.FailStiInitialization(true); },
-    };
-    for (const auto& fail : failures) {
+    for (const auto fail : {+[](sim::Machine& m) { m.RemoveModule(L"sti.dll"); },
+                            +[](sim::Machine& m) { m.RemoveModuleFunction("StiCreateInstance"); },
+                            +[](sim::Machine& m) { m.FailStiCreation(true); },
+                            +[](sim::Machine& m) { m.FailStiInitialization(true); }}) {
         Fresh();
-        seen.clear();
         fail(TheMachine());
         TheMachine().TwainSources() = {"Scanner DS"};
         Start(5, 0);
-        AddSti(kScanner, kScannerType, "Scanner DS");
+        AddSti(kScanner, kScannerType, L"Scanner DS");
         NodesChanged();
-        EXPECT_TRUE(seen.empty());
+        EXPECT_TRUE(heard.empty());
         EXPECT_EQ((Strings{kSti + L"<STI Devices will not be detected.>"}), Lines(kSti));
     }
 }
 
 TEST_F(Imaging, TwainSourceIsFoundByNameInAnyCaseExceptWiaSources) {
-    struct Case {
-        const char* what;
-        std::function<void(sim::Machine&)> script;
+    const struct {
+        void (*script)(sim::Machine&);
         const wchar_t* asked;
         bool found;
-    };
-    const Case cases[] = {
-        {"case differs", nullptr, L"SCANNER ds", true},
-        {"asked for a WIA- source", nullptr, L"WIA-Scanner DS", false},
-        {"no manager", [](sim::Machine& m) { m.RemoveModule(L"twain_32.dll"); }, L"Scanner DS", false},
-        {"no ordinal 1", [](sim::Machine& m) { m.RemoveTwainEntry(true); }, L"Scanner DS", false},
-        {"open refused", [](sim::Machine& m) { m.RefuseTwainOpen(true); }, L"Scanner DS", false},
+    } cases[] = {
+        {[](sim::Machine&) {}, L"SCANNER ds", true},
+        {[](sim::Machine&) {}, L"WIA-Scanner DS", false},
+        {[](sim::Machine&) {}, L"wia-", false},
+        {[](sim::Machine& m) { m.RemoveModule(L"twain_32.dll"); }, L"Scanner DS", false},
+        {[](sim::Machine& m) { m.RemoveTwainEntry(true); }, L"Scanner DS", false},
+        {[](sim::Machine& m) { m.RefuseTwainOpen(true); }, L"Scanner DS", false},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
+        SCOPED_TRACE(&c - cases);
         Fresh();
-        TheMachine().TwainSources() = {"wia-Scanner DS", "Scanner DS"};
-        if (c.script)
-            c.script(TheMachine());
+        TheMachine().TwainSources() = {"wia-Scanner DS", "WIA-", "Scanner DS"};
+        c.script(TheMachine());
         TwainTracker twain;
         EXPECT_EQ(c.found, twain.HasTwainDataSource(c.asked));
         EXPECT_EQ(c.found, twain.HasTwainDataSource(c.asked)) << "a second question opens afresh";
@@ -184,15 +173,13 @@ TEST_F(Imaging, WiaConnectionsAreReportedByTheTypeOfTheListedDevice) {
                       {L"Scan", kScannerType},
                       {L"Video", kVideoType}};
     Start(6, 0);
-    for (const auto& id : {std::optional<std::wstring>(L"Cam"), std::optional<std::wstring>(L"cam"),
-                           std::optional<std::wstring>(L"Scan"), std::optional<std::wstring>(L"Video"),
-                           std::optional<std::wstring>()})
-        m.RaiseWiaConnection(id);
+    for (const auto* id : {L"Cam", L"cam", L"Scan", L"Video"})
+        m.RaiseWiaConnection(std::wstring(id));
+    m.RaiseWiaConnection(std::nullopt);
     ASSERT_TRUE(m.RunUntilIdle());
-    EXPECT_EQ((Seen{{L"camera", L"Cam"}, {L"scanner", L"Scan"}}), seen);
-    const std::wstring noType = L"Could not get the device type.";
-    EXPECT_EQ((Strings{kWia + L"<WIA devices will be detected>.", kWia + L"<WIA DEVICE><C|Cam>.", noType,
-                       kWia + L"<WIA DEVICE><S|Scan>.", noType, noType}),
+    EXPECT_EQ((Strings{L"camera|Cam", L"scanner|Scan"}), HeardDevices());
+    EXPECT_EQ((Strings{kWia + L"<WIA devices will be detected>.", kWia + L"<WIA DEVICE><C|Cam>.", kNoType,
+                       kWia + L"<WIA DEVICE><S|Scan>.", kNoType, kNoType}),
               Lines(kWia));
     EXPECT_EQ(3u, m.ComObjectCount()) << "WIA's device manager and registration, STI's object; no list left";
 }
@@ -200,14 +187,13 @@ TEST_F(Imaging, WiaConnectionsAreReportedByTheTypeOfTheListedDevice) {
 TEST_F(Imaging, WiaThatCannotRegisterSaysSoOnceAndReportsNothing) {
     for (const bool missing : {true, false}) {
         Fresh();
-        seen.clear();
         TheMachine().SetWiaMissing(missing);
         TheMachine().RefuseWiaRegistration(!missing);
         TheMachine().WiaDevices() = {{L"Cam", kCameraType}};
         Start(5, 1);
         TheMachine().RaiseWiaConnection(std::wstring(L"Cam"));
         ASSERT_TRUE(TheMachine().RunUntilIdle());
-        EXPECT_TRUE(seen.empty());
+        EXPECT_TRUE(heard.empty());
         EXPECT_EQ((Strings{kWia + L"<WIA devices will not be detected>."}), Lines(kWia));
     }
 }

@@ -7,12 +7,14 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <tuple>
 #include <utility>
 #include <vector>
 
+#include "deviceconnect/startup/library_load.h"
 #include "platform/os.h"
 #include "platform/sim/fake_plugin.h"
 #include "platform/sim/machine.h"
@@ -186,10 +188,43 @@ inline void QuietPluginTracker() {
     sim::AddFakePlugin(L"C:\\moxplugins\\nokiamanager.mox", gate);
 }
 
+// Each device the host's callback heard ("type|id"), on which thread, and from when to when it ran; and what
+// the host does inside the callback.
+struct Heard {
+    std::wstring device;
+    std::uint32_t thread;
+    std::uint64_t in, out;
+};
+inline std::vector<Heard> heard;
+inline std::function<void(std::wstring& type, std::wstring& id)> hostAction;
+inline void HostCallback(std::wstring& type, std::wstring& id) {
+    heard.push_back({type + L"|" + id, TheMachine().CurrentThread(), TheMachine().Now(), 0});
+    const std::size_t at = heard.size() - 1;
+    if (hostAction)
+        hostAction(type, id);
+    heard[at].out = TheMachine().Now();
+}
+inline Strings HeardDevices() {
+    Strings devices;
+    for (const auto& device : heard)
+        devices.push_back(device.device);
+    return devices;
+}
+// The device-connect service, started by the host after a fresh load of the library.
+inline void StartService() {
+    InitialiseLibraryState();
+    RegisterDeviceConnectCallback(&HostCallback);
+    StartDeviceConnectService();
+}
+
 // Every test, and every case of a table, starts on an empty machine and must leave no registry key open.
 class SimTest : public ::testing::Test {
 protected:
-    void SetUp() override { sim::Machine::Reset(); }
+    void SetUp() override {
+        sim::Machine::Reset();
+        heard.clear();
+        hostAction = nullptr;
+    }
     void TearDown() override { ExpectNoOpenKey(); }
     // The next case of a table: a machine set up as for a new test.
     void Fresh() {

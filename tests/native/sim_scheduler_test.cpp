@@ -1,23 +1,10 @@
 // The turns of the simulated machine's threads in virtual time that the device tests leave to chance.
-#include <gtest/gtest.h>
+#include "sim_fixture.h"
 
-#include "platform/os.h"
-#include "platform/sim/machine.h"
-
-namespace qel {
+namespace qel::simtest {
 namespace {
 
-using Lines = std::vector<std::wstring>;
-sim::Machine& TheMachine() { return sim::Machine::Current(); }
 os::Lock sharedLock = os::kNoLock;
-
-// Every debugger line as "time thread line".
-Lines Timeline() {
-    Lines lines;
-    for (const auto& said : TheMachine().DebugRecords())
-        lines.push_back(std::to_wstring(said.at) + L" " + std::to_wstring(said.thread) + L" " + said.line);
-    return lines;
-}
 
 // Says its period under the shared lock, then sleeps it, forever.
 std::uint32_t QELBOOT_WINAPI Poll(void* period) {
@@ -30,7 +17,9 @@ std::uint32_t QELBOOT_WINAPI Poll(void* period) {
     }
 }
 
-TEST(SimScheduler, LockWaitersSleepersAndEventsTakeTurnsTheSameAfterAResetParkedTheLastRunsPollers) {
+// Lock waiters, sleepers and events take turns the same after a reset that parked the last run's pollers;
+// ended, the pollers leave their sleep for good, so that the next reset frees the machine.
+TEST(SimScheduler, ThreadsTakeTurnsInVirtualTimeTheSameOnEveryRun) {
     for (int run = 0; run < 2; ++run) {
         sim::Machine::Reset();
         sharedLock = os::NewRecursiveLock();
@@ -41,18 +30,22 @@ TEST(SimScheduler, LockWaitersSleepersAndEventsTakeTurnsTheSameAfterAResetParked
         TheMachine().RunFor(10);
         os::LeaveLock(sharedLock);
         TheMachine().RunFor(70);
-        EXPECT_EQ((Lines{L"10 2 every 20", L"10 3 every 30", L"30 2 every 20", L"40 3 every 30",
-                         L"50 2 every 20", L"70 0 event", L"70 3 every 30", L"70 2 every 20"}),
-                  Timeline());
+        Strings timeline;
+        for (const auto& said : TheMachine().DebugRecords())
+            timeline.push_back(std::to_wstring(said.at) + L" " + std::to_wstring(said.thread) + L" " +
+                               said.line);
+        EXPECT_EQ((Strings{L"10 2 every 20", L"10 3 every 30", L"30 2 every 20", L"40 3 every 30",
+                           L"50 2 every 20", L"70 0 event", L"70 3 every 30", L"70 2 every 20"}),
+                  timeline);
         EXPECT_FALSE(TheMachine().RunUntilIdle(1000)) << "pollers keep the machine busy";
     }
-    // Ended, the pollers leave their sleep for good, so that the next Reset frees the machine.
     TheMachine().EndThreads();
     for (const auto& thread : TheMachine().Threads())
         EXPECT_TRUE(thread.ended);
     EXPECT_FALSE(os::StartThread(&Poll, nullptr));
 }
 
+// A message sent to a window runs inside GetMessage, which returns only the posted one.
 TEST(SimScheduler, SentMessageRunsInsideGetMessageWhichReturnsOnlyThePostedOne) {
     sim::Machine::Reset();
     const auto window = os::CreateTopLevelWindow(L"STATIC", L"", os::kWsPopup, 0, 0, 0, 0, os::kNoModule);
@@ -65,4 +58,4 @@ TEST(SimScheduler, SentMessageRunsInsideGetMessageWhichReturnsOnlyThePostedOne) 
 }
 
 } // namespace
-} // namespace qel
+} // namespace qel::simtest
