@@ -13,8 +13,6 @@ std::wstring FreshScratchKey() {
 
 std::wstring FreshScratchFolder() { return L"C:\\QelbootConformance"; }
 
-void CreateEmptyFile(const std::wstring& path) { sim::Machine::Current().AddFile(path); }
-
 void CreateFolder(const std::wstring& path) { sim::Machine::Current().AddFolder(path); }
 
 void CreateTextFile(const std::wstring& path, const std::wstring& content) {

@@ -54,12 +54,6 @@ std::wstring FreshScratchFolder() {
     return folder;
 }
 
-void CreateEmptyFile(const std::wstring& path) {
-    const HANDLE file = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    if (file != INVALID_HANDLE_VALUE)
-        ::CloseHandle(file);
-}
-
 void CreateFolder(const std::wstring& path) { ::CreateDirectoryW(path.c_str(), nullptr); }
 
 void CreateTextFile(const std::wstring& path, const std::wstring& content) {

@@ -26,10 +26,8 @@ constexpr wchar_t kUnwritten = L'#';
 std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
 
 std::wstring Upper(std::wstring text) {
-    for (wchar_t& c : text) {
-        if (c >= L'a' && c <= L'z')
-            c = static_cast<wchar_t>(c - L'a' + L'A');
-    }
+    for (wchar_t& c : text)
+        c = c >= L'a' && c <= L'z' ? static_cast<wchar_t>(c - L'a' + L'A') : c;
     return text;
 }
 
@@ -88,9 +86,9 @@ TEST_F(SystemConformance, NamedMutexExistsWhileAHandleIsOpen) {
 }
 
 // Changing to a missing folder fails and keeps the current directory.
-TEST_F(SystemConformance, ChangedCurrentDirectoryIsReportedAndResolvesRelativePaths) {
+TEST_F(SystemConformance, ChangedCurrentDirectoryResolvesRelativePathsAndDroppingAComponentKeepsADriveRoot) {
     const std::wstring folder = testenv::FreshScratchFolder();
-    testenv::CreateEmptyFile(folder + L"\\here.txt");
+    testenv::CreateTextFile(folder + L"\\here.txt", L"");
     const std::wstring before = os::CurrentDirectory();
     ASSERT_TRUE(os::ChangeCurrentDirectory(folder));
     EXPECT_FALSE(os::ChangeCurrentDirectory(folder + L"\\Missing"));
@@ -98,9 +96,7 @@ TEST_F(SystemConformance, ChangedCurrentDirectoryIsReportedAndResolvesRelativePa
     EXPECT_TRUE(os::FileExists(L"here.txt"));
     EXPECT_FALSE(os::FileExists(L"absent.txt"));
     EXPECT_TRUE(os::ChangeCurrentDirectory(before));
-}
-
-TEST_F(SystemConformance, LastPathComponentIsDroppedKeepingADriveRoot) {
+    // Dropping the last component keeps a drive's root.
     EXPECT_EQ(L"C:\\a", os::RemoveFileSpec(L"C:\\a\\b.exe"));
     EXPECT_EQ(L"C:\\", os::RemoveFileSpec(L"C:\\b.exe"));
     EXPECT_EQ(L"", os::RemoveFileSpec(L"b.exe"));
@@ -109,7 +105,7 @@ TEST_F(SystemConformance, LastPathComponentIsDroppedKeepingADriveRoot) {
 TEST_F(SystemConformance, FilesAndFoldersExistWithoutRegardToCaseAndOnlyFoldersAreDirectories) {
     const std::wstring folder = testenv::FreshScratchFolder();
     testenv::CreateFolder(folder + L"\\Inner");
-    testenv::CreateEmptyFile(folder + L"\\Proxy.exe");
+    testenv::CreateTextFile(folder + L"\\Proxy.exe", L"");
     for (const std::wstring& path : {folder + L"\\Proxy.exe", Upper(folder + L"\\Proxy.exe"), folder})
         EXPECT_TRUE(os::FileExists(path)) << Narrow(path);
     EXPECT_FALSE(os::FileExists(folder + L"\\Missing.exe"));
@@ -242,7 +238,7 @@ TEST(ListingConformance, ListingGivesItsEntriesThenItsErrorWithDotEntriesOnlyOut
     const std::wstring drive = testenv::FreshDrive(os::kDriveRemovable);
     EXPECT_EQ((Listing{{}, os::kFileNotFound}), List(drive + L"\\*"));
     testenv::CreateFolder(drive + L"\\DCIM");
-    testenv::CreateEmptyFile(drive + L"\\DCIM\\a.jpg");
+    testenv::CreateTextFile(drive + L"\\DCIM\\a.jpg", L"");
     EXPECT_EQ((Listing{{L"DCIM\\"}, os::kNoMoreFiles}), List(drive + L"\\*"));
     EXPECT_EQ((Listing{{L".\\", L"..\\", L"a.jpg"}, os::kNoMoreFiles}), List(drive + L"\\DCIM\\*"));
     EXPECT_EQ((Listing{{}, os::kPathNotFound}), List(drive + L"\\Missing\\*"));
@@ -256,10 +252,6 @@ constexpr std::uint8_t kUnwrittenByte = 0xAA;
 class RegistryConformance : public ::testing::Test {
 protected:
     void SetUp() override { scratch_ = testenv::FreshScratchKey(); }
-    void TearDown() override {
-        for (os::RegKey key : opened_)
-            os::CloseRegKey(key);
-    }
 
     std::wstring Path(const std::wstring& sub) const {
         return sub.empty() ? scratch_ : scratch_ + L"\\" + sub;
@@ -270,16 +262,12 @@ protected:
         os::RegKey key = os::kNoKey;
         EXPECT_EQ(os::kSuccess, os::CreateRegKey(os::HiveRoot(hive), Path(sub).c_str(),
                                                  os::kKeyRead | os::kKeyWrite, &key));
-        opened_.push_back(key);
         return key;
     }
 
     long Open(const std::wstring& sub, std::uint32_t access, os::RegKey* out,
               os::Hive hive = os::Hive::CurrentUser) {
-        const long status = os::OpenRegKey(os::HiveRoot(hive), Path(sub).c_str(), access, out);
-        if (status == os::kSuccess)
-            opened_.push_back(*out);
-        return status;
+        return os::OpenRegKey(os::HiveRoot(hive), Path(sub).c_str(), access, out);
     }
 
     static void SetBytes(os::RegKey key, const wchar_t* name, std::uint32_t type, const Bytes& bytes) {
@@ -287,8 +275,7 @@ protected:
                   os::SetRegValue(key, name, type, bytes.data(), static_cast<std::uint32_t>(bytes.size())));
     }
 
-    std::wstring scratch_;
-    std::vector<os::RegKey> opened_;
+    std::wstring scratch_; // the keys opened stay open until the program ends
 };
 
 TEST_F(RegistryConformance, KeysOpenIgnoringCaseAndCreateMakesWholePathsInOneHive) {
@@ -299,7 +286,6 @@ TEST_F(RegistryConformance, KeysOpenIgnoringCaseAndCreateMakesWholePathsInOneHiv
         << "creating an existing key opens it as it is";
     os::RegKey below = os::kNoKey;
     ASSERT_EQ(os::kSuccess, os::CreateRegKey(Create(L""), L"One\\Two\\Three", os::kKeyWrite, &below));
-    opened_.push_back(below);
     Create(L"OnlyInMachine", os::Hive::LocalMachine);
 
     const struct {
@@ -455,7 +441,7 @@ TEST(WindowConformance, ProcedureGetsTheCreationMessagesThenWhatIsDispatchedAndI
         EXPECT_FALSE(os::RegisterWindowClass(name, &RecordingProcedure, os::ProgramModule())) << name;
 }
 
-TEST(WindowConformance, StaticWindowNeedsNoRegistrationAndARangeLeavesOtherMessagesQueued) {
+TEST(WindowConformance, StaticWindowNeedsNoRegistrationARangeLeavesOtherMessagesQueuedAndWmCloseEndsIt) {
     testenv::FreshScratchKey();
     auto window = os::CreateTopLevelWindow(L"STATIC", L"", os::kWsPopup, 0, 0, 0, 0, os::ProgramModule());
     for (const std::uint32_t message : {kWmUser, os::kWmDeviceChange})
@@ -465,15 +451,10 @@ TEST(WindowConformance, StaticWindowNeedsNoRegistrationAndARangeLeavesOtherMessa
     EXPECT_EQ(os::kWmDeviceChange, taken.message);
     ASSERT_LT(0, os::GetWindowMessage(&taken, window, 0, 0));
     EXPECT_EQ(kWmUser, taken.message);
-}
-
-// A window that is gone takes no posted message.
-TEST(WindowConformance, WmCloseDestroysAStaticWindowUnlessTheProcedurePutInItsPlaceKeepsIt) {
-    testenv::FreshScratchKey();
-    const auto closed =
-        os::CreateTopLevelWindow(L"STATIC", L"", os::kWsPopup, 0, 0, 0, 0, os::ProgramModule());
-    os::SendWindowMessage(closed, os::kWmClose, 0, 0);
-    EXPECT_FALSE(os::PostWindowMessage(closed, kWmUser, 0, 0));
+    // WM_CLOSE destroys it, and a window that is gone takes no posted message.
+    os::SendWindowMessage(window, os::kWmClose, 0, 0);
+    EXPECT_FALSE(os::PostWindowMessage(window, kWmUser, 0, 0));
+    // The procedure put in a STATIC window's place may keep it open.
     const auto kept = os::CreateTopLevelWindow(L"STATIC", L"", os::kWsPopup, 0, 0, 0, 0, os::ProgramModule());
     staticProcedure = os::ReplaceWindowProc(kept, &KeepOpenProcedure);
     ASSERT_NE(nullptr, staticProcedure);

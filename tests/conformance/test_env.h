@@ -14,9 +14,6 @@ std::wstring FreshScratchKey();
 // Makes a fresh, empty folder for the running test and returns its full path, without a trailing backslash.
 std::wstring FreshScratchFolder();
 
-// Creates an empty file at a full path.
-void CreateEmptyFile(const std::wstring& path);
-
 // Creates a folder at a full path whose parent exists.
 void CreateFolder(const std::wstring& path);
 

@@ -28,8 +28,7 @@ protected:
     // A registration below the machine's maker key whose programs exist.
     static void Add(const std::wstring& key, const std::wstring& name) {
         for (const std::wstring& file : {name + L"Proxy.exe", name + L".exe"})
-            ::CloseHandle(::CreateFileW((kFolder + L"\\" + file).c_str(), GENERIC_WRITE, 0, nullptr,
-                                        CREATE_ALWAYS, 0, nullptr));
+            WriteTextFile(kFolder + L"\\" + file, "");
         const std::wstring keyPath = L"SOFTWARE\\Quorl\\" + key + L"\\Quorl Vandrel";
         Register(key, name, kFolder + L"\\" + name + L"Proxy.exe", kFolder + L"\\" + name + L".exe");
         SetString(HKEY_LOCAL_MACHINE, keyPath, L"Desc", name + L" downloads pictures");

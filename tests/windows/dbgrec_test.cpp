@@ -32,8 +32,7 @@ TEST(Dbgrec, MissingOrNoProgramFailsWithItsCodeAndMessage) {
         DWORD exitCode;
         std::string errors;
     } cases[] = {
-        {L"\"" + missing + L"\"", 127,
-         "dbgrec: cannot start " + std::string(missing.begin(), missing.end()) + ": error 2\n"},
+        {Quoted(missing), 127, "dbgrec: cannot start " + Narrow(missing) + ": error 2\n"},
         {L"", 2, "usage: dbgrec PROGRAM [ARGS...]\n"},
     };
     for (const auto& c : cases) {

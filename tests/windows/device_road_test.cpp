@@ -14,25 +14,19 @@ namespace {
 using namespace testhost;
 using namespace winedrive;
 
-const std::string kWillBeDetected = "<***DeviceConnect***><VolumeTracker><Volumes will be detected.>";
-
 // A card holding one file (below at most one folder), as a folder of the build's.
 std::wstring MakeCard(const std::wstring& name, const std::wstring& file) {
-    const std::wstring card = BinPath(L"cards\\" + name);
-    ::CreateDirectoryW(BinPath(L"cards").c_str(), nullptr);
-    ::CreateDirectoryW(card.c_str(), nullptr);
+    const std::wstring card = FreshFolder(BinPath(L"cards\\" + name));
     if (const auto slash = file.find(L'\\'); slash != std::wstring::npos)
         ::CreateDirectoryW((card + L"\\" + file.substr(0, slash)).c_str(), nullptr);
-    ::CloseHandle(
-        ::CreateFileW((card + L"\\" + file).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    WriteTextFile(card + L"\\" + file, "");
     return card;
 }
 
-class DeviceRoad : public ::testing::Test {
+class DeviceRoad : public VandrelRoad {
 protected:
     void SetUp() override {
-        ResetRegistrations();
-        Register(L"Vandrel", L"Vandrel", BinPath(L"qelproxy.exe"), BinPath(L"qelapp.exe"));
+        VandrelRoad::SetUp();
         SetString(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Quorl\\Vandrel\\Quorl Vandrel\\File Formats", L"Image",
                   L"jpg");
         SetWindowsVersion(L"qelproxy.exe", L"winxp");
@@ -41,41 +35,31 @@ protected:
     void TearDown() override {
         for (const wchar_t letter : {L'R', L'E', L'F'})
             RemoveDrive(letter);
-        for (const wchar_t* program : {L"qelproxy.exe", L"unload_host.exe", L"c_host.exe"})
-            ::RegDeleteTreeW(HKEY_CURRENT_USER,
-                             (std::wstring(L"Software\\Wine\\AppDefaults\\") + program).c_str());
-        ResetRegistrations();
+        VandrelRoad::TearDown();
     }
     static std::string Started() { return ReadTextFile(BinPath(L"qelapp-started.txt")); }
-    static bool WaitForStart() { return !StartedApp().empty(); }
-    static std::string AppLine(const std::string& drive) {
-        const std::wstring app = BinPath(L"qelapp.exe");
-        return "\"" + std::string(app.begin(), app.end()) +
-               "\" module=vandrel params mode=direct devType=volume priDevId=\"" + drive + "\"\n";
-    }
 };
 
 // The first card's callback throws; the proxy goes on, and the second card is launched for.
 TEST_F(DeviceRoad, CardsReachTheCallbackAndAThrowingCallbackDoesNotStopTheNext) {
-    RunningHost proxy(L"dbgrec.exe", L"\"" + BinPath(L"qelproxy.exe") + L"\" --service 2 --throw-first");
+    RunningHost proxy(L"dbgrec.exe", Recorded(BinPath(L"qelproxy.exe"), L"--service 2 --throw-first"));
     ASSERT_TRUE(WaitForWindow(L"Quorl Vandrel Boot", 20000));
     ::Sleep(500);
     ASSERT_EQ(ERROR_SUCCESS, AddDrive(L'E', MakeCard(L"first", L"DCIM\\IMG_0001.JPG")));
     ::Sleep(2000);
     EXPECT_EQ("", Started()) << "the throwing callback launches nothing";
     ASSERT_EQ(ERROR_SUCCESS, AddDrive(L'F', MakeCard(L"second", L"DCIM\\IMG_0002.JPG")));
-    ASSERT_TRUE(WaitForStart());
+    EXPECT_EQ(DirectLaunch("volume", "F:"), StartedApp());
     ASSERT_TRUE(proxy.WaitForExit(20000));
     EXPECT_EQ(0u, proxy.ExitCode()) << proxy.Errors();
-    EXPECT_EQ(AppLine("F:"), Started());
-    const std::string lines = "\n" + proxy.Output();
-    for (const std::string& line :
-         {kWillBeDetected, std::string("<***DeviceConnect***><VolumeTracker><Entering in polling mode.>"),
-          std::string("<***DeviceConnect***><VolumeTracker><REMOVABLE DEVICE><V|E:>"),
-          std::string("<***DeviceConnect***><1><FOLDER><F:\\DCIM>"),
-          std::string("<***DeviceConnect***><2><FILE><IMG_0002.JPG>"),
-          std::string("<***DeviceConnect***><Supported file format is found on device.>"), AppLine("F:")})
-        EXPECT_NE(std::string::npos, lines.find("\n" + line)) << line << " in" << lines;
+    EXPECT_EQ("", Miscounted("\n" + proxy.Output(),
+                             {{"\n<***DeviceConnect***><VolumeTracker><Volumes will be detected.>\n", 1},
+                              {"\n<***DeviceConnect***><VolumeTracker><Entering in polling mode.>\n", 1},
+                              {"\n<***DeviceConnect***><VolumeTracker><REMOVABLE DEVICE><V|E:>\n", 1},
+                              {"\n<***DeviceConnect***><1><FOLDER><F:\\DCIM>\n", 1},
+                              {"\n<***DeviceConnect***><2><FILE><IMG_0002.JPG>\n", 1},
+                              {"\n<***DeviceConnect***><Supported file format is found on device.>\n", 2},
+                              {"\n" + DirectLaunch("volume", "F:"), 1}}));
 }
 
 // A card that is in when the proxy starts is known from the start; taken out and put back, it is new.
@@ -89,8 +73,7 @@ TEST_F(DeviceRoad, CardPresentAtStartIsReportedOnlyAfterReinsertion) {
     ASSERT_EQ(ERROR_SUCCESS, RemoveDrive(L'E'));
     ::Sleep(1000);
     ASSERT_EQ(ERROR_SUCCESS, AddDrive(L'E', card));
-    ASSERT_TRUE(WaitForStart());
-    EXPECT_EQ(AppLine("E:"), Started());
+    EXPECT_EQ(DirectLaunch("volume", "E:"), StartedApp());
     ASSERT_TRUE(proxy.WaitForExit(20000));
     EXPECT_NE(std::string::npos, proxy.Output().find("qelproxy: device volume E:\n"));
 }
@@ -106,8 +89,7 @@ TEST_F(DeviceRoad, VolumeTrackerWindowOutlivesWmCloseFromAnotherProcess) {
     ASSERT_NE(nullptr, window);
     ASSERT_EQ(ERROR_SUCCESS, AddDrive(L'E', MakeCard(L"closed", L"a.jpg")));
     ::PostMessageW(window, WM_DEVICECHANGE, DBT_DEVNODES_CHANGED, 0);
-    ASSERT_TRUE(WaitForStart());
-    EXPECT_EQ(AppLine("E:"), Started());
+    EXPECT_EQ(DirectLaunch("volume", "E:"), StartedApp());
     EXPECT_TRUE(proxy.WaitForExit(20000));
 }
 
@@ -129,9 +111,8 @@ TEST_F(DeviceRoad, CHostBuiltForTheMsvcAbiListsSetsADefaultAndHearsACardAndAPhon
     Register(L"Other", L"Other Photos", BinPath(L"qelproxy.exe"), BinPath(L"qelapp.exe"));
     CreateKey(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Quorl\\Vandrel\\Quorl Vandrel\\Preferences");
     SetWindowsVersion(L"c_host.exe", L"winxp");
-    const std::wstring road = BinPath(L"croad");
-    std::filesystem::remove_all(road);
-    std::filesystem::create_directories(road + L"\\moxplugins");
+    const std::wstring road = FreshFolder(BinPath(L"croad"));
+    std::filesystem::create_directory(road + L"\\moxplugins");
     std::filesystem::copy_file(BinPath(L"c_phone.mox"), road + L"\\moxplugins\\nokiamanager.mox");
     RunningHost host(L"c_host.exe", L"\"Vandrel\"", road);
     WaitUntil([&road] { return std::filesystem::exists(road + L"\\c_host-ready.txt"); });
@@ -139,11 +120,11 @@ TEST_F(DeviceRoad, CHostBuiltForTheMsvcAbiListsSetsADefaultAndHearsACardAndAPhon
     ASSERT_EQ(ERROR_SUCCESS, AddDrive(L'E', MakeCard(L"c_host", L"DCIM\\IMG_0004.JPG")));
     ASSERT_TRUE(host.WaitForExit(30000));
     EXPECT_EQ(0u, host.ExitCode()) << host.Output();
-    const std::string lines = "\n" + host.Output();
-    for (const std::string line : {"\nc_host: application Vandrel ", "\nc_host: application Other Photos ",
-                                   "\nc_host: default Vandrel\n", "\nc_host: device volume E:\n",
-                                   "\nc_host: device mobile c-phone-0001\n"})
-        EXPECT_EQ(1u, Count(lines, line)) << line << " in" << lines;
+    EXPECT_EQ("", Miscounted("\n" + host.Output(), {{"\nc_host: application Vandrel ", 1},
+                                                    {"\nc_host: application Other Photos ", 1},
+                                                    {"\nc_host: default Vandrel\n", 1},
+                                                    {"\nc_host: device volume E:\n", 1},
+                                                    {"\nc_host: device mobile c-phone-0001\n", 1}}));
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "host_runner.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -117,8 +118,11 @@ RunResult Run(const std::wstring& program, const std::wstring& arguments, DWORD 
 
 RunResult RunRecordingDebugLines(const std::wstring& program, const std::wstring& arguments,
                                  DWORD timeoutMs) {
-    return Run(L"dbgrec.exe", L"\"" + BinPath(program) + L"\"" + (arguments.empty() ? L"" : L" " + arguments),
-               timeoutMs);
+    return Run(L"dbgrec.exe", Recorded(BinPath(program), arguments), timeoutMs);
+}
+
+std::wstring Recorded(const std::wstring& path, const std::wstring& arguments) {
+    return Quoted(path) + (arguments.empty() ? L"" : L" " + arguments);
 }
 
 bool WaitForWindow(const wchar_t* title, DWORD timeoutMs) {
@@ -141,6 +145,8 @@ void ResetRegistrations() {
     ::RegDeleteTreeW(HKEY_CURRENT_USER, L"SOFTWARE\\Quorl");
     ::RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kRunKey, L"Quorl Vandrel");
     ::DeleteFileW(BinPath(L"qelapp-started.txt").c_str());
+    for (const wchar_t* host : {L"qelproxy.exe", L"stiproxy.exe", L"unload_host.exe", L"c_host.exe"})
+        ::RegDeleteTreeW(HKEY_CURRENT_USER, (std::wstring(L"Software\\Wine\\AppDefaults\\") + host).c_str());
 }
 
 void CreateKey(HKEY hive, const std::wstring& path) {
@@ -201,6 +207,35 @@ std::size_t Count(const std::string& text, const std::string& part) {
     for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
         ++count;
     return count;
+}
+
+std::string Miscounted(const std::string& text,
+                       std::initializer_list<std::pair<std::string, std::size_t>> parts) {
+    std::string wrong;
+    for (const auto& [part, count] : parts) {
+        if (Count(text, part) != count)
+            wrong += part + " stands " + std::to_string(Count(text, part)) + " times, not " +
+                     std::to_string(count) + "\n";
+    }
+    return wrong.empty() ? wrong : wrong + "in:\n" + text;
+}
+
+std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
+
+std::wstring Quoted(const std::wstring& text) { return L"\"" + text + L"\""; }
+
+std::string AppLine(const std::string& arguments) {
+    return Narrow(Quoted(BinPath(L"qelapp.exe"))) + (arguments.empty() ? "" : " " + arguments);
+}
+
+std::string DirectLaunch(const std::string& devType, const std::string& devId) {
+    return AppLine("module=vandrel params mode=direct devType=" + devType + " priDevId=\"" + devId + "\"\n");
+}
+
+std::wstring FreshFolder(const std::wstring& path) {
+    std::filesystem::remove_all(path);
+    std::filesystem::create_directories(path);
+    return path;
 }
 
 } // namespace qel::testhost

@@ -3,7 +3,11 @@
 #ifndef QELBOOT_TESTS_WINDOWS_HOST_RUNNER_H
 #define QELBOOT_TESTS_WINDOWS_HOST_RUNNER_H
 
+#include <gtest/gtest.h>
+
+#include <initializer_list>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/win32/windows_api.h"
@@ -28,6 +32,8 @@ RunResult Run(const std::wstring& program, const std::wstring& arguments, DWORD 
 // Runs `program` under the debugger-output recorder: the result's lines are the program's debugger lines.
 RunResult RunRecordingDebugLines(const std::wstring& program, const std::wstring& arguments,
                                  DWORD timeoutMs = 60000);
+// The recorder's arguments for running `path` (a full one) with `arguments`.
+std::wstring Recorded(const std::wstring& path, const std::wstring& arguments);
 
 // A program left running; its standard output is collected until it ends.
 class RunningHost {
@@ -72,7 +78,7 @@ std::string StartedApp(DWORD timeoutMs = 15000);
 // Sets the Windows version Wine shows one program.
 void SetWindowsVersion(const wchar_t* program, const wchar_t* version);
 
-// The registry's maker keys and the log-on entry, emptied.
+// The registry's maker keys, the log-on entry and the Windows versions set for the hosts, emptied.
 void ResetRegistrations();
 void SetString(HKEY hive, const std::wstring& path, const wchar_t* name, const std::wstring& text);
 void SetDword(HKEY hive, const std::wstring& path, const wchar_t* name, DWORD value);
@@ -90,6 +96,28 @@ void WriteTextFile(const std::wstring& path, const std::string& text, bool appen
 
 // How many times `part` stands in `text`, overlapping ones included.
 std::size_t Count(const std::string& text, const std::string& part);
+// Each part that does not stand in `text` as many times as it should, and the text; empty when all do.
+std::string Miscounted(const std::string& text,
+                       std::initializer_list<std::pair<std::string, std::size_t>> parts);
+
+std::string Narrow(const std::wstring& text);
+std::wstring Quoted(const std::wstring& text);
+// The command line the sample application is given: its quoted path and the arguments.
+std::string AppLine(const std::string& arguments);
+// ... when launched directly for a device, with its newline.
+std::string DirectLaunch(const std::string& devType, const std::string& devId);
+// Empties or makes the folder at a full path, and returns the path.
+std::wstring FreshFolder(const std::wstring& path);
+
+// The roads: the sample proxy and application registered as "Vandrel", and nothing else.
+class VandrelRoad : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ResetRegistrations();
+        Register(L"Vandrel", L"Vandrel", BinPath(L"qelproxy.exe"), BinPath(L"qelapp.exe"));
+    }
+    void TearDown() override { ResetRegistrations(); }
+};
 
 inline const wchar_t kRunKey[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
 

@@ -6,10 +6,8 @@
 
 #include <wia.h>
 
-#include <cwchar>
 #include <filesystem>
 #include <string>
-#include <utility>
 
 #include "host_runner.h"
 
@@ -18,34 +16,30 @@ namespace {
 
 using namespace testhost;
 
-const wchar_t kAppDefaults[] = L"Software\\Wine\\AppDefaults\\stiproxy.exe";
+const wchar_t kAppDefaults[] = L"Software\\Wine\\AppDefaults\\stiproxy.exe\\DllOverrides";
 const std::wstring kImageClass =
     L"SYSTEM\\CurrentControlSet\\Control\\Class\\{6BDD1FC6-810F-11D0-BEC7-08002BE2092F}";
 constexpr WPARAM kDevNodesChanged = 0x0007; // DBT_DEVNODES_CHANGED
 const char kSources[] = "Sample Camera DS\r\nWIA-Sample Scanner\r\nSample Scanner DS\r\n";
 
-class ImagingRoad : public ::testing::Test {
+class ImagingRoad : public VandrelRoad {
 protected:
     void SetUp() override {
-        ResetRegistrations();
-        Register(L"Vandrel", L"Vandrel", BinPath(L"qelproxy.exe"), BinPath(L"qelapp.exe"));
+        VandrelRoad::SetUp();
         for (const wchar_t* library : {L"sti", L"twain_32"})
-            SetString(HKEY_CURRENT_USER, kAppDefaults + std::wstring(L"\\DllOverrides"), library, L"native");
+            SetString(HKEY_CURRENT_USER, kAppDefaults, library, L"native");
     }
     void TearDown() override {
-        ::RegDeleteTreeW(HKEY_CURRENT_USER, kAppDefaults);
         for (const wchar_t* device : {L"\\0000", L"\\0001", L"\\0002", L"\\0003"})
             ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, (kImageClass + device).c_str());
-        ResetRegistrations();
+        VandrelRoad::TearDown();
     }
 
     // A fresh folder with the proxy, the DLLs of the build and the stand-ins, a camera that is there from the
     // start, and the data sources the TWAIN stand-in lists.
     void MakeRoad(const wchar_t* version) {
         SetWindowsVersion(L"stiproxy.exe", version);
-        road_ = BinPath(L"imagingroad\\") + version;
-        std::filesystem::remove_all(road_);
-        std::filesystem::create_directories(road_);
+        road_ = FreshFolder(BinPath(L"imagingroad\\") + version);
         std::filesystem::copy_file(BinPath(L"qelproxy.exe"), road_ + L"\\stiproxy.exe");
         for (const auto& folder : {BinDir(), BinPath(L"standin")}) {
             for (const auto& entry : std::filesystem::directory_iterator(folder)) {
@@ -85,7 +79,7 @@ protected:
 // source manager opened is closed again.
 TEST_F(ImagingRoad, OnlyAScannerWhoseTwainSourceIsInstalledIsReported) {
     MakeRoad(L"winxp");
-    RunningHost proxy(L"dbgrec.exe", L"\"" + road_ + L"\\stiproxy.exe\" --no-control --service 1", road_);
+    RunningHost proxy(L"dbgrec.exe", Recorded(road_ + L"\\stiproxy.exe", L"--no-control --service 1"), road_);
     ASSERT_TRUE(WaitForWindow(L"STITrackerWindow", 20000));
     // Any program may close a top-level window; the tracker's stays.
     ::SendMessageW(::FindWindowW(nullptr, L"STITrackerWindow"), WM_CLOSE, 0, 0);
@@ -99,15 +93,14 @@ TEST_F(ImagingRoad, OnlyAScannerWhoseTwainSourceIsInstalledIsReported) {
     PlugIn(L"0003", 1, L"Sample Scanner DS");
     ASSERT_TRUE(Announce(false));
     ASSERT_TRUE(proxy.WaitForExit(20000));
-    const std::string lines = "\n" + proxy.Output();
-    for (const auto& [line, count] :
-         {std::pair{"\n<***DeviceConnect***><StiTracker><STI Devices will be detected.>\n", 1u},
-          // WIA's marshalling lives in the system's sti.dll, which this proxy does not load.
-          {"\n<***DeviceConnect***><WiaTracker><WIA devices will not be detected>.\n", 1u},
-          {"<TWAIN DEVICE>", 1u},
-          {"\n<***DeviceConnect***><StiTracker><TWAIN DEVICE><S|\"Sample Scanner DS\">\n", 1u},
-          {" mode=direct devType=scanner priDevId=\"Sample Scanner DS\"\n", 1u}})
-        EXPECT_EQ(count, Count(lines, line)) << line << " in" << lines;
+    // WIA's marshalling lives in the system's sti.dll, which this proxy does not load.
+    EXPECT_EQ("",
+              Miscounted("\n" + proxy.Output(),
+                         {{"\n<***DeviceConnect***><StiTracker><STI Devices will be detected.>\n", 1},
+                          {"\n<***DeviceConnect***><WiaTracker><WIA devices will not be detected>.\n", 1},
+                          {"<TWAIN DEVICE>", 1},
+                          {"\n<***DeviceConnect***><StiTracker><TWAIN DEVICE><S|\"Sample Scanner DS\">\n", 1},
+                          {"\n" + DirectLaunch("scanner", "Sample Scanner DS"), 1}}));
     const std::string calls = ReadTextFile(road_ + L"\\twain-calls.txt");
     EXPECT_NE(0u, Count(calls, "OPENDSM 1\n")) << calls;
     EXPECT_EQ(Count(calls, "OPENDSM 0\n"), Count(calls, "CLOSEDSM 0\n")) << calls;
@@ -116,10 +109,6 @@ TEST_F(ImagingRoad, OnlyAScannerWhoseTwainSourceIsInstalledIsReported) {
 // The WIA road under Wine on real COM: the stand-in device manager (standin\wiadevmgr.exe) is made the WIA
 // class's local server for the proxy's width, in place of Wine's own service, whose event registration
 // answers E_NOTIMPL. The proxy's WIA tracker registers with it and receives the connection event it raises.
-
-const wchar_t kProxyDefaults[] = L"Software\\Wine\\AppDefaults\\qelproxy.exe";
-const std::string kWillBeDetected = "\n<***DeviceConnect***><WiaTracker><WIA devices will be detected>.\n";
-const std::string kNoType = "\nCould not get the device type.\n";
 
 // A running service keeps its class for itself: COM hands a client to it rather than starting the local
 // server. Wine starts the WIA service for any proxy that runs as XP or Vista, as other tests' do.
@@ -142,6 +131,9 @@ void StopService(const std::wstring& name) {
 
 // The class key as this process sees it, which is the view a client of its width reads: a 32-bit one's
 // is redirected below Wow6432Node. What the stand-in's registration changes is put back at the end.
+const std::string kWillBeDetected = "\n<***DeviceConnect***><WiaTracker><WIA devices will be detected>.\n";
+const std::string kNoType = "\nCould not get the device type.\n";
+
 class StandInRegistration {
 public:
     StandInRegistration() {
@@ -175,16 +167,8 @@ private:
     std::wstring appId_;
 };
 
-class WiaRoad : public ::testing::Test {
+class WiaRoad : public VandrelRoad {
 protected:
-    void SetUp() override {
-        ResetRegistrations();
-        Register(L"Vandrel", L"Vandrel", BinPath(L"qelproxy.exe"), BinPath(L"qelapp.exe"));
-    }
-    void TearDown() override {
-        ::RegDeleteTreeW(HKEY_CURRENT_USER, kProxyDefaults);
-        ResetRegistrations();
-    }
     StandInRegistration standIn_;
 };
 
@@ -194,10 +178,10 @@ protected:
 TEST_F(WiaRoad, ConnectionEventReachesTheTrackerOnXpAndVista) {
     const std::wstring calls = BinPath(L"standin\\wia-calls.txt");
     for (const wchar_t* version : {L"winxp", L"vista"}) {
-        SCOPED_TRACE(std::string(version, version + std::wcslen(version)));
+        SCOPED_TRACE(Narrow(version));
         SetWindowsVersion(L"qelproxy.exe", version);
         ::DeleteFileW(calls.c_str());
-        RunningHost proxy(L"dbgrec.exe", L"\"" + BinPath(L"qelproxy.exe") + L"\" --no-control --service");
+        RunningHost proxy(L"dbgrec.exe", Recorded(BinPath(L"qelproxy.exe"), L"--no-control --service"));
         WaitUntil([&calls] { return Count(ReadTextFile(calls), "ImageEventCallback") != 0; }, 15000);
         ::SendMessageW(::FindWindowW(nullptr, L"Quorl Vandrel Boot"), WM_QUIT, 0, 0);
         ASSERT_TRUE(proxy.WaitForExit(20000));
@@ -206,8 +190,7 @@ TEST_F(WiaRoad, ConnectionEventReachesTheTrackerOnXpAndVista) {
             "ImageEventCallback 0\n",
             ReadTextFile(calls));
         const std::string lines = "\n" + proxy.Output();
-        EXPECT_EQ(1u, Count(lines, kWillBeDetected)) << lines;
-        EXPECT_EQ(1u, Count(lines, kNoType)) << lines;
+        EXPECT_EQ("", Miscounted(lines, {{kWillBeDetected, 1}, {kNoType, 1}}));
         EXPECT_LT(lines.find(kWillBeDetected), lines.find(kNoType)) << lines;
     }
 }

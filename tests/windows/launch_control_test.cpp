@@ -12,8 +12,6 @@ namespace {
 
 using namespace testhost;
 
-std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
-
 class LaunchControl : public ::testing::Test {
 protected:
     void SetUp() override { TearDown(); }
@@ -27,11 +25,6 @@ protected:
         std::wstring value = L"<none>";
         ReadString(HKEY_LOCAL_MACHINE, kRunKey, L"Quorl Vandrel", &value);
         return value;
-    }
-
-    // The command line the sample application is given: its path quoted and the arguments.
-    static std::string AppLine(const std::string& arguments) {
-        return "\"" + Narrow(BinPath(L"qelapp.exe")) + "\"" + (arguments.empty() ? "" : " " + arguments);
     }
 };
 

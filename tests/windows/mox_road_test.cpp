@@ -2,7 +2,6 @@
 // current directory, which of them are tracked, and the devices they announce reaching the proxy's callback.
 #include <gtest/gtest.h>
 
-#include <cwchar>
 #include <filesystem>
 #include <string>
 #include <utility>
@@ -32,8 +31,7 @@ bool WaitFor(bool exists, const std::wstring& path) {
 
 // A fresh folder for the proxy to run in, with this layout of its moxplugins folder.
 std::wstring MakeRoad(const std::wstring& name, const Layout& layout) {
-    const std::wstring road = BinPath(L"moxroad\\" + name);
-    std::filesystem::remove_all(road);
+    const std::wstring road = FreshFolder(BinPath(L"moxroad\\" + name));
     for (const auto& [file, plugin] : layout) {
         const std::filesystem::path target = road + L"\\moxplugins\\" + file;
         std::filesystem::create_directories(target.parent_path());
@@ -70,21 +68,10 @@ std::size_t CloseEachWindow(const wchar_t* title) {
 
 // The proxy runs without taking control, which would make its own folder the current directory.
 std::wstring RecordedProxy(const std::wstring& arguments) {
-    return L"\"" + BinPath(L"qelproxy.exe") + L"\" --no-control " + arguments;
+    return Recorded(BinPath(L"qelproxy.exe"), L"--no-control " + arguments);
 }
 
-class MoxRoad : public ::testing::Test {
-protected:
-    // A proxy ends at once when no application is registered.
-    void SetUp() override {
-        ResetRegistrations();
-        Register(L"Vandrel", L"Vandrel", BinPath(L"qelproxy.exe"), BinPath(L"qelapp.exe"));
-    }
-    void TearDown() override {
-        ::RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Wine\\AppDefaults\\qelproxy.exe");
-        ResetRegistrations();
-    }
-};
+using MoxRoad = VandrelRoad;
 
 // Plug-ins in moxplugins and in its sub-folders named *.mox are tracked, each identifier once (twin.mox, a
 // copy of the gate plug-in listed after it, is refused); "tools" is not searched. The gate plug-in's phone
@@ -97,12 +84,8 @@ TEST_F(MoxRoad, TracksEachPluginOfTheFolderAndOfItsMoxSubfoldersOnce) {
                            {L"junk.mox", L""},
                            {L"extra.mox\\inner.mox", L"sample_phone_c.mox"},
                            {L"tools\\hidden.mox", L"sample_phone_d.mox"}};
-    const std::wstring app = BinPath(L"qelapp.exe");
-    const std::string launch =
-        "\"" + std::string(app.begin(), app.end()) +
-        "\" module=vandrel params mode=direct devType=mobile priDevId=\"phone-0001\"\n";
     for (const wchar_t* version : {L"win7", L"winxp"}) {
-        SCOPED_TRACE(std::string(version, version + std::wcslen(version)));
+        SCOPED_TRACE(Narrow(version));
         SetWindowsVersion(L"qelproxy.exe", version);
         const std::wstring road = MakeRoad(version, layout);
         const std::wstring plugins = road + L"\\moxplugins\\";
@@ -113,16 +96,14 @@ TEST_F(MoxRoad, TracksEachPluginOfTheFolderAndOfItsMoxSubfoldersOnce) {
         EXPECT_EQ(3u, CloseEachWindow(L"MOXTrackerWindow")) << "one for each tracked plug-in, kept";
         ASSERT_TRUE(Announce(plugins + L"nokiamanager.mox", "2 1 phone-0001"));
         ASSERT_TRUE(proxy.WaitForExit(20000));
-        const std::string lines = "\n" + proxy.Output();
-        for (const auto& [name, count] : {std::pair{"Sample Phone Manager", 1u},
-                                          {"Sample Phone B", 1u},
-                                          {"Sample Phone C", 1u},
-                                          {"Sample Phone D", 0u}})
-            EXPECT_EQ(count, Count(lines, DetectedLine(name))) << name << " in" << lines;
-        EXPECT_EQ(0u, Count(lines, kGateFailedLine));
+        EXPECT_EQ("", Miscounted("\n" + proxy.Output(), {{DetectedLine("Sample Phone Manager"), 1},
+                                                         {DetectedLine("Sample Phone B"), 1},
+                                                         {DetectedLine("Sample Phone C"), 1},
+                                                         {DetectedLine("Sample Phone D"), 0},
+                                                         {kGateFailedLine, 0},
+                                                         {"\n" + DirectLaunch("mobile", "phone-0001"), 1}}));
         for (const wchar_t* refused : {L"twin.mox", L"tools\\hidden.mox"})
             EXPECT_FALSE(Exists(plugins + refused + L".events")) << refused;
-        EXPECT_EQ(1u, Count(lines, "\n" + launch)) << lines;
     }
 }
 
@@ -145,14 +126,15 @@ TEST_F(MoxRoad, HostilePluginsAreContainedAndTheOthersReport) {
     ASSERT_TRUE(Announce(plugins + L"nokiamanager.mox", "2 1 phone-0001"));
     ASSERT_TRUE(Announce(plugins + L"other.mox", "2 1 phone-0002"));
     ASSERT_TRUE(proxy.WaitForExit(20000));
-    const std::string lines = "\n" + proxy.Output();
-    for (const char* line : {"Exception 0xC0000005 in GetName of plug-in .\\moxplugins\\fault.mox.>\n",
-                             "Exception 0xE06D7363 in Open of plug-in .\\moxplugins\\msvc.mox.>\n",
-                             "Exception 0x20474343 in OnUnload of plug-in .\\moxplugins\\aaa.mox.>\n"})
-        EXPECT_EQ(1u, Count(lines, std::string("\n<***DeviceConnect***><!!! ") + line)) << line << lines;
-    for (const char* name : {"Sample Phone Manager", "Sample Phone B"})
-        EXPECT_EQ(1u, Count(lines, DetectedLine(name))) << name << " in" << lines;
-    EXPECT_EQ(2u, Count(lines, " devType=mobile priDevId=\"phone-000")) << lines;
+    const std::string failed = "\n<***DeviceConnect***><!!! Exception 0x";
+    EXPECT_EQ("", Miscounted("\n" + proxy.Output(),
+                             {{failed + "C0000005 in GetName of plug-in .\\moxplugins\\fault.mox.>\n", 1},
+                              {failed + "E06D7363 in Open of plug-in .\\moxplugins\\msvc.mox.>\n", 1},
+                              {failed + "20474343 in OnUnload of plug-in .\\moxplugins\\aaa.mox.>\n", 1},
+                              {DetectedLine("Sample Phone Manager"), 1},
+                              {DetectedLine("Sample Phone B"), 1},
+                              {"\n" + DirectLaunch("mobile", "phone-0001"), 1},
+                              {"\n" + DirectLaunch("mobile", "phone-0002"), 1}}));
 }
 
 // A plug-in in C built for the MSVC ABI, as the gate plug-in: its phone reaches the mingw-built proxy, which
@@ -162,9 +144,8 @@ TEST_F(MoxRoad, PluginInCBuiltForTheMsvcAbiReportsItsPhone) {
     const std::wstring road = MakeRoad(L"c_phone", {{L"nokiamanager.mox", L"c_phone.mox"}});
     RunningHost proxy(L"dbgrec.exe", RecordedProxy(L"--service 1"), road);
     ASSERT_TRUE(proxy.WaitForExit(20000));
-    const std::string lines = "\n" + proxy.Output();
-    EXPECT_EQ(1u, Count(lines, DetectedLine("C Phone"))) << lines;
-    EXPECT_EQ(1u, Count(lines, " devType=mobile priDevId=\"c-phone-0001\"\n")) << lines;
+    EXPECT_EQ("", Miscounted("\n" + proxy.Output(), {{DetectedLine("C Phone"), 1},
+                                                     {"\n" + DirectLaunch("mobile", "c-phone-0001"), 1}}));
 }
 
 } // namespace

@@ -55,14 +55,13 @@ TEST(ProgramUsage, QelinfoListsThePluginsOfAFolderNamedOutsideTheAnsiCodePage) {
     EXPECT_EQ(0u, run.exitCode) << run.output;
     EXPECT_EQ("Plug-ins of " + Utf8(folder) + "\\moxplugins, as the library would load them",
               run.lines.at(0));
-    EXPECT_EQ(1u, Count(run.output,
-                        "  - \"Sample Phone Manager\" {5A3E0D00-7C21-4B6A-9E10-2F6D51C38801} kind 0x4\n"))
-        << run.output;
-    EXPECT_EQ(1u, Count(run.output, "\\nokiamanager.mox\n      source opens: yes; tracked: yes\n"))
-        << run.output;
-    EXPECT_EQ(1u, Count(run.output, "\\aaa.mox\n      source opens: yes; tracked: no (second load: its first "
-                                    "load could not be unloaded, so it registers nothing)\n"))
-        << run.output;
+    EXPECT_EQ(
+        "", Miscounted(run.output,
+                       {{"  - \"Sample Phone Manager\" {5A3E0D00-7C21-4B6A-9E10-2F6D51C38801} kind 0x4\n", 1},
+                        {"\\nokiamanager.mox\n      source opens: yes; tracked: yes\n", 1},
+                        {"\\aaa.mox\n      source opens: yes; tracked: no (second load: its first load could "
+                         "not be unloaded, so it registers nothing)\n",
+                         1}}));
 }
 
 } // namespace
