@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 
 #include "hosts/mount_manager.h"
 #include "platform/win32/windows_api.h"
@@ -47,23 +48,16 @@ std::wstring FreshScratchKey() {
 std::wstring FreshScratchFolder() {
     wchar_t temp[MAX_PATH];
     ::GetTempPathW(MAX_PATH, temp);
-    std::wstring folder = std::wstring(temp) + L"QelbootConformance";
-    ::CreateDirectoryW(folder.c_str(), nullptr);
-    folder += L"\\" + TestName();
-    ::CreateDirectoryW(folder.c_str(), nullptr);
+    const std::wstring folder = std::wstring(temp) + L"QelbootConformance\\" + TestName();
+    std::filesystem::create_directories(folder);
     return folder;
 }
 
 void CreateFolder(const std::wstring& path) { ::CreateDirectoryW(path.c_str(), nullptr); }
 
 void CreateTextFile(const std::wstring& path, const std::wstring& content) {
-    const std::string bytes(content.begin(), content.end());
-    const HANDLE file = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return;
-    DWORD written = 0;
-    ::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-    ::CloseHandle(file);
+    std::ofstream(std::filesystem::path(path), std::ios::binary)
+        << std::string(content.begin(), content.end());
 }
 
 void CreateLibraryFile(const std::wstring& path) {
@@ -77,7 +71,7 @@ std::wstring FreshDrive(std::uint32_t type) {
     const auto letter = static_cast<wchar_t>(L'R' + testDrives.size());
     const std::wstring folder = FreshScratchFolder() + L"\\drive_" + letter;
     std::filesystem::remove_all(folder); // a run that crashed may have left files there
-    ::CreateDirectoryW(folder.c_str(), nullptr);
+    std::filesystem::create_directory(folder);
     testDrives += letter;
     EXPECT_EQ(DWORD{ERROR_SUCCESS}, winedrive::AddDrive(letter, folder, type));
     return std::wstring(1, letter) + L":";

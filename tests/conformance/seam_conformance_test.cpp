@@ -48,7 +48,7 @@ protected:
 };
 
 // A missing process and a missing handle fail and leave the outputs.
-TEST_F(SystemConformance, OwnProcessIsListedAndItsFirstModuleIsItsProgram) {
+TEST_F(SystemConformance, OwnProcessIsListedItsFirstModuleIsItsProgramAndItsSessionTheConsoles) {
     std::vector<std::uint32_t> ids;
     ASSERT_TRUE(os::ProcessIds(&ids));
     EXPECT_NE(ids.end(), std::find(ids.begin(), ids.end(), os::CurrentProcessId()));
@@ -66,6 +66,15 @@ TEST_F(SystemConformance, OwnProcessIsListedAndItsFirstModuleIsItsProgram) {
     std::uint32_t session = kSentinel;
     EXPECT_FALSE(os::ProcessSession(UnusedProcessId(), &session));
     EXPECT_EQ(kSentinel, session);
+    // Found at run time, as the library looks it up; a missing function is null.
+    const os::Module kernel32 = os::LoadModule(L"kernel32.dll");
+    ASSERT_NE(os::kNoModule, kernel32);
+    EXPECT_EQ(nullptr, os::ModuleFunction(kernel32, "QelbootNoSuchFunction"));
+    void* const found = os::ModuleFunction(kernel32, "WTSGetActiveConsoleSessionId");
+    ASSERT_NE(nullptr, found);
+    ASSERT_TRUE(os::ProcessSession(os::CurrentProcessId(), &session));
+    EXPECT_EQ(reinterpret_cast<os::ConsoleSessionFunction>(found)(), session);
+    EXPECT_TRUE(os::FreeModule(kernel32));
 }
 
 TEST_F(SystemConformance, NamedMutexExistsWhileAHandleIsOpen) {
@@ -86,9 +95,10 @@ TEST_F(SystemConformance, NamedMutexExistsWhileAHandleIsOpen) {
 }
 
 // Changing to a missing folder fails and keeps the current directory.
-TEST_F(SystemConformance, ChangedCurrentDirectoryResolvesRelativePathsAndDroppingAComponentKeepsADriveRoot) {
+TEST_F(SystemConformance, PathsResolveIgnoringCaseAndAgainstTheCurrentDirectory) {
     const std::wstring folder = testenv::FreshScratchFolder();
     testenv::CreateTextFile(folder + L"\\here.txt", L"");
+    testenv::CreateFolder(folder + L"\\Inner");
     const std::wstring before = os::CurrentDirectory();
     ASSERT_TRUE(os::ChangeCurrentDirectory(folder));
     EXPECT_FALSE(os::ChangeCurrentDirectory(folder + L"\\Missing"));
@@ -100,18 +110,12 @@ TEST_F(SystemConformance, ChangedCurrentDirectoryResolvesRelativePathsAndDroppin
     EXPECT_EQ(L"C:\\a", os::RemoveFileSpec(L"C:\\a\\b.exe"));
     EXPECT_EQ(L"C:\\", os::RemoveFileSpec(L"C:\\b.exe"));
     EXPECT_EQ(L"", os::RemoveFileSpec(L"b.exe"));
-}
-
-TEST_F(SystemConformance, FilesAndFoldersExistWithoutRegardToCaseAndOnlyFoldersAreDirectories) {
-    const std::wstring folder = testenv::FreshScratchFolder();
-    testenv::CreateFolder(folder + L"\\Inner");
-    testenv::CreateTextFile(folder + L"\\Proxy.exe", L"");
-    for (const std::wstring& path : {folder + L"\\Proxy.exe", Upper(folder + L"\\Proxy.exe"), folder})
+    for (const std::wstring& path : {folder + L"\\here.txt", Upper(folder + L"\\here.txt"), folder})
         EXPECT_TRUE(os::FileExists(path)) << Narrow(path);
     EXPECT_FALSE(os::FileExists(folder + L"\\Missing.exe"));
     EXPECT_FALSE(os::FileExists(L""));
     EXPECT_TRUE(os::IsDirectory(folder + L"\\Inner"));
-    EXPECT_FALSE(os::IsDirectory(folder + L"\\Proxy.exe"));
+    EXPECT_FALSE(os::IsDirectory(folder + L"\\here.txt"));
     EXPECT_FALSE(os::IsDirectory(folder + L"\\Missing"));
 }
 
@@ -136,19 +140,6 @@ TEST_F(SystemConformance, ProfileSectionGivesNullSeparatedLinesAndTheirCount) {
         EXPECT_EQ(c.lines, std::wstring(buffer, c.lines.size()));
         EXPECT_EQ(kUnwritten, buffer[c.lines.size()]);
     }
-}
-
-// Found at run time, as the library looks it up; a missing function is null.
-TEST_F(SystemConformance, ConsoleSessionFromKernel32IsTheCurrentProcessSession) {
-    const os::Module kernel32 = os::LoadModule(L"kernel32.dll");
-    ASSERT_NE(os::kNoModule, kernel32);
-    EXPECT_EQ(nullptr, os::ModuleFunction(kernel32, "QelbootNoSuchFunction"));
-    void* const found = os::ModuleFunction(kernel32, "WTSGetActiveConsoleSessionId");
-    ASSERT_NE(nullptr, found);
-    std::uint32_t session = kSentinel;
-    ASSERT_TRUE(os::ProcessSession(os::CurrentProcessId(), &session));
-    EXPECT_EQ(reinterpret_cast<os::ConsoleSessionFunction>(found)(), session);
-    EXPECT_TRUE(os::FreeModule(kernel32));
 }
 
 TEST_F(SystemConformance, LibraryIsFoundByRelativePathUntilFreedAsOftenAsLoaded) {

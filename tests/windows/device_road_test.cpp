@@ -42,7 +42,7 @@ protected:
 
 // The first card's callback throws; the proxy goes on, and the second card is launched for.
 TEST_F(DeviceRoad, CardsReachTheCallbackAndAThrowingCallbackDoesNotStopTheNext) {
-    RunningHost proxy(L"dbgrec.exe", Recorded(BinPath(L"qelproxy.exe"), L"--service 2 --throw-first"));
+    RunningHost proxy(L"dbgrec.exe", CommandLine(BinPath(L"qelproxy.exe"), L"--service 2 --throw-first"));
     ASSERT_TRUE(WaitForWindow(L"Quorl Vandrel Boot", 20000));
     ::Sleep(500);
     ASSERT_EQ(ERROR_SUCCESS, AddDrive(L'E', MakeCard(L"first", L"DCIM\\IMG_0001.JPG")));

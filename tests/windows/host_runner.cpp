@@ -14,14 +14,6 @@ std::string Normalize(const std::string& raw) {
     return text;
 }
 
-std::vector<std::string> SplitLines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream stream(text);
-    for (std::string line; std::getline(stream, line);)
-        lines.push_back(line);
-    return lines;
-}
-
 } // namespace
 
 std::wstring BinDir() {
@@ -36,39 +28,30 @@ std::wstring BinPath(const std::wstring& file) { return BinDir() + L"\\" + file;
 RunningHost::RunningHost(const std::wstring& program, const std::wstring& arguments,
                          const std::wstring& currentDirectory) {
     SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
-    HANDLE outputWrite = nullptr;
-    HANDLE errorWrite = nullptr;
-    ::CreatePipe(&outputRead_, &outputWrite, &inherit, 0);
-    ::CreatePipe(&errorRead_, &errorWrite, &inherit, 0);
-    ::SetHandleInformation(outputRead_, HANDLE_FLAG_INHERIT, 0);
-    ::SetHandleInformation(errorRead_, HANDLE_FLAG_INHERIT, 0);
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = outputWrite;
-    startup.hStdError = errorWrite;
-    startup.hStdInput = nullptr;
-    std::wstring commandLine =
-        L"\"" + BinPath(program) + L"\"" + (arguments.empty() ? L"" : L" " + arguments);
+    for (const auto& [read, write] :
+         {std::pair{&outputRead_, &startup.hStdOutput}, {&errorRead_, &startup.hStdError}}) {
+        ::CreatePipe(read, write, &inherit, 0);
+        ::SetHandleInformation(*read, HANDLE_FLAG_INHERIT, 0);
+    }
+    std::wstring commandLine = CommandLine(BinPath(program), arguments);
     if (!::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr,
                           (currentDirectory.empty() ? BinDir() : currentDirectory).c_str(), &startup, &info_))
         info_ = {};
-    ::CloseHandle(outputWrite);
-    ::CloseHandle(errorWrite);
+    ::CloseHandle(startup.hStdOutput);
+    ::CloseHandle(startup.hStdError);
 }
 
 RunningHost::~RunningHost() {
-    if (info_.hProcess) {
-        if (IsRunning()) {
-            ::TerminateProcess(info_.hProcess, 1);
-            ::WaitForSingleObject(info_.hProcess, 5000);
-        }
-        ::CloseHandle(info_.hProcess);
-        ::CloseHandle(info_.hThread);
+    if (IsRunning()) {
+        ::TerminateProcess(info_.hProcess, 1);
+        ::WaitForSingleObject(info_.hProcess, 5000);
     }
-    for (HANDLE pipe : {outputRead_, errorRead_}) {
-        if (pipe)
-            ::CloseHandle(pipe);
+    for (HANDLE handle : {info_.hProcess, info_.hThread, outputRead_, errorRead_}) {
+        if (handle)
+            ::CloseHandle(handle);
     }
 }
 
@@ -112,16 +95,18 @@ RunResult Run(const std::wstring& program, const std::wstring& arguments, DWORD 
     result.exitCode = host.ExitCode();
     result.output = host.Output();
     result.errors = host.Errors();
-    result.lines = SplitLines(result.output);
+    std::istringstream stream(result.output);
+    for (std::string line; std::getline(stream, line);)
+        result.lines.push_back(line);
     return result;
 }
 
 RunResult RunRecordingDebugLines(const std::wstring& program, const std::wstring& arguments,
                                  DWORD timeoutMs) {
-    return Run(L"dbgrec.exe", Recorded(BinPath(program), arguments), timeoutMs);
+    return Run(L"dbgrec.exe", CommandLine(BinPath(program), arguments), timeoutMs);
 }
 
-std::wstring Recorded(const std::wstring& path, const std::wstring& arguments) {
+std::wstring CommandLine(const std::wstring& path, const std::wstring& arguments) {
     return Quoted(path) + (arguments.empty() ? L"" : L" " + arguments);
 }
 

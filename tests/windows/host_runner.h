@@ -32,8 +32,8 @@ RunResult Run(const std::wstring& program, const std::wstring& arguments, DWORD 
 // Runs `program` under the debugger-output recorder: the result's lines are the program's debugger lines.
 RunResult RunRecordingDebugLines(const std::wstring& program, const std::wstring& arguments,
                                  DWORD timeoutMs = 60000);
-// The recorder's arguments for running `path` (a full one) with `arguments`.
-std::wstring Recorded(const std::wstring& path, const std::wstring& arguments);
+// A command line: the quoted full path of a program, and the arguments after it.
+std::wstring CommandLine(const std::wstring& path, const std::wstring& arguments);
 
 // A program left running; its standard output is collected until it ends.
 class RunningHost {

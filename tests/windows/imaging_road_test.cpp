@@ -79,7 +79,8 @@ protected:
 // source manager opened is closed again.
 TEST_F(ImagingRoad, OnlyAScannerWhoseTwainSourceIsInstalledIsReported) {
     MakeRoad(L"winxp");
-    RunningHost proxy(L"dbgrec.exe", Recorded(road_ + L"\\stiproxy.exe", L"--no-control --service 1"), road_);
+    RunningHost proxy(L"dbgrec.exe", CommandLine(road_ + L"\\stiproxy.exe", L"--no-control --service 1"),
+                      road_);
     ASSERT_TRUE(WaitForWindow(L"STITrackerWindow", 20000));
     // Any program may close a top-level window; the tracker's stays.
     ::SendMessageW(::FindWindowW(nullptr, L"STITrackerWindow"), WM_CLOSE, 0, 0);
@@ -117,16 +118,14 @@ void StopService(const std::wstring& name) {
     const SC_HANDLE service =
         manager ? ::OpenServiceW(manager, name.c_str(), SERVICE_STOP | SERVICE_QUERY_STATUS) : nullptr;
     SERVICE_STATUS status = {};
-    if (service && ::ControlService(service, SERVICE_CONTROL_STOP, &status)) {
-        for (int waited = 0; waited < 10000 && ::QueryServiceStatus(service, &status) &&
-                             status.dwCurrentState != SERVICE_STOPPED;
-             waited += 50)
-            ::Sleep(50);
-    }
-    for (const SC_HANDLE handle : {service, manager}) {
-        if (handle)
-            ::CloseServiceHandle(handle);
-    }
+    if (service && ::ControlService(service, SERVICE_CONTROL_STOP, &status))
+        WaitUntil(
+            [&] {
+                return !::QueryServiceStatus(service, &status) || status.dwCurrentState == SERVICE_STOPPED;
+            },
+            10000);
+    ::CloseServiceHandle(service); // a null handle is refused
+    ::CloseServiceHandle(manager);
 }
 
 // The class key as this process sees it, which is the view a client of its width reads: a 32-bit one's
@@ -181,7 +180,7 @@ TEST_F(WiaRoad, ConnectionEventReachesTheTrackerOnXpAndVista) {
         SCOPED_TRACE(Narrow(version));
         SetWindowsVersion(L"qelproxy.exe", version);
         ::DeleteFileW(calls.c_str());
-        RunningHost proxy(L"dbgrec.exe", Recorded(BinPath(L"qelproxy.exe"), L"--no-control --service"));
+        RunningHost proxy(L"dbgrec.exe", CommandLine(BinPath(L"qelproxy.exe"), L"--no-control --service"));
         WaitUntil([&calls] { return Count(ReadTextFile(calls), "ImageEventCallback") != 0; }, 15000);
         ::SendMessageW(::FindWindowW(nullptr, L"Quorl Vandrel Boot"), WM_QUIT, 0, 0);
         ASSERT_TRUE(proxy.WaitForExit(20000));

@@ -14,15 +14,8 @@ namespace {
 
 HANDLE deviceCame = nullptr;
 
-std::string Narrow(const std::wstring& text) {
-    std::string narrow;
-    for (wchar_t c : text)
-        narrow += c < 128 ? static_cast<char>(c) : '?';
-    return narrow;
-}
-
 void OnDeviceConnect(std::wstring& devType, std::wstring& devId) {
-    std::printf("unload_host: device %s %s\n", Narrow(devType).c_str(), Narrow(devId).c_str());
+    std::printf("unload_host: device %ls %ls\n", devType.c_str(), devId.c_str());
     std::fflush(stdout);
     ::SetEvent(deviceCame);
 }
