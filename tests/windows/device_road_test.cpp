@@ -37,7 +37,6 @@ protected:
             RemoveDrive(letter);
         VandrelRoad::TearDown();
     }
-    static std::string Started() { return ReadTextFile(BinPath(L"qelapp-started.txt")); }
 };
 
 // The first card's callback throws; the proxy goes on, and the second card is launched for.
@@ -47,7 +46,7 @@ TEST_F(DeviceRoad, CardsReachTheCallbackAndAThrowingCallbackDoesNotStopTheNext) 
     ::Sleep(500);
     ASSERT_EQ(ERROR_SUCCESS, AddDrive(L'E', MakeCard(L"first", L"DCIM\\IMG_0001.JPG")));
     ::Sleep(2000);
-    EXPECT_EQ("", Started()) << "the throwing callback launches nothing";
+    EXPECT_EQ("", ReadTextFile(BinPath(L"qelapp-started.txt"))) << "the throwing callback launches nothing";
     ASSERT_EQ(ERROR_SUCCESS, AddDrive(L'F', MakeCard(L"second", L"DCIM\\IMG_0002.JPG")));
     EXPECT_EQ(DirectLaunch("volume", "F:"), StartedApp());
     ASSERT_TRUE(proxy.WaitForExit(20000));
@@ -69,7 +68,7 @@ TEST_F(DeviceRoad, CardPresentAtStartIsReportedOnlyAfterReinsertion) {
     RunningHost proxy(L"qelproxy.exe", L"--service 1");
     ASSERT_TRUE(WaitForWindow(L"Quorl Vandrel Boot", 20000));
     ::Sleep(1500);
-    EXPECT_EQ("", Started());
+    EXPECT_EQ("", ReadTextFile(BinPath(L"qelapp-started.txt")));
     ASSERT_EQ(ERROR_SUCCESS, RemoveDrive(L'E'));
     ::Sleep(1000);
     ASSERT_EQ(ERROR_SUCCESS, AddDrive(L'E', card));
