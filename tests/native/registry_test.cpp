@@ -19,137 +19,108 @@ namespace {
 
 const std::wstring kPath = L"SOFTWARE\\Quorl\\Viewer";
 
-// A stored value as its type and bytes.
-using Raw = std::optional<std::pair<std::uint32_t, std::vector<std::uint8_t>>>;
-Raw Stored(os::Hive hive, const std::wstring& path, const wchar_t* name) {
+// A stored value as its type and bytes, and a text as the key stores it.
+auto Stored(os::Hive hive, const std::wstring& path, const wchar_t* name) {
     const auto value = TheMachine().GetValue(hive, path, name);
-    return value ? Raw{{value->type, value->bytes}} : std::nullopt;
+    return value ? std::optional(std::pair(value->type, value->bytes)) : std::nullopt;
 }
-Raw Text(const wchar_t* text) { return Raw{{os::kRegSz, os::Utf16LeBytes(text, true)}}; }
+auto Text(const wchar_t* text) { return std::pair(os::kRegSz, os::Utf16LeBytes(text, true)); }
 
 using RegistryKeyTest = SimTest;
 
-// A key that did not open keeps its code, has no path and makes no registry call, whatever it is asked.
+// A key that did not open keeps its code, has no path and makes no registry call, whatever it is asked; the
+// fixture sees that one that did is closed when it goes.
 TEST_F(RegistryKeyTest, OpeningGivesStatusKeepsPathOfOpenKeyOnlyAndClosesOnDestruction) {
     TheMachine().CreateKey(kHKCU, kPath);
-    {
-        CCurrentUserKey user(kPath, os::kKeyRead);
-        EXPECT_EQ(os::kSuccess, user.status);
-        EXPECT_EQ(kPath, user.path);
-        EXPECT_EQ(1u, TheMachine().OpenKeyCount());
-        CLocalMachineKey missing(kPath, os::kKeyRead | os::kKeyWrite); // only the user's hive has it
-        const std::size_t calls = TheMachine().RegistryCallCount();
-        EXPECT_EQ(nullptr, missing.GetStringValue(L"Name"));
-        EXPECT_EQ(-1, missing.GetDWORDValue(L"DefaultFlag"));
-        EXPECT_EQ(nullptr, missing.EnumSubKey(0));
-        missing.SetDWORDValue(L"DefaultFlag", 1);
-        missing.SetStringValue(L"Name", L"text");
-        EXPECT_FALSE(missing.DeleteValue(L"Name"));
-        EXPECT_FALSE(missing.CreateSubKey(L"Sub", L"Name", L"text"));
-        EXPECT_EQ(calls, TheMachine().RegistryCallCount());
-        EXPECT_EQ(std::make_tuple(os::kFileNotFound, false, L""),
-                  std::make_tuple(missing.status, missing.IsOpen(), missing.path));
-    }
-    EXPECT_EQ(0u, TheMachine().OpenKeyCount());
+    CCurrentUserKey user(kPath, os::kKeyRead);
+    EXPECT_EQ(std::make_tuple(os::kSuccess, kPath), std::tie(user.status, user.path));
+    CLocalMachineKey missing(kPath, os::kKeyRead | os::kKeyWrite); // only the user's hive has it
+    const std::size_t calls = TheMachine().RegistryCallCount();
+    EXPECT_EQ(nullptr, missing.GetStringValue(L"Name"));
+    EXPECT_EQ(-1, missing.GetDWORDValue(L"DefaultFlag"));
+    EXPECT_EQ(nullptr, missing.EnumSubKey(0));
+    missing.SetDWORDValue(L"DefaultFlag", 1);
+    missing.SetStringValue(L"Name", L"text");
+    EXPECT_FALSE(missing.DeleteValue(L"Name") || missing.CreateSubKey(L"Sub", L"Name", L"text"));
+    EXPECT_EQ(calls, TheMachine().RegistryCallCount());
+    EXPECT_EQ(std::make_tuple(os::kFileNotFound, false, L""),
+              std::make_tuple(missing.status, missing.IsOpen(), missing.path));
     EXPECT_FALSE(TheMachine().KeyExists(kHKLM, kPath));
     TheMachine().DenyRead(kHKCU, kPath);
-    CCurrentUserKey unreadable(kPath, os::kKeyRead);
-    EXPECT_EQ(std::make_tuple(os::kAccessDenied, false, L""),
-              std::make_tuple(unreadable.status, unreadable.IsOpen(), unreadable.path));
+    EXPECT_EQ(os::kAccessDenied, CCurrentUserKey(kPath, os::kKeyRead).status);
 }
 
-// Up to four bytes of any type are the value's raw bits; all ones reads like a missing value.
-TEST_F(RegistryKeyTest, DwordIsRawBitsOfAtMostFourBytesAndAllOnesOrFailureIsMinusOne) {
-    auto& m = TheMachine();
-    m.SetDword(kHKLM, kPath, L"Small", 7);
-    m.SetDword(kHKLM, kPath, L"High", 0x80000000u);
-    m.SetValue(kHKLM, kPath, L"Raw", os::kRegBinary, {0x78, 0x56, 0x34, 0x12});
-    m.SetString(kHKLM, kPath, L"Text", L"1"); // '1' and the terminator: four bytes
-    m.SetDword(kHKLM, kPath, L"AllOnes", 0xFFFFFFFFu);
-    m.SetValue(kHKLM, kPath, L"Five", os::kRegBinary, {1, 0, 0, 0, 0});
-    m.SetValue(kHKLM, kPath, L"Eight", os::kRegDword, {1, 0, 0, 0, 0, 0, 0, 0});
-    CLocalMachineKey key(kPath, os::kKeyRead);
-    const struct {
-        const wchar_t* name;
-        std::int32_t value;
-        long status;
-    } cases[] = {
-        {L"Small", 7, os::kSuccess},        {L"High", INT32_MIN, os::kSuccess},
-        {L"Raw", 0x12345678, os::kSuccess}, {L"Text", 0x31, os::kSuccess},
-        {L"AllOnes", -1, os::kSuccess},     {L"Missing", -1, os::kFileNotFound},
-        {L"Five", -1, os::kMoreData},       {L"Eight", -1, os::kMoreData},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(Narrow(c.name));
-        EXPECT_EQ(c.value, key.GetDWORDValue(c.name));
-        EXPECT_EQ(c.status, key.status);
-    }
-}
-
-// Whatever the type, and whatever the buffer held before: an unterminated text that fills the buffer exactly
-// still comes back terminated, a shorter one keeps nothing of a longer one, and a longer one grows the
-// buffer, which is kept for the shorter ones after it. An odd byte may give one character more.
-TEST_F(RegistryKeyTest, StringValueIsReadWhateverItsTypeKeepingWholeCharactersTerminated) {
+// Any value reads both ways, whatever its type. As a DWORD, up to four bytes are its raw bits, all ones
+// reading like a missing value. As text, whatever the buffer held before: an unterminated text that fills the
+// buffer exactly still comes back terminated, a shorter one keeps nothing of a longer one, and a longer one
+// grows the buffer, which is kept for the shorter ones after it; an odd byte may give one character more.
+TEST_F(RegistryKeyTest, ValueIsRawBitsOfAtMostFourBytesOrTextOfWholeCharactersTerminated) {
     const std::wstring longText(300, L'L');
+    const auto sz = [](const std::wstring& text, bool terminated = false) {
+        return os::Utf16LeBytes(text, terminated);
+    };
     const struct {
-        const wchar_t* name;
-        std::uint32_t type;
         std::vector<std::uint8_t> bytes;
-        std::wstring read;
+        std::wstring text;
+        std::int32_t dword = -1; // more than four bytes: refused with kMoreData
+        std::uint32_t type = os::kRegSz;
         std::size_t slack = 0;
     } cases[] = {
-        {L"Fresh", os::kRegSz, os::Utf16LeBytes(L"abcd", false), L"abcd"},
-        {L"Sized", os::kRegSz, os::Utf16LeBytes(L"wxyz", true), L"wxyz"}, // 10 bytes
-        {L"Exact", os::kRegSz, os::Utf16LeBytes(L"12345", false), L"12345"},
-        {L"Short", os::kRegSz, os::Utf16LeBytes(L"pq", false), L"pq"},
-        {L"Long", os::kRegSz, os::Utf16LeBytes(longText.c_str(), true), longText},
-        {L"Shorter", os::kRegBinary, os::Utf16LeBytes(L"xyz", false), L"xyz"},
-        {L"Word", os::kRegDword, {'A', 0, 'B', 0}, L"AB"},
-        {L"NoBytes", os::kRegSz, {}, L""},
-        {L"OnlyTerminator", os::kRegSz, {0, 0}, L""},
-        {L"Odd", os::kRegSz, {'a', 0, 'b', 0, 'c'}, L"ab", 1},
-        {L"OneByte", os::kRegBinary, {'z'}, L"", 1},
+        {sz(L"abcd"), L"abcd"},
+        {sz(L"wxyz", true), L"wxyz"},
+        {sz(L"12345"), L"12345"},
+        {sz(L"pq"), L"pq", 0x00710070},
+        {sz(longText, true), longText},
+        {sz(L"xyz"), L"xyz", -1, os::kRegBinary},
+        {{'A', 0, 'B', 0}, L"AB", 0x00420041, os::kRegDword},
+        {{}, L"", 0},
+        {{0, 0}, L"", 0},
+        {{'a', 0, 'b', 0, 'c'}, L"ab", -1, os::kRegSz, 1},
+        {{'z'}, L"", 'z', os::kRegBinary, 1},
+        {{0x78, 0x56, 0x34, 0x12}, L"\x5678\x1234", 0x12345678, os::kRegBinary},
+        {{0, 0, 0, 0x80}, L"", INT32_MIN, os::kRegDword},
+        {{0xFF, 0xFF, 0xFF, 0xFF}, L"\xFFFF\xFFFF", -1, os::kRegDword},
+        {{1, 0, 0, 0, 0, 0, 0, 0}, L"\x1", -1, os::kRegDword},
     };
     for (const auto& c : cases)
-        TheMachine().SetValue(kHKLM, kPath, c.name, c.type, c.bytes);
+        TheMachine().SetValue(kHKLM, kPath, std::to_wstring(&c - cases), c.type, c.bytes);
     CLocalMachineKey key(kPath, os::kKeyRead);
     const wchar_t* grown = nullptr;
     for (const auto& c : cases) {
-        SCOPED_TRACE(Narrow(c.name));
-        const wchar_t* const text = key.GetStringValue(c.name);
+        SCOPED_TRACE(testing::Message() << "case " << &c - cases);
+        const std::wstring name = std::to_wstring(&c - cases);
+        EXPECT_EQ(c.dword, key.GetDWORDValue(name.c_str()));
+        EXPECT_EQ(c.bytes.size() > 4 ? os::kMoreData : os::kSuccess, key.status);
+        const wchar_t* const text = key.GetStringValue(name.c_str());
         ASSERT_NE(nullptr, text);
         EXPECT_EQ(os::kSuccess, key.status);
-        EXPECT_EQ(c.read, std::wstring(text).substr(0, c.read.size()));
-        EXPECT_LE(std::wcslen(text), c.read.size() + c.slack);
+        EXPECT_EQ(c.text, std::wstring(text).substr(0, c.text.size()));
+        EXPECT_LE(std::wcslen(text), c.text.size() + c.slack);
         EXPECT_TRUE(!grown || grown == text) << "the grown buffer is kept";
-        grown = c.read == longText ? text : grown;
+        grown = c.text == longText ? text : grown;
     }
-    EXPECT_EQ(nullptr, key.GetStringValue(L"Missing"));
-    EXPECT_EQ(os::kFileNotFound, key.status);
+    EXPECT_TRUE(key.GetDWORDValue(L"Missing") == -1 && key.status == os::kFileNotFound);
+    EXPECT_TRUE(key.GetStringValue(L"Missing") == nullptr && key.status == os::kFileNotFound);
 }
 
 TEST_F(RegistryKeyTest, CreateSubKeyReturnsOpenKeyForCallerAndWritesTextOnItUnlessWriteIsDenied) {
-    const std::wstring prefs = kMaker + L"\\Viewer\\Quorl Vandrel\\Preferences";
     TheMachine().CreateKey(kHKCU, kMaker);
     CCurrentUserKey maker(kMaker, os::kKeyWrite);
-    {
-        RegKeyCloser created = maker.CreateSubKey(L"Viewer\\Quorl Vandrel\\Preferences", L"Label", L"hello");
-        ASSERT_TRUE(created);
-        EXPECT_EQ(os::kSuccess, maker.status);
-        EXPECT_EQ(2u, TheMachine().OpenKeyCount()); // the caller's until it is closed
+    { // the created key is the caller's until it is closed
+        const RegKeyCloser created = maker.CreateSubKey(L"Viewer\\Prefs", L"Label", L"hello");
+        EXPECT_EQ(std::make_tuple(true, os::kSuccess, 2u),
+                  std::make_tuple(static_cast<bool>(created), maker.status, TheMachine().OpenKeyCount()));
     }
-    EXPECT_EQ(1u, TheMachine().OpenKeyCount());
-    EXPECT_EQ(Text(L"hello"), Stored(kHKCU, prefs, L"Label"));
+    EXPECT_EQ(Text(L"hello"), Stored(kHKCU, kMaker + L"\\Viewer\\Prefs", L"Label"));
     EXPECT_EQ(std::nullopt, Stored(kHKCU, kMaker, L"Label")); // not on the parent
 
-    TheMachine().SetDword(kHKCU, kMaker + L"\\Viewer", L"Kept", 3);
-    EXPECT_TRUE(maker.CreateSubKey(L"Viewer", nullptr, nullptr)); // opens the existing key
+    TheMachine().SetDword(kHKCU, kPath, L"Kept", 3);
+    EXPECT_TRUE(maker.CreateSubKey(L"Viewer", nullptr, L"text")); // existing; no name: the default value
     EXPECT_TRUE(maker.CreateSubKey(L"Fresh", L"Name", nullptr));  // no text: nothing written
-    EXPECT_EQ(3u, TheMachine().GetDword(kHKCU, kMaker + L"\\Viewer", L"Kept"));
+    EXPECT_EQ(3u, TheMachine().GetDword(kHKCU, kPath, L"Kept"));
+    EXPECT_EQ(Text(L"text"), Stored(kHKCU, kPath, L""));
     EXPECT_TRUE(TheMachine().KeyExists(kHKCU, kMaker + L"\\Fresh"));
     EXPECT_EQ(std::nullopt, Stored(kHKCU, kMaker + L"\\Fresh", L"Name"));
-    EXPECT_TRUE(maker.CreateSubKey(L"Viewer", nullptr, L"text")); // no name: the default value
-    EXPECT_EQ(Text(L"text"), Stored(kHKCU, kMaker + L"\\Viewer", L""));
 
     TheMachine().DenyWrite(kHKCU, kMaker);
     EXPECT_FALSE(maker.CreateSubKey(L"Denied", L"Name", L"text"));
@@ -193,6 +164,7 @@ TEST_F(ReadApplicationRecordTest, FillsFieldOfEveryValueThereReplacingEarlierFor
 
 using FileFormatsTest = SimTest;
 
+// A missing or unreadable key adds nothing.
 TEST_F(FileFormatsTest, ImageAudioVideoComeInThatOrderAfterEarlierPairsAndOtherCategoriesOrKeysNot) {
     SetFormat(kKeyPath, L"Video", L"mp4  wmv");
     SetFormat(kKeyPath, L"Other", L"txt");
@@ -203,8 +175,7 @@ TEST_F(FileFormatsTest, ImageAudioVideoComeInThatOrderAfterEarlierPairsAndOtherC
     const Formats expected{{L"first", L"Earlier"}, {L"png", L"Image"}, {L"jpg", L"Image"}, {L"wav", L"Audio"},
                            {L"mp3", L"Audio"},     {L"mp4", L"Video"}, {L"wmv", L"Video"}};
     EXPECT_EQ(expected, list);
-
-    ReadFileFormats(RegistrationPath(L"Missing") + L"\\File Formats", list); // a missing or unreadable key
+    ReadFileFormats(RegistrationPath(L"Missing") + L"\\File Formats", list);
     TheMachine().DenyRead(kHKLM, kFormatsPath);
     ReadFileFormats(kFormatsPath, list);
     EXPECT_EQ(expected, list);
@@ -213,20 +184,19 @@ TEST_F(FileFormatsTest, ImageAudioVideoComeInThatOrderAfterEarlierPairsAndOtherC
 TEST(SplitExtensionListTest, OnlySpacesSeparateAndEveryOtherTokenIsAppendedAsWritten) {
     const struct {
         const wchar_t* text;
-        Formats added;
-    } cases[] = {
-        {L"  jpg   png ", {{L"jpg", L"Image"}, {L"png", L"Image"}}},
-        {L"jpg\tpng \tgif tif\n", {{L"jpg\tpng", L"Image"}, {L"\tgif", L"Image"}, {L"tif\n", L"Image"}}},
-        {L"JPG jpg JPG", {{L"JPG", L"Image"}, {L"jpg", L"Image"}, {L"JPG", L"Image"}}},
-        {L"", {}},
-        {L"     ", {}},
-    };
+        Strings added;
+    } cases[] = {{L"  jpg   png ", {L"jpg", L"png"}},
+                 {L"jpg\tpng \tgif tif\n", {L"jpg\tpng", L"\tgif", L"tif\n"}},
+                 {L"JPG jpg JPG", {L"JPG", L"jpg", L"JPG"}},
+                 {L"", {}},
+                 {L"     ", {}}};
     for (const auto& c : cases) {
         SCOPED_TRACE(Narrow(c.text));
-        Formats list{{L"kept", L"Audio"}};
+        Formats list{{L"kept", L"Audio"}}, expected = list;
         SplitExtensionList(c.text, L"Image", list);
-        EXPECT_EQ(L"kept", list.at(0).first);
-        EXPECT_EQ(c.added, Formats(list.begin() + 1, list.end()));
+        for (const auto& extension : c.added)
+            expected.emplace_back(extension, L"Image");
+        EXPECT_EQ(expected, list);
     }
 }
 
@@ -262,18 +232,12 @@ TEST_F(DefaultFlagTest, UserHiveDecidesAndIsCreatedWithZeroOnFirstSight) {
         std::uint32_t read;
         std::optional<std::uint32_t> userAfter;
     } cases[] = {
-        {{1, 0}, false, 1, 1},
-        {{kKeyOnly, 1}, false, kUntouched, kKeyOnly},
-        {{0xFFFFFFFFu, 1}, false, kUntouched, 0xFFFFFFFFu},
-        {{none, 1}, true, 0, 0},
-        {{none, none}, true, 0, 0},
-        {{none, 1, kMaker}, true, 0, 0},
-        {{1, 1, kPrefs}, false, 0, 0},
-        {{none, 3}, false, 3, none},
-        {{none, 5, L"", kMaker}, true, 5, none},
-        {{none, 2, L"", kMaker + L"\\Viewer"}, true, 2, none},
-        {{none, none}, false, kUntouched, none},
-        {{none, 0xFFFFFFFFu}, false, kUntouched, none},
+        {{1, 1, kPrefs}, false, 0, 0},           {{1, 0}, false, 1, 1},
+        {{none, 1, kMaker}, true, 0, 0},         {{none, 1}, true, 0, 0},
+        {{~0u, 1}, false, kUntouched, ~0u},      {{none, none}, true, 0, 0},
+        {{none, ~0u}, false, kUntouched, none},  {{none, 3}, false, 3, none},
+        {{none, 2, L"", kPath}, true, 2, none},  {{none, 5, L"", kMaker}, true, 5, none},
+        {{none, none}, false, kUntouched, none}, {{kKeyOnly, 1}, false, kUntouched, kKeyOnly},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << "case " << &c - cases);
@@ -299,12 +263,9 @@ TEST_F(DefaultFlagTest, AutoLaunchIsOffOnlyForValueOneAndUserValueCountsFirst) {
         bool candidate;
         std::size_t throwAt = 0;
     } cases[] = {
-        {{none, none}, true},     {{kKeyOnly, kKeyOnly}, true},
-        {{0, 1}, true},           {{1, 0}, false},
-        {{2, 1}, true},           {{none, 1}, false},
-        {{kKeyOnly, 1}, false},   {{0xFFFFFFFFu, 1}, false},
-        {{none, 2}, true},        {{0, 1, kPrefs}, false},
-        {{none, none}, false, 1}, {{0, none}, false, 2},
+        {{none, none}, true}, {{kKeyOnly, kKeyOnly}, true}, {{0, 1}, true},           {{1, 0}, false},
+        {{2, 1}, true},       {{none, 1}, false},           {{kKeyOnly, 1}, false},   {{~0u, 1}, false},
+        {{none, 2}, true},    {{0, 1, kPrefs}, false},      {{none, none}, false, 1}, {{0, none}, false, 2},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << "case " << &c - cases);
@@ -322,27 +283,21 @@ using DiscoveryTest = SimTest;
 
 // Breadth first below the maker key, after the records found before: a key named exactly "Quorl Vandrel" is a
 // registration, not walked into; keys that cannot be read are skipped, but an unreadable registration still
-// gives a record, an empty one; a key whose name reads as empty is skipped.
+// gives a record, an empty one; a key whose name reads as empty is skipped. Each application here is named
+// after its key.
 TEST_F(DiscoveryTest, AppendsBreadthFirstARecordPerKeyNamedExactlyAsRegistration) {
     std::vector<appInfo_tag> found{SentinelRecord()};
     DiscoverApplications(found); // without the maker key
-    AddApp(L"Alpha\\Deep\\Deeper", L"Deepest");
-    AddApp(L"Alpha\\Deep", L"AlphaDeep");
-    AddApp(L"Beta\\Inner", L"BetaInner");
-    AddApp(L"Gamma", L"Gamma");
-    AddApp(L"Gamma\\Quorl Vandrel", L"Nested");
-    AddApp(L"Alpha", L"Alpha");
-    AddApp(L"", L"Direct");
-    AddApp(L"Lower\\quorl vandrel", L"Inside");
+    for (const auto& appKey : Strings{L"Alpha\\Deep\\Deeper", L"Alpha\\Deep", L"Beta\\Inner", L"Gamma",
+                                      L"Gamma\\Quorl Vandrel", L"Alpha", L"", L"Lower\\quorl vandrel",
+                                      L"Locked\\Inner", L"Unreadable", std::wstring(1, L'\0') + L"Null"})
+        AddApp(appKey, L"@" + appKey);
     TheMachine().SetString(kHKLM, kMaker + L"\\Upper\\QUORL VANDREL", L"Name", L"Upper");
-    AddApp(L"Locked\\Inner", L"Hidden");
     TheMachine().DenyRead(kHKLM, kMaker + L"\\Locked");
-    AddApp(L"Unreadable", L"Unreadable");
     TheMachine().DenyRead(kHKLM, RegistrationPath(L"Unreadable"));
-    AddApp(std::wstring(1, L'\0') + L"Null", L"NullNamed");
     DiscoverApplications(found);
-    EXPECT_EQ((Strings{L"<name>", L"Direct", L"Alpha", L"Gamma", L"", L"AlphaDeep", L"BetaInner", L"Inside",
-                       L"Deepest"}),
+    EXPECT_EQ((Strings{L"<name>", L"@", L"@Alpha", L"@Gamma", L"", L"@Alpha\\Deep", L"@Beta\\Inner",
+                       L"@Lower\\quorl vandrel", L"@Alpha\\Deep\\Deeper"}),
               Names(found));
     EXPECT_EQ(Fields(SentinelRecord()), Fields(found[0]));
     EXPECT_EQ(std::make_tuple(std::wstring(), std::wstring()),
@@ -365,13 +320,7 @@ protected:
     CQELBootInformationHandler handler;
 };
 
-class ApplicationListTest : public HandlerTest {
-protected:
-    Strings Load() {
-        handler.LoadInformation();
-        return Names(handler.apps);
-    }
-};
+using ApplicationListTest = HandlerTest;
 
 TEST_F(ApplicationListTest, OnlyRegistrationsWithProgramProxyAndAutoLaunchAreListed) {
     AddApp(L"Listed", L"Listed");
@@ -383,14 +332,16 @@ TEST_F(ApplicationListTest, OnlyRegistrationsWithProgramProxyAndAutoLaunchAreLis
     TheMachine().SetString(kHKLM, RegistrationPath(L"NoCmdLine"), L"ProxyPath", ProxyFile(L"Listed"));
     SetPref(kHKLM, AddApp(L"Off", L"Off"), L"AutoLaunchOnDeviceConnect", 1);
     SetPref(kHKLM, AddApp(L"Two", L"Two"), L"AutoLaunchOnDeviceConnect", 2);
-    EXPECT_EQ((Strings{L"Listed", L"Two"}), Load());
+    handler.LoadInformation();
+    EXPECT_EQ((Strings{L"Listed", L"Two"}), Names(handler.apps));
 }
 
 TEST_F(ApplicationListTest, QueriesCopyWholeRecordsFromListAndApplicationInfoIsFirstExactName) {
     SetPref(kHKLM, AddApp(L"A", L"Viewer"), L"DefaultFlag", 4);
     AddApp(L"B", L"Bravo");
     SetPref(kHKLM, AddApp(L"C", L"Viewer"), L"DefaultFlag", 2);
-    EXPECT_EQ((Strings{L"Viewer", L"Bravo", L"Viewer"}), Load());
+    handler.LoadInformation();
+    EXPECT_EQ((Strings{L"Viewer", L"Bravo", L"Viewer"}), Names(handler.apps));
     std::vector<appInfo_tag> all(4, SentinelRecord());
     EXPECT_TRUE(handler.GetAllApplicationInfo(all));
     EXPECT_TRUE(std::equal(all.begin(), all.end(), handler.apps.begin(), handler.apps.end(),
@@ -425,26 +376,22 @@ Formats SiblingFormats() {
 
 using SiblingTest = HandlerTest;
 
-// Its programs and autoplay handler without its installation key are no sibling.
-TEST_F(SiblingTest, NotInstalledGivesFalseLeavesRecordAndStartsNothing) {
-    TheMachine().SetString(kHKLM, kSiblingAutoplayKey, L"Action", L"Open pictures");
+// Its programs without its installation key are no sibling, and nothing is started for it. Without an
+// Action, or with an empty one, the description is the sibling's own. The device-connect program runs
+// detached with "-i" or "-d"; a folder starting with a quote is passed as argument zero unchanged, and a
+// start that fails is ignored.
+TEST_F(SiblingTest, InstalledFillsNameProgramsIconActionAnd47FormatsAndStartsDeviceConnectWithIOrD) {
     TheMachine().AddFile(kSiblingDeviceConnect);
     appInfo_tag record = SentinelRecord();
     EXPECT_FALSE(handler.GetOST3Info(record));
+    EXPECT_EQ(Fields(SentinelRecord()), Fields(record));
     handler.StartOST3AutoLaunch();
     handler.StopOST3AutoLaunch();
-    EXPECT_EQ(Fields(SentinelRecord()), Fields(record));
-    EXPECT_TRUE(TheMachine().Spawns().empty());
-}
-
-// Without an Action, or with an empty one, the description is the sibling's own.
-TEST_F(SiblingTest, InstalledFillsNameProgramsIconActionAnd47FormatsAndKeepsTheRest) {
     InstallSibling(L"D:\\Programs\\Ostrand");
     const std::wstring folder = L"D:\\Programs\\Ostrand\\";
     for (const wchar_t* action : {static_cast<const wchar_t*>(nullptr), L"", L"Open pictures with Ostrand"}) {
         if (action)
             TheMachine().SetString(kHKLM, kSiblingAutoplayKey, L"Action", action);
-        appInfo_tag record = SentinelRecord();
         ASSERT_TRUE(handler.GetOST3Info(record));
         EXPECT_EQ(Fields({L"Quorl Ostrand 3.0", folder + L"OstrandDeviceConnect.exe",
                           action && *action ? action : L"Organize and edit pictures using",
@@ -453,33 +400,16 @@ TEST_F(SiblingTest, InstalledFillsNameProgramsIconActionAnd47FormatsAndKeepsTheR
                   Fields(record));
         EXPECT_EQ(47u, record.fileFormats.size());
     }
-    EXPECT_TRUE(TheMachine().Spawns().empty());
-}
-
-// The device-connect program runs detached with "-i" or "-d"; a folder starting with a quote is passed as
-// argument zero unchanged, and a start that fails is ignored.
-TEST_F(SiblingTest, StartAndStopRunDeviceConnectProgramDetachedWithIOrD) {
-    const struct {
-        void (CQELBootInformationHandler::*call)();
-        const wchar_t* folder;
-        const wchar_t* argument;
-    } cases[] = {{&CQELBootInformationHandler::StartOST3AutoLaunch, L"C:\\Ostrand", L"-i"},
-                 {&CQELBootInformationHandler::StopOST3AutoLaunch, L"C:\\Ostrand", L"-d"},
-                 {&CQELBootInformationHandler::StopOST3AutoLaunch, L"\"C:\\Ostrand", L"-d"}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(Narrow(c.folder + std::wstring(c.argument)));
-        Fresh();
-        if (*c.folder == L'"')
-            TheMachine().SetString(kHKLM, kSiblingInstallKey, L"", c.folder);
-        else
-            InstallSibling(c.folder);
-        (handler.*c.call)();
-        const std::wstring program = c.folder + std::wstring(L"\\OstrandDeviceConnect.exe");
-        ExpectSpawns({{program, *c.folder == L'"' ? program : Quoted(program), c.argument}},
-                     os::SpawnMode::Detach);
-        EXPECT_EQ(*c.folder == L'"', TheMachine().Spawns().at(0).result == -1); // no such program
-        EXPECT_TRUE(TheMachine().DebugLines().empty());
-    }
+    handler.StartOST3AutoLaunch();
+    handler.StopOST3AutoLaunch();
+    TheMachine().SetString(kHKLM, kSiblingInstallKey, L"", L"\"C:\\Ostrand");
+    handler.StopOST3AutoLaunch(); // no such program
+    const std::wstring program = folder + L"OstrandDeviceConnect.exe",
+                       quoted = L"\"C:\\Ostrand\\OstrandDeviceConnect.exe";
+    ExpectSpawns(
+        {{program, Quoted(program), L"-i"}, {program, Quoted(program), L"-d"}, {quoted, quoted, L"-d"}},
+        os::SpawnMode::Detach);
+    EXPECT_TRUE(TheMachine().DebugLines().empty());
 }
 
 // The calling proxy's own per-user launch switch and its application's locale.
@@ -506,6 +436,7 @@ protected:
 };
 
 // On unless stored as 0; a first read stores 1; both only in a user's key that exists and can be written.
+// Exhausted memory gives on for both calls, writing nothing, and the default locale.
 TEST_F(LaunchStatusTest, SwitchIsOnUnlessStoredZeroStartsAtOneAndIsSetWhereUserKeyIsWritable) {
     EXPECT_EQ(Answer(true, std::nullopt), Get()); // the application's key only in the machine hive
     EXPECT_EQ(Answer(false, std::nullopt), Set(0));
@@ -515,13 +446,19 @@ TEST_F(LaunchStatusTest, SwitchIsOnUnlessStoredZeroStartsAtOneAndIsSetWhereUserK
     EXPECT_EQ(Answer(true, 1), Get());
     EXPECT_EQ(Answer(true, 0), Set(0));
     EXPECT_EQ(Answer(false, 0), Get());
-    EXPECT_EQ(Answer(true, 5), Set(5));
-    EXPECT_EQ(Answer(true, 5), Get());
     EXPECT_EQ(Answer(true, 0xFFFFFFFEu), Set(-2));
     EXPECT_EQ(Answer(true, 0xFFFFFFFEu), Get());
     Store(0xFFFFFFFFu); // reads like a missing value and is rewritten
     EXPECT_EQ(Answer(true, 1), Get());
     Store(0);
+    TheMachine().SetString(kHKLM, kPath, L"locale", L"de_de");
+    // Each call maintains the order first: the next registry call after one maintenance is its own first.
+    TheMachine().ThrowOnRegistryCall(MaintainOrderRegistryCalls() + 1);
+    EXPECT_EQ(Answer(true, 0), Get());
+    TheMachine().ThrowOnRegistryCall(MaintainOrderRegistryCalls() + 1);
+    EXPECT_EQ(Answer(true, 0), Set(7));
+    TheMachine().ThrowOnRegistryCall(MaintainOrderRegistryCalls() + 1);
+    EXPECT_EQ(L"en_us", Locale(false));
     TheMachine().DenyRead(kHKCU, kPath);
     EXPECT_EQ(Answer(true, 0), Get());
 
@@ -567,23 +504,6 @@ TEST_F(LaunchStatusTest, ApplicationKeyIsRegistrationPathCutAtFirstExactOccurren
         TheMachine().SetString(kHKLM, c.otherKey, L"locale", L"xx_other");
         EXPECT_EQ(L"xx_own", Locale(true));
     }
-}
-
-TEST_F(LaunchStatusTest, ExhaustedMemoryGivesOnForBothSwitchCallsAndEnUs) {
-    Store(0);
-    TheMachine().SetString(kHKLM, kPath, L"locale", L"de_de");
-    EXPECT_FALSE(handler.GetQELLaunchStatus()); // settles the machine
-
-    // Each query maintains the order first: the next registry call after one maintenance is its own first
-    // one.
-    TheMachine().ThrowOnRegistryCall(MaintainOrderRegistryCalls() + 1);
-    EXPECT_TRUE(handler.GetQELLaunchStatus());
-    TheMachine().ThrowOnRegistryCall(MaintainOrderRegistryCalls() + 1);
-    EXPECT_EQ(Answer(true, 0), Set(7));
-    TheMachine().ThrowOnRegistryCall(MaintainOrderRegistryCalls() + 1);
-    EXPECT_EQ(L"en_us", Locale(false));
-    TheMachine().ThrowOnRegistryCall(0);
-    EXPECT_EQ(L"de_de", Locale(true));
 }
 
 } // namespace
