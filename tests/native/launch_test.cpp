@@ -21,56 +21,52 @@ const std::wstring kInvalidFirstLine = L"\n !!! Invalid first argument value.";
 const std::wstring kNotRegisteredLine = L"\n !!! This application is not registered as QEL compatible.";
 const std::wstring kInvalidSecondLine = L"\n !!! Invalid second argument value.";
 
-// A fresh machine with the log-on entry's key, and a handler of the library's commands.
+const std::wstring kOtherRunEntry = L"\"C:\\Elsewhere\\Other.exe\"";
+const std::wstring kViewer = ProgramFile(L"Viewer");
+
+// A fresh machine whose log-on entry starts another program and where one program exists, and a handler of
+// the library's commands.
 class HandlerTest : public SimTest {
 protected:
     void SetUp() override {
         SimTest::SetUp();
-        AddRunKey();
+        SetRunEntry(kOtherRunEntry);
+        TheMachine().AddFile(kViewer);
+    }
+    void Launch(std::wstring appPath, std::wstring mode, std::wstring devType, std::wstring devId) {
+        handler.LaunchQEL(appPath, mode, devType, devId);
     }
     CQELBootCommandHandler handler;
 };
 
-class CommandWordsTest : public HandlerTest {
-protected:
-    // The words appended after an earlier one, which stays, for the program followed by `arguments`.
-    Strings Parse(const Strings& arguments) {
-        Strings commandLine{L"C:\\Program Files\\Quorl\\qelboot.exe"};
-        commandLine.insert(commandLine.end(), arguments.begin(), arguments.end());
-        TheMachine().SetCommandLine(commandLine);
-        Strings words{L"<earlier>"};
-        handler.ParseCommandLineParameter(words);
-        EXPECT_EQ(L"<earlier>", words.at(0));
-        return Strings(words.begin() + 1, words.end());
-    }
-};
+using CommandWordsTest = HandlerTest;
 
+// The words are appended after an earlier one, which stays; a command line that cannot be split gives none.
 TEST_F(CommandWordsTest, CommandWordIsAppendedAsTypedWrongDefaultPrintsSyntaxAndAnythingElseGivesNothing) {
     const Strings syntax{kSyntaxLine, kUsageLine};
     const struct {
         Strings arguments, words, console;
+        bool unsplittable = false;
     } cases[] = {
-        {{}, {L"-install"}, {}},
-        {{L"-Install", L"foo", L"bar"}, {L"-Install"}, {}},
-        {{L"-UNINSTALL", L"now"}, {L"-UNINSTALL"}, {}},
-        {{L"-Default", L"Quorl Photo Mover", L"YES"}, {L"-Default", L"Quorl Photo Mover", L"YES"}, {}},
-        {{L"-default"}, {}, syntax},
-        {{L"-default", L"Viewer"}, {}, syntax},
-        {{L"-DEFAULT", L"Viewer", L"yes", L"now"}, {}, syntax},
-        {{L"/install"}, {}, {}},
-        {{L"install"}, {}, {}},
-        {{L"-installer"}, {}, {}},
+        {{}, {L"-install"}, {}},       {{L"-Install", L"foo", L"bar"}, {L"-Install"}, {}},
+        {{L"/install"}, {}, {}},       {{L"-UNINSTALL", L"now"}, {L"-UNINSTALL"}, {}},
+        {{L"install"}, {}, {}},        {{L"-Default", L"A B", L"YES"}, {L"-Default", L"A B", L"YES"}, {}},
+        {{L"-installer"}, {}, {}},     {{L"-default", L"Viewer"}, {}, syntax},
+        {{L"-default"}, {}, syntax},   {{L"-DEFAULT", L"Viewer", L"yes", L"now"}, {}, syntax},
+        {{L"-install"}, {}, {}, true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(::testing::PrintToString(c.arguments));
         Fresh();
-        EXPECT_EQ(c.words, Parse(c.arguments));
+        Strings commandLine{L"C:\\Program Files\\Quorl\\qelboot.exe"}, words{L"<earlier>"};
+        commandLine.insert(commandLine.end(), c.arguments.begin(), c.arguments.end());
+        TheMachine().SetCommandLine(commandLine);
+        TheMachine().FailCommandLineSplit(c.unsplittable);
+        handler.ParseCommandLineParameter(words);
+        EXPECT_EQ(L"<earlier>", words.at(0));
+        EXPECT_EQ(c.words, Strings(words.begin() + 1, words.end()));
         EXPECT_EQ(c.console, TheMachine().ConsoleLines());
     }
-    Fresh();
-    TheMachine().FailCommandLineSplit(true);
-    EXPECT_TRUE(Parse({}).empty());
-    EXPECT_TRUE(TheMachine().ConsoleLines().empty());
 }
 
 using Flags = std::vector<std::optional<std::uint32_t>>; // Alpha's user and machine flag, then Bravo's
@@ -79,8 +75,8 @@ class DefaultStatusTest : public HandlerTest {
 protected:
     void SetUp() override {
         HandlerTest::SetUp();
-        alpha = AddApp(L"A", L"Alpha");
-        bravo = AddApp(L"B", L"Bravo");
+        AddApp(L"A", L"Alpha");
+        AddApp(L"B", L"Bravo");
     }
     void SetFlags(const Flags& flags) {
         for (std::size_t i = 0; i < 4; ++i)
@@ -92,12 +88,7 @@ protected:
     bool Set(std::wstring name, std::wstring status) {
         return handler.SetApplicationDefaultStatus(name, status);
     }
-    Strings Defaults() {
-        std::vector<appInfo_tag> defaults;
-        handler.GetDefaultApplicationInfo(defaults);
-        return Names(defaults);
-    }
-    std::wstring alpha, bravo;
+    const std::wstring alpha = RegistrationPath(L"A"), bravo = RegistrationPath(L"B");
 };
 
 // "yes" clears every application's flag and sets the named one's; "no" clears only the named one's; both
@@ -106,24 +97,22 @@ TEST_F(DefaultStatusTest, YesOrNoInAnyCaseWritesFlagsInBothHivesAndReloads) {
     const struct {
         const wchar_t* name;
         const wchar_t* status;
-        Flags after;
-        Strings defaults;
+        Flags after, before = {};
     } steps[] = {
-        {L"Bravo", L"yes", {0, 0, 1, 1}, {L"Bravo"}},
-        {L"Alpha", L"YES", {1, 1, 0, 0}, {L"Alpha"}},
-        {L"Bravo", L"yes", {0, 0, 1, 1}, {L"Bravo"}},
-        {L"Bravo", L"No", {0, 0, 0, 0}, {}},
+        {L"Bravo", L"yes", {0, 0, 1, 1}}, {L"Alpha", L"YES", {1, 1, 0, 0}},
+        {L"Bravo", L"yes", {0, 0, 1, 1}}, {L"Alpha", L"NO", {0, 0, 1, 1}, {1, 1, 1, 1}},
+        {L"Bravo", L"No", {0, 0, 0, 0}},
     };
     SetFlags({1, 1, 0, 0});
     for (const auto& step : steps) {
         SCOPED_TRACE(Narrow(step.name + std::wstring(L" ") + step.status));
+        if (!step.before.empty())
+            SetFlags(step.before);
         EXPECT_TRUE(Set(step.name, step.status));
         EXPECT_EQ(step.after, AllFlags());
-        EXPECT_EQ(step.defaults, Defaults());
+        EXPECT_EQ((Flags{step.after[0], step.after[2]}),
+                  (Flags{handler.apps.at(0).defaultFlag, handler.apps.at(1).defaultFlag}));
     }
-    SetFlags({1, 1, 1, 1});
-    EXPECT_TRUE(Set(L"Alpha", L"NO"));
-    EXPECT_EQ((Flags{0, 0, 1, 1}), AllFlags());
     EXPECT_TRUE(TheMachine().ConsoleLines().empty());
 }
 
@@ -144,51 +133,37 @@ TEST_F(DefaultStatusTest, UnknownNameOrStatusWordIsRefusedWithItsLinesAfterMaint
         {L"Bravo", L"true", {kInvalidSecondLine}}, {L"Bravo", L"", {kInvalidSecondLine}},
         {L"Bravo", L"yes ", {kInvalidSecondLine}}, {L"Bravo", L"nope", {kInvalidSecondLine}},
     };
-    std::size_t printed = 0;
+    Strings printed;
     for (const auto& c : cases) {
         SCOPED_TRACE(Narrow(std::wstring(c.name) + L" " + c.status));
         const std::size_t before = TheMachine().RegistryCallCount();
         EXPECT_FALSE(Set(c.name, c.status));
         EXPECT_EQ(oneMaintenance, TheMachine().RegistryCallCount() - before);
-        const auto& console = TheMachine().ConsoleLines();
-        EXPECT_EQ(c.lines, Strings(console.begin() + static_cast<std::ptrdiff_t>(printed), console.end()));
-        printed = console.size();
+        printed.insert(printed.end(), c.lines.begin(), c.lines.end());
+        EXPECT_EQ(printed, TheMachine().ConsoleLines());
         EXPECT_EQ(flags, AllFlags());
     }
     EXPECT_EQ(Quoted(ProxyFile(L"Alpha")), RunEntry());
-    EXPECT_EQ((Strings{L"Alpha", L"Bravo"}), Names(handler.apps));
 }
 
 TEST_F(DefaultStatusTest, SetDefaultFlagWritesEachHiveWhereKeyOpensForWriting) {
-    const std::wstring prefs = alpha + L"\\Preferences";
     SetFlags({9, 9, 9, 9});
-    SetDefaultFlag(prefs, 4);
+    SetDefaultFlag(alpha + L"\\Preferences", 4);
     EXPECT_EQ((Flags{4, 4, 9, 9}), AllFlags());
-    TheMachine().DenyWrite(kHKLM, prefs);
-    SetDefaultFlag(prefs, 0);
-    EXPECT_EQ((Flags{0, 4, 9, 9}), AllFlags());
+    TheMachine().DenyWrite(kHKLM, alpha + L"\\Preferences");
     TheMachine().DenyWrite(kHKCU, bravo + L"\\Preferences");
+    SetDefaultFlag(alpha + L"\\Preferences", 0);
     SetDefaultFlag(bravo + L"\\Preferences", 1);
     EXPECT_EQ((Flags{0, 4, 9, 1}), AllFlags());
-
     const std::wstring missing = RegistrationPath(L"C") + L"\\Preferences";
     SetDefaultFlag(missing, 1);
-    EXPECT_FALSE(TheMachine().KeyExists(kHKCU, missing));
-    EXPECT_FALSE(TheMachine().KeyExists(kHKLM, missing));
+    EXPECT_FALSE(TheMachine().KeyExists(kHKCU, missing) || TheMachine().KeyExists(kHKLM, missing));
 }
 
 // Keeping the log-on entry on a registered proxy, finding the calling proxy's own application, and
 // handing over to another application's proxy on uninstall.
 
-const std::wstring kOtherRunEntry = L"\"C:\\Elsewhere\\Other.exe\"";
-
-class OrderTest : public HandlerTest {
-protected:
-    void SetUp() override {
-        HandlerTest::SetUp();
-        SetRunEntry(kOtherRunEntry);
-    }
-};
+using OrderTest = HandlerTest;
 
 // The entry, and the calling proxy's own application after the order was maintained, are the caller's proxy
 // matched in any case; the entry is the first proxy for any other caller, written into the run key only where
@@ -203,7 +178,6 @@ TEST_F(OrderTest, EntryAndOwnApplicationAreCallersProxyMatchedInAnyCaseElseEntry
     TheMachine().SetSelf(L"c:\\APPS\\bravo\\proxy.EXE");
     handler.MaintainOrder();
     EXPECT_EQ(Quoted(ProxyFile(L"Bravo")), RunEntry());
-    EXPECT_EQ((Strings{L"Alpha", L"Bravo"}), Names(handler.apps));
     SetRunEntry(kOtherRunEntry);
     EXPECT_TRUE(GetOwnApplicationInfo(handler, own));
     EXPECT_EQ(Fields(RecordOf(L"Bravo", RegistrationPath(L"B"), 0, {})), Fields(own));
@@ -211,11 +185,11 @@ TEST_F(OrderTest, EntryAndOwnApplicationAreCallersProxyMatchedInAnyCaseElseEntry
     Self().openable = false;
     handler.MaintainOrder();
     EXPECT_EQ(Quoted(ProxyFile(L"Alpha")), RunEntry());
-    EXPECT_TRUE(TheMachine().DebugLines().empty());
     TheMachine().DenyWrite(kHKLM, kRunKeyPath);
     TheMachine().SetSelf(ProxyFile(L"Bravo"));
     handler.MaintainOrder();
     EXPECT_EQ(Quoted(ProxyFile(L"Alpha")), RunEntry()) << "the entry may not be written";
+    EXPECT_TRUE(TheMachine().DebugLines().empty());
     sim::Machine::Reset();
     AddApp(L"A", L"Alpha");
     handler.MaintainOrder();
@@ -238,7 +212,7 @@ TEST_F(OrderTest, CurrentProcessInfoGivesIdAndPathCutAt259OrLeavesRecord) {
     EXPECT_EQ(0u, TheMachine().OpenHandleCount());
 }
 
-using OrderDeathTest = OrderTest;
+using OrderDeathTest = HandlerTest;
 
 // Every call that maintains the order first: with no compatible application left it hands launching back to
 // the sibling, deletes the entry and ends the process with code 0 right after the two lines that say so.
@@ -260,28 +234,28 @@ TEST_F(OrderDeathTest, NoApplicationLeftHandsBackToSiblingDeletesEntryAndEndsWit
     }
 }
 
-class UninstallTest : public OrderTest {
+class UninstallTest : public HandlerTest {
 protected:
     void SetUp() override {
-        OrderTest::SetUp();
+        HandlerTest::SetUp();
         AddApp(L"A", L"Alpha");
         AddApp(L"C", L"Charlie");
         InstallSibling();
         TheMachine().SetSelf(ProxyFile(L"Charlie"));
     }
-    // A running instance of the calling program showing its boot window: the process and the window.
-    static std::pair<std::uint32_t, std::uintptr_t>
-    AddInstance(const std::wstring& title = L"Quorl Vandrel Boot") {
+    // A running instance of the calling program, showing its boot window where it has a title.
+    static std::uint32_t AddInstance(const wchar_t* title = L"Quorl Vandrel Boot") {
         const std::uint32_t id = TheMachine().AddProcess(ProxyFile(L"Charlie"));
-        return {id, static_cast<std::uintptr_t>(TheMachine().AddWindow(id, title))};
+        if (title)
+            TheMachine().AddWindow(id, title);
+        return id;
     }
-    using Sent = std::vector<std::tuple<std::uintptr_t, std::uint32_t, std::uint32_t, std::uint64_t>>;
-    using Ended = std::vector<std::tuple<std::uint32_t, std::uint32_t, std::uint64_t>>;
-    // Every message sent as (window, its process, message, time), every ending as (id, exit code, time).
-    static std::pair<Sent, Ended> Handled() {
-        std::pair<Sent, Ended> handled;
+    // Every message sent as (its window's process, message, time), every ending as (id, exit code, time).
+    using Handling = std::vector<std::tuple<std::uint32_t, std::uint32_t, std::uint64_t>>;
+    static std::pair<Handling, Handling> Handled() {
+        std::pair<Handling, Handling> handled;
         for (const auto& m : TheMachine().SentMessages())
-            handled.first.emplace_back(static_cast<std::uintptr_t>(m.window), m.processId, m.message, m.at);
+            handled.first.emplace_back(m.processId, m.message, m.at);
         for (const auto& t : TheMachine().Terminations())
             handled.second.emplace_back(t.id, t.exitCode, t.at);
         return handled;
@@ -301,7 +275,7 @@ TEST_F(UninstallTest, WithoutAnotherInstanceThatCanBeFoundChangesNothing) {
                                   m.OpenHandleCount()));
     };
     TheMachine().AddWindow(TheMachine().AddProcess(ProxyFile(L"Alpha")), L"Quorl Vandrel Boot");
-    TheMachine().FindProcess(TheMachine().AddProcess(ProxyFile(L"Charlie")))->openable = false;
+    TheMachine().FindProcess(AddInstance(nullptr))->openable = false;
     TheMachine().AddProcess(L""); // its path cannot be read
     uninstallChangesNothing("other programs and instances that cannot be read");
     AddInstance();
@@ -323,15 +297,12 @@ TEST_F(UninstallTest, EveryInstanceIsAskedToQuitEndedInTurnAndNextProxyStarted) 
         Fresh();
         const std::uint32_t unrelated = TheMachine().AddProcess(L"C:\\Tools\\Editor.exe");
         TheMachine().AddWindow(unrelated, L"Quorl Vandrel Boot - notes");
-        Sent sent;
-        Ended ended;
+        Handling sent, ended;
         for (const wchar_t* title : titles) {
             const std::uint64_t at = 2000 * ended.size();
-            const auto [id, window] =
-                title ? AddInstance(title)
-                      : std::pair(TheMachine().AddProcess(ProxyFile(L"Charlie")), std::uintptr_t{0});
+            const std::uint32_t id = AddInstance(title);
             if (title)
-                sent.emplace_back(window, id, kQuit, at);
+                sent.emplace_back(id, kQuit, at);
             ended.emplace_back(id, 0, at + 2000);
         }
         handler.Uninstall();
@@ -339,8 +310,8 @@ TEST_F(UninstallTest, EveryInstanceIsAskedToQuitEndedInTurnAndNextProxyStarted) 
         EXPECT_TRUE(TheMachine().FindProcess(unrelated)->alive);
         ExpectSpawns({{ProxyFile(L"Alpha"), Quoted(ProxyFile(L"Alpha"))}}, os::SpawnMode::NoWait);
         const std::uint64_t spawnedAt = 2000 * ended.size() + 2000;
-        EXPECT_EQ(spawnedAt, TheMachine().Spawns().at(0).at);
-        EXPECT_EQ(spawnedAt, TheMachine().Now());
+        EXPECT_EQ(std::make_pair(spawnedAt, spawnedAt),
+                  std::make_pair(TheMachine().Spawns().at(0).at, TheMachine().Now()));
         EXPECT_EQ((Strings{L"<QELBoot><Switching application to ...<Alpha><C:\\Apps\\Alpha\\Proxy.exe> >"}),
                   TheMachine().DebugLines());
         EXPECT_EQ(Quoted(ProxyFile(L"Charlie")), RunEntry()); // the order was maintained before switching
@@ -399,28 +370,31 @@ protected:
         const bool taken = handler.TakeControl();
         const auto& m = TheMachine();
         ExpectSpawns(std::vector<Strings>(m.Spawns().size(), SiblingCommand(L"-d")), os::SpawnMode::Detach);
-        return {taken,
-                m.DebugLines(),
-                m.MutexExists(kMutex),
-                m.OpenHandleCount(),
-                m.CurrentDirectory(),
-                m.Spawns().size()};
+        return State(taken, m.DebugLines(), m.MutexExists(kMutex), m.OpenHandleCount(), m.CurrentDirectory(),
+                     m.Spawns().size());
     }
 };
 
-TEST_F(TakeControlTest, FirstCallTakesControlKeepsMutexAndSetsWorkingDirectoryAndSecondIsRefused) {
+// A second call, or one while the mutex is held elsewhere or cannot be made, is refused. The OEM file is
+// looked up in the program folder, or wherever the program's path could not be read.
+TEST_F(TakeControlTest, FirstCallTakesControlKeepsMutexAndSetsWorkingDirectoryAndOthersAreRefused) {
+    const std::wstring elsewhere = L"C:\\OEM\\tessel.ini";
+    TheMachine().SetFileText(elsewhere, L"[QELProxyStopInstall]\n1\n");
     const Strings lines{kTookControl, kDirectorySet, kOemNotFound};
     EXPECT_EQ(State(true, lines, true, 1, kProgramFolder, 1), TakeControl());
     EXPECT_EQ(State(false, {lines[0], lines[1], lines[2], kOtherRunning}, true, 1, kProgramFolder, 2),
               TakeControl());
-}
-
-TEST_F(TakeControlTest, MutexHeldElsewhereOrNotCreatedRefusesAndStillSwitchesSiblingOff) {
+    Fresh();
     TheMachine().HoldMutexElsewhere(kMutex);
     EXPECT_EQ(State(false, {kOtherRunning}, true, 0, L"C:\\", 1), TakeControl());
     Fresh();
     TheMachine().FailMutexCreation(true);
     EXPECT_EQ(State(false, {kOtherRunning}, false, 0, L"C:\\", 1), TakeControl());
+    Fresh();
+    TheMachine().SetFileText(elsewhere, L"[QELProxyStopInstall]\n1\n");
+    Self().path = L"";
+    EXPECT_EQ(State(false, {kTookControl, kOemFound, kOptionFound, kStopping}, false, 0, L"C:\\", 0),
+              TakeControl());
 }
 
 // The proxy stops when the first line of the OEM file's section reads as the number 1, read the way _wtoi
@@ -430,21 +404,17 @@ TEST_F(TakeControlTest, OemSectionWhoseFirstLineReadsAsOneStopsAndReleasesMutex)
     const Strings found{kTookControl, kDirectorySet, kOemFound};
     const Strings option{kTookControl, kDirectorySet, kOemFound, kOptionFound};
     const Strings stopping{kTookControl, kDirectorySet, kOemFound, kOptionFound, kStopping};
+    const std::wstring section = L"[QELProxyStopInstall]\n";
     const struct {
-        const wchar_t* text;
+        std::wstring text;
         Strings lines;
     } cases[] = {
-        {L"[QELProxyStopInstall]\n1\n", stopping},
-        {L"[Other]\nx=1\n[qelproxystopinstall]\n  1 (do not start)\n0\n", stopping},
-        {L"[QELProxyStopInstall]\n+1\n", stopping},
-        {L"[QELProxyStopInstall]\n0\n", option},
-        {L"[QELProxyStopInstall]\n2\n", option},
-        {L"[QELProxyStopInstall]\nStop=1\n", option},
-        {L"[QELProxyStopInstall]\n0\n1\n", option},
-        {L"[QELProxyStopInstall]\n-1\n", option},
-        {L"[QELProxyStopInstall]\n11\n", option},
-        {L"[Branding]\nQELProxyStopInstall=1\n[QELProxyStopInstall]\n", found}, // an empty section
-    };
+        {section + L"1\n", stopping},  {L"[Other]\nx=1\n[qelproxystopinstall]\n  1 (no)\n0\n", stopping},
+        {section + L"+1\n", stopping}, {section + L"0\n", option},
+        {section + L"2\n", option},    {section + L"Stop=1\n", option},
+        {section + L"0\n1\n", option}, {section + L"-1\n", option},
+        {section + L"11\n", option},   {L"[Branding]\nQELProxyStopInstall=1\n" + section, found},
+    }; // the last section is empty
     for (const auto& c : cases) {
         SCOPED_TRACE(Narrow(c.text));
         Fresh();
@@ -456,48 +426,25 @@ TEST_F(TakeControlTest, OemSectionWhoseFirstLineReadsAsOneStopsAndReleasesMutex)
     }
 }
 
-TEST_F(TakeControlTest, OemFileIsLookedUpInProgramFolderOrWhereverReadingItsPathFailed) {
-    TheMachine().SetFileText(L"C:\\OEM\\tessel.ini", L"[QELProxyStopInstall]\n1\n"); // in the first directory
-    EXPECT_EQ(State(true, {kTookControl, kDirectorySet, kOemNotFound}, true, 1, kProgramFolder, 1),
-              TakeControl());
-    Fresh();
-    TheMachine().SetFileText(L"C:\\OEM\\tessel.ini", L"[QELProxyStopInstall]\n1\n");
-    Self().path = L"";
-    EXPECT_EQ(State(false, {kTookControl, kOemFound, kOptionFound, kStopping}, false, 0, L"C:\\", 0),
-              TakeControl());
-}
-
 // Starting a compatible application with its launch arguments, choosing the application and the mode,
 // the console-session rule, and starting the sibling's proxy.
 
 const std::wstring kUnableToLaunch = L"<QELBoot><!!! Unable to launch QEL.>";
-const std::wstring kViewer = L"C:\\Apps\\Viewer\\Viewer.exe";
 const std::wstring kProxy = L"C:\\Ostrand\\OstProxy.exe";
 
-enum : std::uint8_t { kWorkstation = 1, kServer = 3 };
+enum : std::uint8_t { kWorkstation = 1, kDomainController = 2, kServer = 3 };
 
-// The debugger line of a start: its arguments separated by single spaces.
-std::wstring Joined(const Strings& argv) {
-    std::wstring line;
-    for (const auto& argument : argv)
-        line += (line.empty() ? L"" : L" ") + argument;
-    return line;
+// A compatible application's program started with the launch arguments for a device.
+Strings Started(const std::wstring& name, const std::wstring& mode, const std::wstring& devType,
+                const std::wstring& devId) {
+    const std::wstring program = ProgramFile(name);
+    return Strings({program, Quoted(program), L"module=vandrel", L"params", L"mode=" + mode,
+                    L"devType=" + devType, L"priDevId=" + Quoted(devId)});
 }
 
-class LaunchTest : public HandlerTest {
-protected:
-    void SetUp() override {
-        HandlerTest::SetUp();
-        TheMachine().AddFile(kViewer);
-    }
-    void Launch(std::wstring appPath, std::wstring mode, std::wstring devType, std::wstring devId) {
-        handler.LaunchQEL(appPath, mode, devType, devId);
-    }
-    void LaunchSiblingProxy(std::wstring proxy, std::wstring devType, std::wstring devId) {
-        handler.LaunchOST3Proxy(proxy, devType, devId);
-    }
-};
+using LaunchTest = HandlerTest;
 
+// The debugger line of a start is its arguments separated by single spaces.
 TEST_F(LaunchTest, StartsProgramWithLaunchArgumentsAndWritesThem) {
     const std::wstring q = Quoted(kViewer), module = L"module=vandrel", params = L"params";
     Launch(kViewer, L"select", L"volume", L"E:");
@@ -507,23 +454,21 @@ TEST_F(LaunchTest, StartsProgramWithLaunchArgumentsAndWritesThem) {
     Launch(kViewer, L"Slideshow now", L"", L"F:");                   // the mode is not looked at
     Launch(L"", L"direct", L"volume", L"");                          // a start that fails is written too
     const std::vector<Strings> commands{
-        {kViewer, q, module, params, L"mode=select", L"devType=volume", L"priDevId=\"E:\""},
+        Started(L"Viewer", L"select", L"volume", L"E:"),
         {kViewer, q, module, params, L"mode=direct", L"devType=camera", L"priDevId=\"\\\\?\\usb#vid_04a9"},
         {q, q, module, params, L"mode=direct"},
         {kViewer, q, module, params, L"mode=direct"},
-        {kViewer, q, module, params, L"mode=Slideshow now", L"devType=", L"priDevId=\"F:\""},
+        Started(L"Viewer", L"Slideshow now", L"", L"F:"),
         {L"", L"\"\"", module, params, L"mode=direct"},
     };
     ExpectSpawns(commands, os::SpawnMode::NoWait);
-    Strings lines;
-    for (const auto& command : commands)
-        lines.push_back(Joined(Strings(command.begin() + 1, command.end())));
-    EXPECT_EQ(lines, TheMachine().DebugLines());
     EXPECT_EQ(
-        L"\"C:\\Apps\\Viewer\\Viewer.exe\" module=vandrel params mode=select devType=volume priDevId=\"E:\"",
-        lines.at(0));
-    for (const auto& spawn : TheMachine().Spawns())
-        EXPECT_EQ(spawn.program == kViewer, spawn.result != -1);
+        (Strings{q + L" module=vandrel params mode=select devType=volume priDevId=\"E:\"",
+                 q + L" module=vandrel params mode=direct devType=camera priDevId=\"\\\\?\\usb#vid_04a9",
+                 q + L" module=vandrel params mode=direct", q + L" module=vandrel params mode=direct",
+                 q + L" module=vandrel params mode=Slideshow now devType= priDevId=\"F:\"",
+                 L"\"\" module=vandrel params mode=direct"}),
+        TheMachine().DebugLines());
 }
 
 // An empty mode is refused before anything else. XP starts an application only for the user at the console;
@@ -558,15 +503,14 @@ TEST_F(LaunchTest, EmptyModeIsRefusedFirstAndConsoleSessionRuleFollowsOSClassAnd
         Launch(kViewer, L"", L"volume", c.device ? L"E:" : L"");
         Launch(kViewer, L"direct", L"volume", c.device ? L"E:" : L"");
         EXPECT_EQ(c.starts ? 1u : 0u, TheMachine().Spawns().size());
-        EXPECT_EQ(modeNotSet, TheMachine().DebugLines().at(0));
-        if (!c.starts) {
-            EXPECT_EQ((Strings{modeNotSet, kUnableToLaunch}), TheMachine().DebugLines());
-        }
+        ASSERT_EQ(2u, TheMachine().DebugLines().size());
+        EXPECT_EQ(modeNotSet, TheMachine().DebugLines()[0]);
+        EXPECT_EQ(c.starts, TheMachine().DebugLines()[1] != kUnableToLaunch);
         EXPECT_EQ(0u, TheMachine().LoadedModuleCount());
     }
 }
 
-using DefaultLaunchTest = LaunchTest;
+using DefaultLaunchTest = HandlerTest;
 
 TEST_F(DefaultLaunchTest, SingleDefaultOrLoneApplicationStartsDirectElseFirstStartsWithSelect) {
     const struct {
@@ -581,22 +525,17 @@ TEST_F(DefaultLaunchTest, SingleDefaultOrLoneApplicationStartsDirectElseFirstSta
         {"0", true, L"Alpha", L"select"}, // the sibling is a second choice
         {"00", false, L"Alpha", L"select"},
     };
-    const wchar_t* keys[] = {L"A", L"B", L"C"};
     const wchar_t* names[] = {L"Alpha", L"Bravo", L"Charlie"};
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.defaults) + (c.sibling ? " with the sibling" : ""));
         Fresh();
         for (std::size_t i = 0; c.defaults[i] != '\0'; ++i)
-            SetPref(kHKCU, AddApp(keys[i], names[i]), L"DefaultFlag", c.defaults[i] == '1' ? 1 : 0);
+            SetPref(kHKCU, AddApp(names[i], names[i]), L"DefaultFlag", c.defaults[i] == '1' ? 1 : 0);
         if (c.sibling)
             InstallSibling();
         std::wstring devType = L"volume", devId = L"E:";
         handler.LaunchDefaultQEL(devType, devId);
-        const std::wstring program = ProgramFile(c.started);
-        ExpectSpawns({{program, Quoted(program), L"module=vandrel", L"params",
-                       L"mode=" + std::wstring(c.mode), L"devType=volume", L"priDevId=\"E:\""}},
-                     os::SpawnMode::NoWait);
-        EXPECT_EQ(Quoted(ProxyFile(L"Alpha")), RunEntry());
+        ExpectSpawns({Started(c.started, c.mode, L"volume", L"E:")}, os::SpawnMode::NoWait);
     }
 }
 
@@ -609,75 +548,67 @@ TEST_F(DefaultLaunchTest, OwnLaunchMatchesProxyInAnyCaseAndPassesMode) {
     EXPECT_EQ((Strings{L"<QELBoot><!!! No QEL application found for this QEL proxy. This situation should be "
                        L"avoided.>"}),
               TheMachine().DebugLines());
-
     TheMachine().SetSelf(L"c:\\apps\\CHARLIE\\proxy.exe");
     handler.LaunchOwnQEL(mode, devType, devId);
-    const std::wstring program = ProgramFile(L"Charlie");
-    ExpectSpawns({{program, Quoted(program), L"module=vandrel", L"params", L"mode=select", L"devType=scanner",
-                   L"priDevId=\"WIA-7\""}},
-                 os::SpawnMode::NoWait);
+    ExpectSpawns({Started(L"Charlie", L"select", L"scanner", L"WIA-7")}, os::SpawnMode::NoWait);
     EXPECT_EQ(Quoted(ProxyFile(L"Charlie")), RunEntry());
 }
 
-using SiblingProxyLaunchTest = LaunchTest;
+using SiblingProxyLaunchTest = HandlerTest;
 
 // "V|" for a volume, "S|" for a scanner, "C|" for anything else; no session check. A start that fails writes
 // only the failure line.
 TEST_F(SiblingProxyLaunchTest, DeviceArgumentIsIdentifierAfterPrefixOfDeviceTypeInAnyCase) {
     const std::wstring kGone = L"C:\\Removed\\OstProxy.exe";
     const struct {
-        const wchar_t* devType;
-        const wchar_t* devId;
+        std::wstring devType, devId;
         const wchar_t* argument;
-        std::wstring proxy;
+        std::wstring proxy = kProxy;
     } cases[] = {
-        {L"volume", L"E:", L"\"V|E:\"", kProxy},  {L"Volume", L"X", L"\"V|X\"", kProxy},
-        {L"SCANNER", L"X", L"\"S|X\"", kProxy},   {L"scanner", L"X", L"\"S|X\"", kProxy},
-        {L"Camera", L"X", L"\"C|X\"", kProxy},    {L"", L"X", L"\"C|X\"", kProxy},
-        {L"volume", L"", L"\"V|\"", kProxy},      {L"camera", L"\"usb#1", L"\"C|\"usb#1\"", kProxy},
-        {L"camera", L"usb", L"\"C|usb\"", kGone},
+        {L"volume", L"E:", L"\"V|E:\""}, {L"Volume", L"X", L"\"V|X\""},
+        {L"SCANNER", L"X", L"\"S|X\""},  {L"camera", L"\"usb#1", L"\"C|\"usb#1\""},
+        {L"scanner", L"X", L"\"S|X\""},  {L"camera", L"usb", L"\"C|usb\"", kGone},
+        {L"Camera", L"X", L"\"C|X\""},   {L"", L"X", L"\"C|X\""},
+        {L"volume", L"", L"\"V|\""},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(Narrow(c.argument));
-        Fresh();
-        InstallSibling();
-        Self().session = 2;
-        LaunchSiblingProxy(c.proxy, c.devType, c.devId);
-        ExpectSpawns({{c.proxy, Quoted(c.proxy), L"-d", c.argument}}, os::SpawnMode::NoWait);
-        EXPECT_EQ(c.proxy == kGone ? Strings{L"<QELBoot><!!! Unable to start the process.>"}
-                                   : Strings{Quoted(c.proxy) + L" -d " + c.argument},
-                  TheMachine().DebugLines());
+    InstallSibling();
+    Self().session = 2;
+    std::vector<Strings> commands;
+    Strings lines;
+    for (auto c : cases) {
+        handler.LaunchOST3Proxy(c.proxy, c.devType, c.devId);
+        commands.push_back({c.proxy, Quoted(c.proxy), L"-d", c.argument});
+        lines.push_back(c.proxy == kGone ? L"<QELBoot><!!! Unable to start the process.>"
+                                         : Quoted(c.proxy) + L" -d " + c.argument);
     }
+    ExpectSpawns(commands, os::SpawnMode::NoWait);
+    EXPECT_EQ(lines, TheMachine().DebugLines());
 }
 
 // Classifying the running Windows version.
 
-constexpr std::uint8_t kDomainController = 2;
-constexpr std::uint32_t kNt = 2;
-constexpr std::uint32_t kWindows9x = 1;
-
 using OSClassTest = SimTest;
 
 // NT 5.1 is XP and 5.0 is 2000 whatever the product type; 6.0 is Vista on a workstation only; everything
-// else, and every platform other than NT, is "other". When the extended record fails the basic one serves,
-// which has no product type; without either record the class is "other".
+// else, and every platform other than NT (2), is "other". When the extended record fails the basic one
+// serves, which has no product type; without either record the class is "other".
 TEST_F(OSClassTest, ClassFollowsPlatformVersionAndProductTypeOfTheRecordThatAnswers) {
     const struct {
         std::uint32_t major, minor;
         std::uint8_t productType;
-        std::uint32_t platformId;
-        int failing; // 1: the extended record fails, 2: both fail
         OSClass expected;
+        std::uint32_t platformId = 2;
+        int failing = 0; // 1: the extended record fails, 2: both fail
     } cases[] = {
-        {5, 1, kWorkstation, kNt, 0, OSClassXP},         {5, 1, kServer, kNt, 0, OSClassXP},
-        {5, 0, kWorkstation, kNt, 0, OSClass2000},       {5, 0, kDomainController, kNt, 0, OSClass2000},
-        {6, 0, kWorkstation, kNt, 0, OSClassVista},      {6, 0, kServer, kNt, 0, OSClassOther},
-        {6, 0, kDomainController, kNt, 0, OSClassOther}, {5, 2, kWorkstation, kNt, 0, OSClassOther},
-        {6, 1, kWorkstation, kNt, 0, OSClassOther},      {10, 0, kWorkstation, kNt, 0, OSClassOther},
-        {4, 0, kWorkstation, kNt, 0, OSClassOther},      {5, 1, kWorkstation, kWindows9x, 0, OSClassOther},
-        {5, 0, kWorkstation, 0, 0, OSClassOther},        {6, 0, kWorkstation, 3, 0, OSClassOther},
-        {5, 1, kWorkstation, kNt, 1, OSClassXP},         {5, 0, kWorkstation, kNt, 1, OSClass2000},
-        {6, 0, kWorkstation, kNt, 1, OSClassOther},      {5, 1, kWorkstation, kNt, 2, OSClassOther},
+        {5, 1, kWorkstation, OSClassXP},          {5, 1, kServer, OSClassXP},
+        {5, 0, kWorkstation, OSClass2000},        {5, 0, kDomainController, OSClass2000},
+        {6, 0, kWorkstation, OSClassVista},       {6, 0, kServer, OSClassOther},
+        {6, 0, kDomainController, OSClassOther},  {5, 2, kWorkstation, OSClassOther},
+        {6, 1, kWorkstation, OSClassOther},       {10, 0, kWorkstation, OSClassOther},
+        {4, 0, kWorkstation, OSClassOther},       {5, 1, kWorkstation, OSClassOther, 1},
+        {5, 0, kWorkstation, OSClassOther, 0},    {6, 0, kWorkstation, OSClassOther, 3},
+        {5, 1, kWorkstation, OSClassXP, 2, 1},    {5, 0, kWorkstation, OSClass2000, 2, 1},
+        {6, 0, kWorkstation, OSClassOther, 2, 1}, {5, 1, kWorkstation, OSClassOther, 2, 2},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << "case " << &c - cases);

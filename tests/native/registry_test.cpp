@@ -56,6 +56,7 @@ TEST_F(RegistryKeyTest, OpeningGivesStatusKeepsPathOfOpenKeyOnlyAndClosesOnDestr
 // grows the buffer, which is kept for the shorter ones after it; an odd byte may give one character more.
 TEST_F(RegistryKeyTest, ValueIsRawBitsOfAtMostFourBytesOrTextOfWholeCharactersTerminated) {
     const std::wstring longText(300, L'L');
+    constexpr std::uint32_t kBin = os::kRegBinary, kDw = os::kRegDword;
     const auto sz = [](const std::wstring& text, bool terminated = false) {
         return os::Utf16LeBytes(text, terminated);
     };
@@ -66,21 +67,13 @@ TEST_F(RegistryKeyTest, ValueIsRawBitsOfAtMostFourBytesOrTextOfWholeCharactersTe
         std::uint32_t type = os::kRegSz;
         std::size_t slack = 0;
     } cases[] = {
-        {sz(L"abcd"), L"abcd"},
-        {sz(L"wxyz", true), L"wxyz"},
-        {sz(L"12345"), L"12345"},
-        {sz(L"pq"), L"pq", 0x00710070},
-        {sz(longText, true), longText},
-        {sz(L"xyz"), L"xyz", -1, os::kRegBinary},
-        {{'A', 0, 'B', 0}, L"AB", 0x00420041, os::kRegDword},
-        {{}, L"", 0},
-        {{0, 0}, L"", 0},
-        {{'a', 0, 'b', 0, 'c'}, L"ab", -1, os::kRegSz, 1},
-        {{'z'}, L"", 'z', os::kRegBinary, 1},
-        {{0x78, 0x56, 0x34, 0x12}, L"\x5678\x1234", 0x12345678, os::kRegBinary},
-        {{0, 0, 0, 0x80}, L"", INT32_MIN, os::kRegDword},
-        {{0xFF, 0xFF, 0xFF, 0xFF}, L"\xFFFF\xFFFF", -1, os::kRegDword},
-        {{1, 0, 0, 0, 0, 0, 0, 0}, L"\x1", -1, os::kRegDword},
+        {sz(L"abcd"), L"abcd"},         {sz(L"wxyz", true), L"wxyz"},
+        {sz(L"12345"), L"12345"},       {sz(L"pq"), L"pq", 0x00710070},
+        {sz(longText, true), longText}, {{'A', 0, 'B', 0}, L"AB", 0x00420041, kDw},
+        {sz(L"xyz"), L"xyz", -1, kBin}, {{0x78, 0x56, 0x34, 0x12}, L"\x5678\x1234", 0x12345678, kBin},
+        {{'z'}, L"", 'z', kBin, 1},     {{0, 0, 0, 0x80}, L"", INT32_MIN, kDw},
+        {{}, L"", 0, os::kRegSz},       {{0xFF, 0xFF, 0xFF, 0xFF}, L"\xFFFF\xFFFF", -1, kDw},
+        {{0, 0}, L"", 0, os::kRegSz},   {{'a', 0, 'b', 0, 'c'}, L"ab", -1, os::kRegSz, 1},
     };
     for (const auto& c : cases)
         TheMachine().SetValue(kHKLM, kPath, std::to_wstring(&c - cases), c.type, c.bytes);
