@@ -3,6 +3,7 @@
 // sibling's proxy, and the Windows version classes the console-session rule follows.
 
 #include <functional>
+#include <numeric>
 #include <tuple>
 
 #include "deviceconnect/os_class.h"
@@ -462,56 +463,18 @@ TEST_F(LaunchTest, StartsProgramWithLaunchArgumentsAndWritesThem) {
         {L"", L"\"\"", module, params, L"mode=direct"},
     };
     ExpectSpawns(commands, os::SpawnMode::NoWait);
-    EXPECT_EQ(
-        (Strings{q + L" module=vandrel params mode=select devType=volume priDevId=\"E:\"",
-                 q + L" module=vandrel params mode=direct devType=camera priDevId=\"\\\\?\\usb#vid_04a9",
-                 q + L" module=vandrel params mode=direct", q + L" module=vandrel params mode=direct",
-                 q + L" module=vandrel params mode=Slideshow now devType= priDevId=\"F:\"",
-                 L"\"\" module=vandrel params mode=direct"}),
-        TheMachine().DebugLines());
-}
-
-// An empty mode is refused before anything else. XP starts an application only for the user at the console;
-// Vista only when there is a device; other classes never ask. Without kernel32 or its console-session lookup
-// nobody is at the console. kernel32 is given back.
-TEST_F(LaunchTest, EmptyModeIsRefusedFirstAndConsoleSessionRuleFollowsOSClassAndDevice) {
-    const struct {
-        std::uint32_t major, minor;
-        std::uint8_t productType;
-        bool inConsole, device, starts;
-        int lookup; // 1: without the console-session lookup, 2: without kernel32
-    } cases[] = {
-        {5, 1, kWorkstation, false, true, false, 0}, {5, 1, kWorkstation, false, false, false, 0},
-        {5, 1, kWorkstation, true, true, true, 0},   {5, 1, kWorkstation, true, false, true, 0},
-        {6, 0, kWorkstation, false, true, false, 0}, {6, 0, kWorkstation, false, false, true, 0},
-        {6, 0, kWorkstation, true, true, true, 0},   {5, 0, kWorkstation, false, true, true, 0},
-        {5, 0, kWorkstation, false, false, true, 0}, {6, 0, kServer, false, true, true, 0},
-        {6, 1, kWorkstation, false, false, true, 0}, {5, 1, kWorkstation, true, true, false, 1},
-        {6, 0, kWorkstation, true, true, false, 2},
-    };
-    const std::wstring modeNotSet = L"<QELBoot><!!! Mode not set. Unable to launch QEL.>";
-    for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message() << "case " << &c - cases);
-        Fresh();
-        TheMachine().SetVersion(c.major, c.minor, c.productType);
-        TheMachine().SetConsoleSession(3);
-        Self().session = c.inConsole ? 3 : 4;
-        if (c.lookup == 1)
-            TheMachine().RemoveModuleFunction("WTSGetActiveConsoleSessionId");
-        if (c.lookup == 2)
-            TheMachine().RemoveModule(L"KERNEL32.DLL");
-        Launch(kViewer, L"", L"volume", c.device ? L"E:" : L"");
-        Launch(kViewer, L"direct", L"volume", c.device ? L"E:" : L"");
-        EXPECT_EQ(c.starts ? 1u : 0u, TheMachine().Spawns().size());
-        ASSERT_EQ(2u, TheMachine().DebugLines().size());
-        EXPECT_EQ(modeNotSet, TheMachine().DebugLines()[0]);
-        EXPECT_EQ(c.starts, TheMachine().DebugLines()[1] != kUnableToLaunch);
-        EXPECT_EQ(0u, TheMachine().LoadedModuleCount());
-    }
+    Strings lines;
+    for (const auto& command : commands)
+        lines.push_back(
+            std::accumulate(command.begin() + 2, command.end(), command[1],
+                            [](auto line, const auto& argument) { return line + L" " + argument; }));
+    EXPECT_EQ(lines, TheMachine().DebugLines());
 }
 
 using DefaultLaunchTest = HandlerTest;
 
+// With several defaults the first of the whole list starts, not the first default; the sibling is a second
+// choice.
 TEST_F(DefaultLaunchTest, SingleDefaultOrLoneApplicationStartsDirectElseFirstStartsWithSelect) {
     const struct {
         const char* defaults; // one character per application, in list order: '1' for a default
@@ -519,10 +482,8 @@ TEST_F(DefaultLaunchTest, SingleDefaultOrLoneApplicationStartsDirectElseFirstSta
         const wchar_t* started;
         const wchar_t* mode;
     } cases[] = {
-        {"010", true, L"Bravo", L"direct"},
-        {"011", false, L"Alpha", L"select"}, // the first of the whole list, not of the defaults
-        {"0", false, L"Alpha", L"direct"},
-        {"0", true, L"Alpha", L"select"}, // the sibling is a second choice
+        {"010", true, L"Bravo", L"direct"}, {"011", false, L"Alpha", L"select"},
+        {"0", false, L"Alpha", L"direct"},  {"0", true, L"Alpha", L"select"},
         {"00", false, L"Alpha", L"select"},
     };
     const wchar_t* names[] = {L"Alpha", L"Bravo", L"Charlie"};
@@ -585,20 +546,20 @@ TEST_F(SiblingProxyLaunchTest, DeviceArgumentIsIdentifierAfterPrefixOfDeviceType
     EXPECT_EQ(lines, TheMachine().DebugLines());
 }
 
-// Classifying the running Windows version.
-
-using OSClassTest = SimTest;
-
 // NT 5.1 is XP and 5.0 is 2000 whatever the product type; 6.0 is Vista on a workstation only; everything
 // else, and every platform other than NT (2), is "other". When the extended record fails the basic one
-// serves, which has no product type; without either record the class is "other".
-TEST_F(OSClassTest, ClassFollowsPlatformVersionAndProductTypeOfTheRecordThatAnswers) {
+// serves, which has no product type; without either record the class is "other". XP starts an application
+// only for the user at the console, Vista only when there is a device, and other classes never ask; without
+// kernel32 or its console-session lookup nobody is at the console, and kernel32 is given back. An empty mode
+// is refused first.
+TEST_F(LaunchTest, ConsoleSessionRuleFollowsOSClassOfVersionRecordAndDeviceAfterEmptyModeIsRefused) {
     const struct {
         std::uint32_t major, minor;
         std::uint8_t productType;
         OSClass expected;
         std::uint32_t platformId = 2;
         int failing = 0; // 1: the extended record fails, 2: both fail
+        int lookup = 0;  // 1: without the console-session lookup, 2: without kernel32
     } cases[] = {
         {5, 1, kWorkstation, OSClassXP},          {5, 1, kServer, OSClassXP},
         {5, 0, kWorkstation, OSClass2000},        {5, 0, kDomainController, OSClass2000},
@@ -609,12 +570,35 @@ TEST_F(OSClassTest, ClassFollowsPlatformVersionAndProductTypeOfTheRecordThatAnsw
         {5, 0, kWorkstation, OSClassOther, 0},    {6, 0, kWorkstation, OSClassOther, 3},
         {5, 1, kWorkstation, OSClassXP, 2, 1},    {5, 0, kWorkstation, OSClass2000, 2, 1},
         {6, 0, kWorkstation, OSClassOther, 2, 1}, {5, 1, kWorkstation, OSClassOther, 2, 2},
+        {5, 1, kWorkstation, OSClassXP, 2, 0, 1}, {6, 0, kWorkstation, OSClassVista, 2, 0, 2},
     };
+    // Whether an application starts at the console with a device and without, then away from it likewise.
+    const auto starts = [](OSClass k) {
+        return k == OSClassXP ? "1100" : k == OSClassVista ? "1101" : "1111";
+    };
+    const std::wstring modeNotSet = L"<QELBoot><!!! Mode not set. Unable to launch QEL.>";
     for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message() << "case " << &c - cases);
-        TheMachine().SetVersion(c.major, c.minor, c.productType, c.platformId);
-        TheMachine().FailVersionQuery(c.failing > 0, c.failing > 1);
-        EXPECT_EQ(c.expected, GetOSClass());
+        for (int i = 0; i < 4; ++i) {
+            SCOPED_TRACE(testing::Message() << "case " << &c - cases << ", situation " << i);
+            Fresh();
+            TheMachine().SetVersion(c.major, c.minor, c.productType, c.platformId);
+            TheMachine().FailVersionQuery(c.failing > 0, c.failing > 1);
+            TheMachine().SetConsoleSession(3);
+            Self().session = i < 2 ? 3 : 4;
+            if (c.lookup == 1)
+                TheMachine().RemoveModuleFunction("WTSGetActiveConsoleSessionId");
+            if (c.lookup == 2)
+                TheMachine().RemoveModule(L"KERNEL32.DLL");
+            EXPECT_EQ(c.expected, GetOSClass());
+            Launch(kViewer, L"", L"volume", i % 2 ? L"" : L"E:");
+            Launch(kViewer, L"direct", L"volume", i % 2 ? L"" : L"E:");
+            const bool started = starts(c.expected)[c.lookup && i < 2 ? i + 2 : i] == '1';
+            EXPECT_EQ(started ? 1u : 0u, TheMachine().Spawns().size());
+            ASSERT_EQ(2u, TheMachine().DebugLines().size());
+            EXPECT_EQ(modeNotSet, TheMachine().DebugLines()[0]);
+            EXPECT_EQ(started, TheMachine().DebugLines()[1] != kUnableToLaunch);
+            EXPECT_EQ(0u, TheMachine().LoadedModuleCount());
+        }
     }
 }
 
