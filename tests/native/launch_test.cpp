@@ -86,63 +86,47 @@ protected:
     Flags AllFlags() {
         return {Flag(kHKCU, alpha), Flag(kHKLM, alpha), Flag(kHKCU, bravo), Flag(kHKLM, bravo)};
     }
-    bool Set(std::wstring name, std::wstring status) {
-        return handler.SetApplicationDefaultStatus(name, status);
-    }
     const std::wstring alpha = RegistrationPath(L"A"), bravo = RegistrationPath(L"B");
 };
 
-// "yes" clears every application's flag and sets the named one's; "no" clears only the named one's; both
-// in both hives, silently, and the list is loaded again afterwards.
-TEST_F(DefaultStatusTest, YesOrNoInAnyCaseWritesFlagsInBothHivesAndReloads) {
+// A refused call (an unknown name, or a status word other than "yes" or "no" in any case) prints its lines
+// and makes only the registry calls of the order maintenance it does first. "yes" clears every application's
+// flag and sets the named one's; "no" clears only the named one's; both in both hives, silently. Either way
+// the list is loaded again.
+TEST_F(DefaultStatusTest, YesOrNoInAnyCaseWritesFlagsInBothHivesAndAnythingElseIsRefusedWithItsLines) {
+    const Strings unknownName{kInvalidFirstLine, kNotRegisteredLine}, badStatus{kInvalidSecondLine};
     const struct {
         const wchar_t* name;
         const wchar_t* status;
-        Flags after, before = {};
+        Flags after; // none: refused, the flags stay
+        Strings lines = {};
     } steps[] = {
-        {L"Bravo", L"yes", {0, 0, 1, 1}}, {L"Alpha", L"YES", {1, 1, 0, 0}},
-        {L"Bravo", L"yes", {0, 0, 1, 1}}, {L"Alpha", L"NO", {0, 0, 1, 1}, {1, 1, 1, 1}},
-        {L"Bravo", L"No", {0, 0, 0, 0}},
+        {L"alpha", L"bogus", {}, unknownName}, {L"Zulu", L"yes", {}, unknownName},
+        {L"Bravo", L"y", {}, badStatus},       {L"Bravo", L"1", {}, badStatus},
+        {L"Bravo", L"true", {}, badStatus},    {L"Bravo", L"", {}, badStatus},
+        {L"Bravo", L"yes ", {}, badStatus},    {L"Bravo", L"nope", {}, badStatus},
+        {L"Bravo", L"yes", {0, 0, 1, 1}},      {L"Alpha", L"YES", {1, 1, 0, 0}},
+        {L"Bravo", L"No", {1, 1, 0, 0}},       {L"Alpha", L"NO", {0, 0, 0, 0}},
     };
-    SetFlags({1, 1, 0, 0});
-    for (const auto& step : steps) {
-        SCOPED_TRACE(Narrow(step.name + std::wstring(L" ") + step.status));
-        if (!step.before.empty())
-            SetFlags(step.before);
-        EXPECT_TRUE(Set(step.name, step.status));
-        EXPECT_EQ(step.after, AllFlags());
-        EXPECT_EQ((Flags{step.after[0], step.after[2]}),
-                  (Flags{handler.apps.at(0).defaultFlag, handler.apps.at(1).defaultFlag}));
-    }
-    EXPECT_TRUE(TheMachine().ConsoleLines().empty());
-}
-
-// A refused call makes the registry calls of one order maintenance, which it does first, and no other.
-TEST_F(DefaultStatusTest, UnknownNameOrStatusWordIsRefusedWithItsLinesAfterMaintainingOrderAndNothingElse) {
-    const Flags flags{1, 7, 3, 5};
+    Flags flags{1, 7, 3, 5};
     SetFlags(flags);
     const std::size_t oneMaintenance = MaintainOrderRegistryCalls(); // the user's keys exist: nothing is made
     SetRunEntry(L"<run>");
-    const Strings unknownName{kInvalidFirstLine, kNotRegisteredLine};
-    const struct {
-        const wchar_t* name;
-        const wchar_t* status;
-        Strings lines;
-    } cases[] = {
-        {L"alpha", L"bogus", unknownName},         {L"Zulu", L"yes", unknownName},
-        {L"Bravo", L"y", {kInvalidSecondLine}},    {L"Bravo", L"1", {kInvalidSecondLine}},
-        {L"Bravo", L"true", {kInvalidSecondLine}}, {L"Bravo", L"", {kInvalidSecondLine}},
-        {L"Bravo", L"yes ", {kInvalidSecondLine}}, {L"Bravo", L"nope", {kInvalidSecondLine}},
-    };
     Strings printed;
-    for (const auto& c : cases) {
-        SCOPED_TRACE(Narrow(std::wstring(c.name) + L" " + c.status));
+    for (const auto& step : steps) {
+        SCOPED_TRACE(Narrow(step.name + std::wstring(L" ") + step.status));
+        std::wstring name = step.name, status = step.status;
         const std::size_t before = TheMachine().RegistryCallCount();
-        EXPECT_FALSE(Set(c.name, c.status));
-        EXPECT_EQ(oneMaintenance, TheMachine().RegistryCallCount() - before);
-        printed.insert(printed.end(), c.lines.begin(), c.lines.end());
-        EXPECT_EQ(printed, TheMachine().ConsoleLines());
+        EXPECT_EQ(step.lines.empty(), handler.SetApplicationDefaultStatus(name, status));
+        if (!step.lines.empty()) {
+            EXPECT_EQ(oneMaintenance, TheMachine().RegistryCallCount() - before);
+        }
+        flags = step.after.empty() ? flags : step.after;
         EXPECT_EQ(flags, AllFlags());
+        EXPECT_EQ((Flags{flags[0], flags[2]}),
+                  (Flags{handler.apps.at(0).defaultFlag, handler.apps.at(1).defaultFlag}));
+        printed.insert(printed.end(), step.lines.begin(), step.lines.end());
+        EXPECT_EQ(printed, TheMachine().ConsoleLines());
     }
     EXPECT_EQ(Quoted(ProxyFile(L"Alpha")), RunEntry());
 }
