@@ -14,8 +14,7 @@
 namespace qel::simtest {
 namespace {
 
-// CRegistryKey: one open key, failures as status codes and "none" results, buffers that grow and are
-// reused.
+// CRegistryKey: one open key, failures as status codes and "none" results, buffers that grow and are reused.
 
 const std::wstring kPath = L"SOFTWARE\\Quorl\\Viewer";
 
@@ -121,8 +120,7 @@ TEST_F(RegistryKeyTest, CreateSubKeyReturnsOpenKeyForCallerAndWritesTextOnItUnle
     EXPECT_EQ(os::kAccessDenied, maker.status);
 }
 
-// Reading one registration key into an appInfo_tag: strings, file formats, the default flag and the
-// auto-launch filter.
+// One registration key read into an appInfo_tag: strings, formats, the default flag, the auto-launch filter.
 
 const std::wstring kKeyPath = RegistrationPath(L"Viewer");
 const std::wstring kPrefs = kKeyPath + L"\\Preferences";
@@ -225,9 +223,7 @@ TEST_F(DefaultFlagTest, UserHiveDecidesAndIsCreatedWithZeroOnFirstSight) {
         ReadDefaultFlag(kPrefs, flag);
         EXPECT_EQ(c.read, flag);
         EXPECT_EQ(c.userAfter.has_value(), TheMachine().KeyExists(kHKCU, kPrefs));
-        if (c.userAfter != kKeyOnly) {
-            EXPECT_EQ(c.userAfter, DwordValue(kHKCU, kPrefs, L"DefaultFlag"));
-        }
+        EXPECT_EQ(c.userAfter == kKeyOnly ? none : c.userAfter, DwordValue(kHKCU, kPrefs, L"DefaultFlag"));
     }
 }
 
@@ -252,8 +248,7 @@ TEST_F(DefaultFlagTest, AutoLaunchIsOffOnlyForValueOneAndUserValueCountsFirst) {
     }
 }
 
-// Discovering registrations below SOFTWARE\Quorl, filtering them into the loaded list, and the three
-// queries on that list.
+// Discovering registrations below SOFTWARE\Quorl, filtering them into the list, and the queries on it.
 
 using DiscoveryTest = SimTest;
 
@@ -335,8 +330,7 @@ TEST_F(ApplicationListTest, QueriesCopyWholeRecordsFromListAndApplicationInfoIsF
     EXPECT_EQ(Fields(RecordOf(L"Viewer", RegistrationPath(L"A"), 4, {})), Fields(out));
 }
 
-// The older sibling application: its record, built from its installation folder, and switching its own
-// launching on device arrival on and off.
+// The older sibling application: its record from its installation folder, and switching its own launching.
 
 Formats SiblingFormats() {
     Formats formats;
@@ -454,20 +448,16 @@ TEST_F(LaunchStatusTest, LocaleIsMachineValueInApplicationKeyCutAtFirstExactRegi
     EXPECT_EQ(L"en_us", Locale(false));
     EXPECT_EQ(Answer(true, 0), Get());
     EXPECT_EQ(Answer(false, 0), Set(5));
+    const std::wstring suite = L"Quorl Vandrel Suite", kit = L"Tools\\quorl vandrel kit";
     const struct {
-        const wchar_t* appKey;
-        std::wstring key;
+        std::wstring appKey, key;
         const wchar_t* text;
         bool found = true;
     } cases[] = {
-        {L"Viewer", kPath, L"De_CH "},
-        {L"Viewer", kPath, L"", false},
-        {L"Quorl Vandrel Suite", kMaker, L"xx_yy"},
-        {L"Quorl Vandrel Suite", kMaker + L"\\Quorl Vandrel Suite", L"xx_yy", false},
-        {L"Tools\\quorl vandrel kit", kMaker + L"\\Tools\\quorl vandrel kit", L"xx_yy"},
-        {L"Tools\\quorl vandrel kit", kMaker + L"\\Tools", L"xx_yy", false},
-        {L"", kMaker, L"xx_yy"},
-        {L"", RegistrationPath(L""), L"xx_yy", false},
+        {L"Viewer", kPath, L"De_CH "},  {suite, kMaker + L"\\" + suite, L"xx_yy", false},
+        {L"Viewer", kPath, L"", false}, {kit, kMaker + L"\\" + kit, L"xx_yy"},
+        {suite, kMaker, L"xx_yy"},      {kit, kMaker + L"\\Tools", L"xx_yy", false},
+        {L"", kMaker, L"xx_yy"},        {L"", RegistrationPath(L""), L"xx_yy", false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(Narrow(c.key));
