@@ -421,16 +421,18 @@ Strings Started(const std::wstring& name, const std::wstring& mode, const std::w
 
 using LaunchTest = HandlerTest;
 
-// The debugger line of a start is its arguments separated by single spaces.
-TEST_F(LaunchTest, StartsProgramWithLaunchArgumentsAndWritesThem) {
+// A start's debugger line is its arguments separated by single spaces, written for a start that fails too.
+// The sibling's proxy is given "V|" for a volume, "S|" for a scanner and "C|" for anything else before the
+// identifier, with no session check; a start of it that fails writes only the failure line.
+TEST_F(LaunchTest, StartsProgramOrSiblingProxyWithLaunchArgumentsAndWritesThem) {
     const std::wstring q = Quoted(kViewer), module = L"module=vandrel", params = L"params";
     Launch(kViewer, L"select", L"volume", L"E:");
     Launch(kViewer, L"direct", L"camera", L"\"\\\\?\\usb#vid_04a9"); // a leading quote: passed unchanged
     Launch(q, L"direct", L"", L"");                                  // so is such a path
     Launch(kViewer, L"direct", L"volume", L"");                      // no identifier: no device type either
     Launch(kViewer, L"Slideshow now", L"", L"F:");                   // the mode is not looked at
-    Launch(L"", L"direct", L"volume", L"");                          // a start that fails is written too
-    const std::vector<Strings> commands{
+    Launch(L"", L"direct", L"volume", L"");
+    std::vector<Strings> commands{
         Started(L"Viewer", L"select", L"volume", L"E:"),
         {kViewer, q, module, params, L"mode=direct", L"devType=camera", L"priDevId=\"\\\\?\\usb#vid_04a9"},
         {q, q, module, params, L"mode=direct"},
@@ -438,20 +440,36 @@ TEST_F(LaunchTest, StartsProgramWithLaunchArgumentsAndWritesThem) {
         Started(L"Viewer", L"Slideshow now", L"", L"F:"),
         {L"", L"\"\"", module, params, L"mode=direct"},
     };
+    const std::wstring gone = L"C:\\Removed\\OstProxy.exe";
+    const struct {
+        std::wstring devType, devId;
+        const wchar_t* argument;
+        std::wstring proxy = kProxy;
+    } cases[] = {
+        {L"volume", L"E:", L"\"V|E:\""},   {L"Volume", L"X", L"\"V|X\""},
+        {L"SCANNER", L"X", L"\"S|X\""},    {L"camera", L"\"usb#1", L"\"C|\"usb#1\""},
+        {L"scanner", L"X", L"\"S|X\""},    {L"camera", L"usb", L"\"C|usb\""},
+        {L"Camera", L"X", L"\"C|X\""},     {L"volume", L"", L"\"V|\""},
+        {L"", L"usb", L"\"C|usb\"", gone}, // last: a start that fails
+    };
+    InstallSibling();
+    Self().session = 2;
+    for (auto c : cases) {
+        handler.LaunchOST3Proxy(c.proxy, c.devType, c.devId);
+        commands.push_back({c.proxy, Quoted(c.proxy), L"-d", c.argument});
+    }
     ExpectSpawns(commands, os::SpawnMode::NoWait);
     Strings lines;
     for (const auto& command : commands)
-        lines.push_back(
-            std::accumulate(command.begin() + 2, command.end(), command[1],
-                            [](auto line, const auto& argument) { return line + L" " + argument; }));
+        lines.push_back(std::accumulate(command.begin() + 2, command.end(), command[1],
+                                        [](auto line, const auto& word) { return line + L" " + word; }));
+    lines.back() = L"<QELBoot><!!! Unable to start the process.>";
     EXPECT_EQ(lines, TheMachine().DebugLines());
 }
 
-using DefaultLaunchTest = HandlerTest;
-
 // With several defaults the first of the whole list starts, not the first default; the sibling is a second
 // choice.
-TEST_F(DefaultLaunchTest, SingleDefaultOrLoneApplicationStartsDirectElseFirstStartsWithSelect) {
+TEST_F(LaunchTest, SingleDefaultOrLoneApplicationStartsDirectElseFirstStartsWithSelect) {
     const struct {
         const char* defaults; // one character per application, in list order: '1' for a default
         bool sibling;
@@ -476,7 +494,7 @@ TEST_F(DefaultLaunchTest, SingleDefaultOrLoneApplicationStartsDirectElseFirstSta
     }
 }
 
-TEST_F(DefaultLaunchTest, OwnLaunchMatchesProxyInAnyCaseAndPassesMode) {
+TEST_F(LaunchTest, OwnLaunchMatchesProxyInAnyCaseAndPassesMode) {
     AddApp(L"A", L"Alpha");
     AddApp(L"C", L"Charlie");
     std::wstring mode = L"select", devType = L"scanner", devId = L"WIA-7";
@@ -489,37 +507,6 @@ TEST_F(DefaultLaunchTest, OwnLaunchMatchesProxyInAnyCaseAndPassesMode) {
     handler.LaunchOwnQEL(mode, devType, devId);
     ExpectSpawns({Started(L"Charlie", L"select", L"scanner", L"WIA-7")}, os::SpawnMode::NoWait);
     EXPECT_EQ(Quoted(ProxyFile(L"Charlie")), RunEntry());
-}
-
-using SiblingProxyLaunchTest = HandlerTest;
-
-// "V|" for a volume, "S|" for a scanner, "C|" for anything else; no session check. A start that fails writes
-// only the failure line.
-TEST_F(SiblingProxyLaunchTest, DeviceArgumentIsIdentifierAfterPrefixOfDeviceTypeInAnyCase) {
-    const std::wstring kGone = L"C:\\Removed\\OstProxy.exe";
-    const struct {
-        std::wstring devType, devId;
-        const wchar_t* argument;
-        std::wstring proxy = kProxy;
-    } cases[] = {
-        {L"volume", L"E:", L"\"V|E:\""}, {L"Volume", L"X", L"\"V|X\""},
-        {L"SCANNER", L"X", L"\"S|X\""},  {L"camera", L"\"usb#1", L"\"C|\"usb#1\""},
-        {L"scanner", L"X", L"\"S|X\""},  {L"camera", L"usb", L"\"C|usb\"", kGone},
-        {L"Camera", L"X", L"\"C|X\""},   {L"", L"X", L"\"C|X\""},
-        {L"volume", L"", L"\"V|\""},
-    };
-    InstallSibling();
-    Self().session = 2;
-    std::vector<Strings> commands;
-    Strings lines;
-    for (auto c : cases) {
-        handler.LaunchOST3Proxy(c.proxy, c.devType, c.devId);
-        commands.push_back({c.proxy, Quoted(c.proxy), L"-d", c.argument});
-        lines.push_back(c.proxy == kGone ? L"<QELBoot><!!! Unable to start the process.>"
-                                         : Quoted(c.proxy) + L" -d " + c.argument);
-    }
-    ExpectSpawns(commands, os::SpawnMode::NoWait);
-    EXPECT_EQ(lines, TheMachine().DebugLines());
 }
 
 // NT 5.1 is XP and 5.0 is 2000 whatever the product type; 6.0 is Vista on a workstation only; everything

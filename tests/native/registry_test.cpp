@@ -127,10 +127,10 @@ const std::wstring kPrefs = kKeyPath + L"\\Preferences";
 const std::wstring kFormatsPath = kKeyPath + L"\\File Formats";
 constexpr std::uint32_t kUntouched = 0x5EED;
 
-using ReadApplicationRecordTest = SimTest;
+using ApplicationRecordTest = SimTest;
 
 // Without a key, formats and flags are reset all the same; strings are taken only from values that are there.
-TEST_F(ReadApplicationRecordTest, FillsFieldOfEveryValueThereReplacingEarlierFormatsAndLeavesOtherStrings) {
+TEST_F(ApplicationRecordTest, FillsFieldOfEveryValueThereReplacingEarlierFormatsAndLeavesOtherStrings) {
     appInfo_tag expected = SentinelRecord();
     expected.fileFormats.clear();
     expected.defaultFlag = expected.reserved = 0;
@@ -153,11 +153,9 @@ TEST_F(ReadApplicationRecordTest, FillsFieldOfEveryValueThereReplacingEarlierFor
               Fields(record));
 }
 
-using FileFormatsTest = SimTest;
-
 // Only spaces separate extensions, each appended as written, repeats too. A missing or unreadable key adds
 // nothing.
-TEST_F(FileFormatsTest, ImageAudioVideoComeInThatOrderAfterEarlierPairsAndOtherCategoriesOrKeysNot) {
+TEST_F(ApplicationRecordTest, ImageAudioVideoComeInThatOrderAfterEarlierPairsAndOtherCategoriesOrKeysNot) {
     SetFormat(kKeyPath, L"Video", L"  mp4   wmv ");
     SetFormat(kKeyPath, L"Other", L"txt");
     SetFormat(kKeyPath, L"Audio", L"wav MP3 wav");
@@ -195,11 +193,9 @@ void SetPreferences(const wchar_t* name, const Preferences& p) {
         TheMachine().DenyWrite(kHKCU, p.denyWrite);
 }
 
-using DefaultFlagTest = SimTest;
-
 // The user's own value decides; on first sight of an application (the user has the maker key) the user's
 // key is created with 0. The machine's value counts only when that key can be neither read nor created.
-TEST_F(DefaultFlagTest, UserHiveDecidesAndIsCreatedWithZeroOnFirstSight) {
+TEST_F(ApplicationRecordTest, UserHiveDecidesAndIsCreatedWithZeroOnFirstSight) {
     const struct {
         Preferences prefs;
         bool makerKey;
@@ -229,7 +225,7 @@ TEST_F(DefaultFlagTest, UserHiveDecidesAndIsCreatedWithZeroOnFirstSight) {
 
 // AutoLaunchOnDeviceConnect = 1 turns launching off; the user's value counts before the machine's. Memory
 // exhaustion (the row's user value stands for the registry call that throws) answers false.
-TEST_F(DefaultFlagTest, AutoLaunchIsOffOnlyForValueOneAndUserValueCountsFirst) {
+TEST_F(ApplicationRecordTest, AutoLaunchIsOffOnlyForValueOneAndUserValueCountsFirst) {
     const struct {
         Preferences prefs;
         bool candidate;
@@ -250,13 +246,17 @@ TEST_F(DefaultFlagTest, AutoLaunchIsOffOnlyForValueOneAndUserValueCountsFirst) {
 
 // Discovering registrations below SOFTWARE\Quorl, filtering them into the list, and the queries on it.
 
-using DiscoveryTest = SimTest;
+// A fresh machine and a handler of the library's list.
+struct HandlerTest : SimTest {
+    CQELBootInformationHandler handler;
+};
+using ApplicationListTest = HandlerTest;
 
 // Breadth first below the maker key, after the records found before: a key named exactly "Quorl Vandrel" is a
 // registration, not walked into; keys that cannot be read are skipped, but an unreadable registration still
 // gives a record, an empty one; a key whose name reads as empty is skipped. Each application here is named
 // after its key.
-TEST_F(DiscoveryTest, AppendsBreadthFirstARecordPerKeyNamedExactlyAsRegistration) {
+TEST_F(ApplicationListTest, AppendsBreadthFirstARecordPerKeyNamedExactlyAsRegistration) {
     std::vector<appInfo_tag> found{SentinelRecord()};
     DiscoverApplications(found); // without the maker key
     for (const auto& appKey : Strings{L"Alpha\\Deep\\Deeper", L"Alpha\\Deep", L"Beta\\Inner", L"Gamma",
@@ -275,7 +275,7 @@ TEST_F(DiscoveryTest, AppendsBreadthFirstARecordPerKeyNamedExactlyAsRegistration
               std::tie(found.at(4).keyPath, found[4].cmdLine));
 }
 
-TEST_F(DiscoveryTest, NameOf128CharactersEndsItsParentsEnumeration) {
+TEST_F(ApplicationListTest, NameOf128CharactersEndsItsParentsEnumeration) {
     AddApp(L"Aaa\\Sub", L"QueuedEarlier");
     AddApp(L"B" + std::wstring(126, L'x'), L"Name127");
     AddApp(L"C" + std::wstring(127, L'x'), L"Name128");
@@ -284,14 +284,6 @@ TEST_F(DiscoveryTest, NameOf128CharactersEndsItsParentsEnumeration) {
     DiscoverApplications(found);
     EXPECT_EQ((Strings{L"Name127", L"QueuedEarlier"}), Names(found));
 }
-
-// A fresh machine and a handler of the library's list.
-class HandlerTest : public SimTest {
-protected:
-    CQELBootInformationHandler handler;
-};
-
-using ApplicationListTest = HandlerTest;
 
 TEST_F(ApplicationListTest, OnlyRegistrationsWithProgramProxyAndAutoLaunchAreListed) {
     AddApp(L"Listed", L"Listed");
