@@ -97,11 +97,10 @@ TEST_F(RegistryKeyTest, ValueIsRawBitsOfAtMostFourBytesOrTextOfWholeCharactersTe
 TEST_F(RegistryKeyTest, CreateSubKeyReturnsOpenKeyForCallerAndWritesTextOnItUnlessWriteIsDenied) {
     TheMachine().CreateKey(kHKCU, kMaker);
     CCurrentUserKey maker(kMaker, os::kKeyWrite);
-    { // the created key is the caller's until it is closed
-        const RegKeyCloser created = maker.CreateSubKey(L"Viewer\\Prefs", L"Label", L"hello");
-        EXPECT_EQ(std::make_tuple(true, os::kSuccess, 2u),
-                  std::make_tuple(static_cast<bool>(created), maker.status, TheMachine().OpenKeyCount()));
-    }
+    // The created key is the caller's until it is closed, which the fixture sees.
+    const RegKeyCloser created = maker.CreateSubKey(L"Viewer\\Prefs", L"Label", L"hello");
+    EXPECT_EQ(std::make_tuple(true, os::kSuccess, 2u),
+              std::make_tuple(static_cast<bool>(created), maker.status, TheMachine().OpenKeyCount()));
     EXPECT_EQ(Text(L"hello"), Stored(kHKCU, kMaker + L"\\Viewer\\Prefs", L"Label"));
     EXPECT_EQ(std::nullopt, Stored(kHKCU, kMaker, L"Label")); // not on the parent
 
