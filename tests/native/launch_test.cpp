@@ -3,6 +3,7 @@
 // sibling's proxy, and the Windows version classes the console-session rule follows.
 
 #include <functional>
+#include <numeric>
 #include <tuple>
 
 #include "deviceconnect/os_class.h"
@@ -21,56 +22,51 @@ const std::wstring kInvalidFirstLine = L"\n !!! Invalid first argument value.";
 const std::wstring kNotRegisteredLine = L"\n !!! This application is not registered as QEL compatible.";
 const std::wstring kInvalidSecondLine = L"\n !!! Invalid second argument value.";
 
-// A fresh machine with the log-on entry's key, and a handler of the library's commands.
+const std::wstring kOtherRunEntry = L"\"C:\\Elsewhere\\Other.exe\"";
+const std::wstring kViewer = ProgramFile(L"Viewer");
+
+// A fresh machine whose log-on entry starts another program, with one program on disk, and a command handler.
 class HandlerTest : public SimTest {
 protected:
     void SetUp() override {
         SimTest::SetUp();
-        AddRunKey();
+        SetRunEntry(kOtherRunEntry);
+        TheMachine().AddFile(kViewer);
+    }
+    void Launch(std::wstring appPath, std::wstring mode, std::wstring devType, std::wstring devId) {
+        handler.LaunchQEL(appPath, mode, devType, devId);
     }
     CQELBootCommandHandler handler;
 };
 
-class CommandWordsTest : public HandlerTest {
-protected:
-    // The words appended after an earlier one, which stays, for the program followed by `arguments`.
-    Strings Parse(const Strings& arguments) {
-        Strings commandLine{L"C:\\Program Files\\Quorl\\qelboot.exe"};
-        commandLine.insert(commandLine.end(), arguments.begin(), arguments.end());
-        TheMachine().SetCommandLine(commandLine);
-        Strings words{L"<earlier>"};
-        handler.ParseCommandLineParameter(words);
-        EXPECT_EQ(L"<earlier>", words.at(0));
-        return Strings(words.begin() + 1, words.end());
-    }
-};
+using CommandWordsTest = HandlerTest;
 
+// The words are appended after an earlier one, which stays; a command line that cannot be split gives none.
 TEST_F(CommandWordsTest, CommandWordIsAppendedAsTypedWrongDefaultPrintsSyntaxAndAnythingElseGivesNothing) {
     const Strings syntax{kSyntaxLine, kUsageLine};
     const struct {
         Strings arguments, words, console;
+        bool unsplittable = false;
     } cases[] = {
-        {{}, {L"-install"}, {}},
-        {{L"-Install", L"foo", L"bar"}, {L"-Install"}, {}},
-        {{L"-UNINSTALL", L"now"}, {L"-UNINSTALL"}, {}},
-        {{L"-Default", L"Quorl Photo Mover", L"YES"}, {L"-Default", L"Quorl Photo Mover", L"YES"}, {}},
-        {{L"-default"}, {}, syntax},
-        {{L"-default", L"Viewer"}, {}, syntax},
-        {{L"-DEFAULT", L"Viewer", L"yes", L"now"}, {}, syntax},
-        {{L"/install"}, {}, {}},
-        {{L"install"}, {}, {}},
-        {{L"-installer"}, {}, {}},
+        {{}, {L"-install"}, {}},       {{L"-Install", L"foo", L"bar"}, {L"-Install"}, {}},
+        {{L"/install"}, {}, {}},       {{L"-UNINSTALL", L"now"}, {L"-UNINSTALL"}, {}},
+        {{L"install"}, {}, {}},        {{L"-Default", L"A B", L"YES"}, {L"-Default", L"A B", L"YES"}, {}},
+        {{L"-installer"}, {}, {}},     {{L"-default", L"Viewer"}, {}, syntax},
+        {{L"-default"}, {}, syntax},   {{L"-DEFAULT", L"Viewer", L"yes", L"now"}, {}, syntax},
+        {{L"-install"}, {}, {}, true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(::testing::PrintToString(c.arguments));
         Fresh();
-        EXPECT_EQ(c.words, Parse(c.arguments));
+        Strings commandLine{L"C:\\Program Files\\Quorl\\qelboot.exe"}, words{L"<earlier>"};
+        commandLine.insert(commandLine.end(), c.arguments.begin(), c.arguments.end());
+        TheMachine().SetCommandLine(commandLine);
+        TheMachine().FailSeamCall(c.unsplittable ? 1 : 0, sim::Machine::FaultKind::Error); // splitting it
+        handler.ParseCommandLineParameter(words);
+        EXPECT_EQ(L"<earlier>", words.at(0));
+        EXPECT_EQ(c.words, Strings(words.begin() + 1, words.end()));
         EXPECT_EQ(c.console, TheMachine().ConsoleLines());
     }
-    Fresh();
-    TheMachine().FailSeamCall(1, sim::Machine::FaultKind::Error); // splitting the command line
-    EXPECT_TRUE(Parse({}).empty());
-    EXPECT_TRUE(TheMachine().ConsoleLines().empty());
 }
 
 using Flags = std::vector<std::optional<std::uint32_t>>; // Alpha's user and machine flag, then Bravo's
@@ -79,8 +75,8 @@ class DefaultStatusTest : public HandlerTest {
 protected:
     void SetUp() override {
         HandlerTest::SetUp();
-        alpha = AddApp(L"A", L"Alpha");
-        bravo = AddApp(L"B", L"Bravo");
+        AddApp(L"A", L"Alpha");
+        AddApp(L"B", L"Bravo");
     }
     void SetFlags(const Flags& flags) {
         for (std::size_t i = 0; i < 4; ++i)
@@ -89,106 +85,66 @@ protected:
     Flags AllFlags() {
         return {Flag(kHKCU, alpha), Flag(kHKLM, alpha), Flag(kHKCU, bravo), Flag(kHKLM, bravo)};
     }
-    bool Set(std::wstring name, std::wstring status) {
-        return handler.SetApplicationDefaultStatus(name, status);
-    }
-    Strings Defaults() {
-        std::vector<appInfo_tag> defaults;
-        handler.GetDefaultApplicationInfo(defaults);
-        return Names(defaults);
-    }
-    std::wstring alpha, bravo;
+    const std::wstring alpha = RegistrationPath(L"A"), bravo = RegistrationPath(L"B");
 };
 
-// "yes" clears every application's flag and sets the named one's; "no" clears only the named one's; both
-// in both hives, silently, and the list is loaded again afterwards.
-TEST_F(DefaultStatusTest, YesOrNoInAnyCaseWritesFlagsInBothHivesAndReloads) {
+// A refused call (an unknown name, or a status word other than "yes" or "no" in any case) prints its lines
+// and makes only the registry calls of the order maintenance it does first. "yes" clears every application's
+// flag and sets the named one's; "no" clears only the named one's; both in both hives, silently. Either way
+// the list is loaded again.
+TEST_F(DefaultStatusTest, YesOrNoInAnyCaseWritesFlagsInBothHivesAndAnythingElseIsRefusedWithItsLines) {
+    const Strings unknownName{kInvalidFirstLine, kNotRegisteredLine}, badStatus{kInvalidSecondLine};
     const struct {
         const wchar_t* name;
         const wchar_t* status;
-        Flags after;
-        Strings defaults;
+        Flags after; // none: refused, the flags stay
+        Strings lines = {};
     } steps[] = {
-        {L"Bravo", L"yes", {0, 0, 1, 1}, {L"Bravo"}},
-        {L"Alpha", L"YES", {1, 1, 0, 0}, {L"Alpha"}},
-        {L"Bravo", L"yes", {0, 0, 1, 1}, {L"Bravo"}},
-        {L"Bravo", L"No", {0, 0, 0, 0}, {}},
+        {L"alpha", L"bogus", {}, unknownName}, {L"Zulu", L"yes", {}, unknownName},
+        {L"Bravo", L"y", {}, badStatus},       {L"Bravo", L"1", {}, badStatus},
+        {L"Bravo", L"true", {}, badStatus},    {L"Bravo", L"", {}, badStatus},
+        {L"Bravo", L"yes ", {}, badStatus},    {L"Bravo", L"nope", {}, badStatus},
+        {L"Bravo", L"yes", {0, 0, 1, 1}},      {L"Alpha", L"YES", {1, 1, 0, 0}},
+        {L"Bravo", L"No", {1, 1, 0, 0}},       {L"Alpha", L"NO", {0, 0, 0, 0}},
     };
-    SetFlags({1, 1, 0, 0});
-    for (const auto& step : steps) {
-        SCOPED_TRACE(Narrow(step.name + std::wstring(L" ") + step.status));
-        EXPECT_TRUE(Set(step.name, step.status));
-        EXPECT_EQ(step.after, AllFlags());
-        EXPECT_EQ(step.defaults, Defaults());
-    }
-    SetFlags({1, 1, 1, 1});
-    EXPECT_TRUE(Set(L"Alpha", L"NO"));
-    EXPECT_EQ((Flags{0, 0, 1, 1}), AllFlags());
-    EXPECT_TRUE(TheMachine().ConsoleLines().empty());
-}
-
-// A refused call makes the registry calls of one order maintenance, which it does first, and no other.
-TEST_F(DefaultStatusTest, UnknownNameOrStatusWordIsRefusedWithItsLinesAfterMaintainingOrderAndNothingElse) {
-    const Flags flags{1, 7, 3, 5};
+    Flags flags{1, 7, 3, 5};
     SetFlags(flags);
     const std::size_t oneMaintenance = MaintainOrderRegistryCalls(); // the user's keys exist: nothing is made
     SetRunEntry(L"<run>");
-    const Strings unknownName{kInvalidFirstLine, kNotRegisteredLine};
-    const struct {
-        const wchar_t* name;
-        const wchar_t* status;
-        Strings lines;
-    } cases[] = {
-        {L"alpha", L"bogus", unknownName},         {L"Zulu", L"yes", unknownName},
-        {L"Bravo", L"y", {kInvalidSecondLine}},    {L"Bravo", L"1", {kInvalidSecondLine}},
-        {L"Bravo", L"true", {kInvalidSecondLine}}, {L"Bravo", L"", {kInvalidSecondLine}},
-        {L"Bravo", L"yes ", {kInvalidSecondLine}}, {L"Bravo", L"nope", {kInvalidSecondLine}},
-    };
-    std::size_t printed = 0;
-    for (const auto& c : cases) {
-        SCOPED_TRACE(Narrow(std::wstring(c.name) + L" " + c.status));
+    Strings printed;
+    for (const auto& step : steps) {
+        SCOPED_TRACE(Narrow(step.name + std::wstring(L" ") + step.status));
+        std::wstring name = step.name, status = step.status;
         const std::size_t before = TheMachine().RegistryCallCount();
-        EXPECT_FALSE(Set(c.name, c.status));
-        EXPECT_EQ(oneMaintenance, TheMachine().RegistryCallCount() - before);
-        const auto& console = TheMachine().ConsoleLines();
-        EXPECT_EQ(c.lines, Strings(console.begin() + static_cast<std::ptrdiff_t>(printed), console.end()));
-        printed = console.size();
+        EXPECT_EQ(step.lines.empty(), handler.SetApplicationDefaultStatus(name, status));
+        if (!step.lines.empty()) {
+            EXPECT_EQ(oneMaintenance, TheMachine().RegistryCallCount() - before);
+        }
+        flags = step.after.empty() ? flags : step.after;
         EXPECT_EQ(flags, AllFlags());
+        EXPECT_EQ((Flags{flags[0], flags[2]}),
+                  (Flags{handler.apps.at(0).defaultFlag, handler.apps.at(1).defaultFlag}));
+        printed.insert(printed.end(), step.lines.begin(), step.lines.end());
+        EXPECT_EQ(printed, TheMachine().ConsoleLines());
     }
     EXPECT_EQ(Quoted(ProxyFile(L"Alpha")), RunEntry());
-    EXPECT_EQ((Strings{L"Alpha", L"Bravo"}), Names(handler.apps));
 }
 
 TEST_F(DefaultStatusTest, SetDefaultFlagWritesEachHiveWhereKeyOpensForWriting) {
-    const std::wstring prefs = alpha + L"\\Preferences";
     SetFlags({9, 9, 9, 9});
-    SetDefaultFlag(prefs, 4);
-    EXPECT_EQ((Flags{4, 4, 9, 9}), AllFlags());
-    TheMachine().DenyWrite(kHKLM, prefs);
-    SetDefaultFlag(prefs, 0);
-    EXPECT_EQ((Flags{0, 4, 9, 9}), AllFlags());
+    TheMachine().DenyWrite(kHKLM, alpha + L"\\Preferences");
     TheMachine().DenyWrite(kHKCU, bravo + L"\\Preferences");
+    SetDefaultFlag(alpha + L"\\Preferences", 0);
     SetDefaultFlag(bravo + L"\\Preferences", 1);
-    EXPECT_EQ((Flags{0, 4, 9, 1}), AllFlags());
-
+    EXPECT_EQ((Flags{0, 9, 9, 1}), AllFlags());
     const std::wstring missing = RegistrationPath(L"C") + L"\\Preferences";
     SetDefaultFlag(missing, 1);
-    EXPECT_FALSE(TheMachine().KeyExists(kHKCU, missing));
-    EXPECT_FALSE(TheMachine().KeyExists(kHKLM, missing));
+    EXPECT_FALSE(TheMachine().KeyExists(kHKCU, missing) || TheMachine().KeyExists(kHKLM, missing));
 }
 
-// Keeping the log-on entry on a registered proxy, finding the calling proxy's own application, and
-// handing over to another application's proxy on uninstall.
+// Keeping the log-on entry on a registered proxy, and handing over to another one on uninstall.
 
-const std::wstring kOtherRunEntry = L"\"C:\\Elsewhere\\Other.exe\"";
-
-class OrderTest : public HandlerTest {
-protected:
-    void SetUp() override {
-        HandlerTest::SetUp();
-        SetRunEntry(kOtherRunEntry);
-    }
-};
+using OrderTest = HandlerTest;
 
 // The entry, and the calling proxy's own application after the order was maintained, are the caller's proxy
 // matched in any case; the entry is the first proxy for any other caller, written into the run key only where
@@ -201,17 +157,12 @@ TEST_F(OrderTest, EntryAndOwnApplicationAreCallersProxyMatchedInAnyCaseElseEntry
     EXPECT_EQ(Fields(SentinelRecord()), Fields(own));
     EXPECT_EQ(Quoted(ProxyFile(L"Alpha")), RunEntry());
     TheMachine().SetSelf(L"c:\\APPS\\bravo\\proxy.EXE");
-    handler.MaintainOrder();
-    EXPECT_EQ(Quoted(ProxyFile(L"Bravo")), RunEntry());
-    EXPECT_EQ((Strings{L"Alpha", L"Bravo"}), Names(handler.apps));
-    SetRunEntry(kOtherRunEntry);
     EXPECT_TRUE(GetOwnApplicationInfo(handler, own));
     EXPECT_EQ(Fields(RecordOf(L"Bravo", RegistrationPath(L"B"), 0, {})), Fields(own));
     EXPECT_EQ(Quoted(ProxyFile(L"Bravo")), RunEntry());
     Self().openable = false;
     handler.MaintainOrder();
     EXPECT_EQ(Quoted(ProxyFile(L"Alpha")), RunEntry());
-    EXPECT_TRUE(TheMachine().DebugLines().empty());
     TheMachine().DenyWrite(kHKLM, kRunKeyPath);
     TheMachine().SetSelf(ProxyFile(L"Bravo"));
     handler.MaintainOrder();
@@ -238,7 +189,7 @@ TEST_F(OrderTest, CurrentProcessInfoGivesIdAndPathCutAt259OrLeavesRecord) {
     EXPECT_EQ(0u, TheMachine().OpenHandleCount());
 }
 
-using OrderDeathTest = OrderTest;
+using OrderDeathTest = HandlerTest;
 
 // Every call that maintains the order first: with no compatible application left it hands launching back to
 // the sibling, deletes the entry and ends the process with code 0 right after the two lines that say so.
@@ -260,33 +211,32 @@ TEST_F(OrderDeathTest, NoApplicationLeftHandsBackToSiblingDeletesEntryAndEndsWit
     }
 }
 
-class UninstallTest : public OrderTest {
+class UninstallTest : public HandlerTest {
 protected:
     void SetUp() override {
-        OrderTest::SetUp();
+        HandlerTest::SetUp();
         AddApp(L"A", L"Alpha");
         AddApp(L"C", L"Charlie");
         InstallSibling();
         TheMachine().SetSelf(ProxyFile(L"Charlie"));
     }
-    // A running instance of the calling program showing its boot window: the process and the window.
-    static std::pair<std::uint32_t, std::uintptr_t>
-    AddInstance(const std::wstring& title = L"Quorl Vandrel Boot") {
+    // A running instance of the calling program, showing its boot window where it has a title.
+    static std::uint32_t AddInstance(const wchar_t* title = L"Quorl Vandrel Boot") {
         const std::uint32_t id = TheMachine().AddProcess(ProxyFile(L"Charlie"));
-        return {id, static_cast<std::uintptr_t>(TheMachine().AddWindow(id, title))};
+        if (title)
+            TheMachine().AddWindow(id, title);
+        return id;
     }
-    using Sent = std::vector<std::tuple<std::uintptr_t, std::uint32_t, std::uint32_t, std::uint64_t>>;
-    using Ended = std::vector<std::tuple<std::uint32_t, std::uint32_t, std::uint64_t>>;
-    // Every message sent as (window, its process, message, time), every ending as (id, exit code, time).
-    static std::pair<Sent, Ended> Handled() {
-        std::pair<Sent, Ended> handled;
+    // Every message sent as (its window's process, message, time), every ending as (id, exit code, time).
+    using Handling = std::vector<std::tuple<std::uint32_t, std::uint32_t, std::uint64_t>>;
+    static std::pair<Handling, Handling> Handled() {
+        std::pair<Handling, Handling> handled;
         for (const auto& m : TheMachine().SentMessages())
-            handled.first.emplace_back(static_cast<std::uintptr_t>(m.window), m.processId, m.message, m.at);
+            handled.first.emplace_back(m.processId, m.message, m.at);
         for (const auto& t : TheMachine().Terminations())
             handled.second.emplace_back(t.id, t.exitCode, t.at);
         return handled;
     }
-    static constexpr std::uint32_t kQuit = 0x0012;
 };
 
 TEST_F(UninstallTest, WithoutAnotherInstanceThatCanBeFoundChangesNothing) {
@@ -301,7 +251,7 @@ TEST_F(UninstallTest, WithoutAnotherInstanceThatCanBeFoundChangesNothing) {
                                   m.OpenHandleCount()));
     };
     TheMachine().AddWindow(TheMachine().AddProcess(ProxyFile(L"Alpha")), L"Quorl Vandrel Boot");
-    TheMachine().FindProcess(TheMachine().AddProcess(ProxyFile(L"Charlie")))->openable = false;
+    TheMachine().FindProcess(AddInstance(nullptr))->openable = false;
     TheMachine().AddProcess(L""); // its path cannot be read
     uninstallChangesNothing("other programs and instances that cannot be read");
     AddInstance();
@@ -312,26 +262,21 @@ TEST_F(UninstallTest, WithoutAnotherInstanceThatCanBeFoundChangesNothing) {
     uninstallChangesNothing("unreadable calling process");
 }
 
-// Each instance is asked to quit through its boot window (titles compare in any case), ended 2 s later, and
-// 2 s after the last the next registered proxy starts; other programs' windows are left alone.
+// Each instance is asked to quit through its boot window where it has one (titles compare in any case) and
+// ended 2 s later; 2 s after the last, the next registered proxy starts. Other programs' windows stay alone.
 TEST_F(UninstallTest, EveryInstanceIsAskedToQuitEndedInTurnAndNextProxyStarted) {
-    const std::vector<std::vector<const wchar_t*>> cases = {{L"QUORL VANDREL BOOT"},
-                                                            {L"Quorl Vandrel Boot", L"quorl vandrel boot"},
-                                                            {nullptr}}; // null: no window
+    const std::vector<const wchar_t*> cases[] = {{L"quorl vandrel boot", L"QUORL VANDREL BOOT"}, {nullptr}};
     for (const auto& titles : cases) {
         SCOPED_TRACE(titles.size());
         Fresh();
         const std::uint32_t unrelated = TheMachine().AddProcess(L"C:\\Tools\\Editor.exe");
         TheMachine().AddWindow(unrelated, L"Quorl Vandrel Boot - notes");
-        Sent sent;
-        Ended ended;
+        Handling sent, ended;
         for (const wchar_t* title : titles) {
             const std::uint64_t at = 2000 * ended.size();
-            const auto [id, window] =
-                title ? AddInstance(title)
-                      : std::pair(TheMachine().AddProcess(ProxyFile(L"Charlie")), std::uintptr_t{0});
+            const std::uint32_t id = AddInstance(title);
             if (title)
-                sent.emplace_back(window, id, kQuit, at);
+                sent.emplace_back(id, 0x0012u, at); // WM_QUIT
             ended.emplace_back(id, 0, at + 2000);
         }
         handler.Uninstall();
@@ -339,8 +284,8 @@ TEST_F(UninstallTest, EveryInstanceIsAskedToQuitEndedInTurnAndNextProxyStarted) 
         EXPECT_TRUE(TheMachine().FindProcess(unrelated)->alive);
         ExpectSpawns({{ProxyFile(L"Alpha"), Quoted(ProxyFile(L"Alpha"))}}, os::SpawnMode::NoWait);
         const std::uint64_t spawnedAt = 2000 * ended.size() + 2000;
-        EXPECT_EQ(spawnedAt, TheMachine().Spawns().at(0).at);
-        EXPECT_EQ(spawnedAt, TheMachine().Now());
+        EXPECT_EQ(std::make_pair(spawnedAt, spawnedAt),
+                  std::make_pair(TheMachine().Spawns().at(0).at, TheMachine().Now()));
         EXPECT_EQ((Strings{L"<QELBoot><Switching application to ...<Alpha><C:\\Apps\\Alpha\\Proxy.exe> >"}),
                   TheMachine().DebugLines());
         EXPECT_EQ(Quoted(ProxyFile(L"Charlie")), RunEntry()); // the order was maintained before switching
@@ -366,11 +311,10 @@ TEST_F(UninstallTest, OnlyRegisteredProxyLeftDeletesEntryAndGivesLaunchingBackTo
                 !TheMachine().GetValue(kHKLM, kRunKeyPath, kRunValueName));
     EXPECT_EQ((Strings{L"<QELBOOT><Deleting run key. Auto run is going to discontinue from now onwards.>"}),
               TheMachine().DebugLines());
-    EXPECT_EQ(4000u, TheMachine().Now());
 }
 
-// Becoming the single proxy in control: the named mutex, the working directory and the OEM file that can
-// forbid the proxy from running.
+// Becoming the single proxy in control: the mutex, the working directory, and the OEM file that can forbid
+// it.
 
 const std::wstring kMutex = L"Quorl Vandrel Boot";
 const std::wstring kProgramFolder = L"C:\\Apps\\Viewer";
@@ -393,34 +337,36 @@ protected:
     }
     using State = std::tuple<bool, Strings, bool, std::size_t, std::wstring, std::size_t>;
     // A TakeControl call and what it leaves: the debugger lines, whether the mutex exists, the open handles,
-    // the working directory, and how often the sibling's own launching was switched off, its device-connect
-    // program started detached with "-d" (nothing else may be started).
+    // the working directory, and how often the sibling's launching was switched off (nothing else starts).
     State TakeControl() {
         const bool taken = handler.TakeControl();
         const auto& m = TheMachine();
         ExpectSpawns(std::vector<Strings>(m.Spawns().size(), SiblingCommand(L"-d")), os::SpawnMode::Detach);
-        return {taken,
-                m.DebugLines(),
-                m.MutexExists(kMutex),
-                m.OpenHandleCount(),
-                m.CurrentDirectory(),
-                m.Spawns().size()};
+        return State(taken, m.DebugLines(), m.MutexExists(kMutex), m.OpenHandleCount(), m.CurrentDirectory(),
+                     m.Spawns().size());
     }
 };
 
-TEST_F(TakeControlTest, FirstCallTakesControlKeepsMutexAndSetsWorkingDirectoryAndSecondIsRefused) {
+// A second call, or one while the mutex is held elsewhere or cannot be made, is refused. The OEM file is
+// looked up in the program folder, or wherever the program's path could not be read.
+TEST_F(TakeControlTest, FirstCallTakesControlKeepsMutexAndSetsWorkingDirectoryAndOthersAreRefused) {
+    const std::wstring elsewhere = L"C:\\OEM\\tessel.ini";
+    TheMachine().SetFileText(elsewhere, L"[QELProxyStopInstall]\n1\n");
     const Strings lines{kTookControl, kDirectorySet, kOemNotFound};
     EXPECT_EQ(State(true, lines, true, 1, kProgramFolder, 1), TakeControl());
     EXPECT_EQ(State(false, {lines[0], lines[1], lines[2], kOtherRunning}, true, 1, kProgramFolder, 2),
               TakeControl());
-}
-
-TEST_F(TakeControlTest, MutexHeldElsewhereOrNotCreatedRefusesAndStillSwitchesSiblingOff) {
-    TheMachine().HoldMutexElsewhere(kMutex);
-    EXPECT_EQ(State(false, {kOtherRunning}, true, 0, L"C:\\", 1), TakeControl());
+    for (const bool heldElsewhere : {true, false}) {
+        Fresh();
+        heldElsewhere ? TheMachine().HoldMutexElsewhere(kMutex)
+                      : TheMachine().FailSeamCall(1, sim::Machine::FaultKind::Error); // creating the mutex
+        EXPECT_EQ(State(false, {kOtherRunning}, heldElsewhere, 0, L"C:\\", 1), TakeControl());
+    }
     Fresh();
-    TheMachine().FailSeamCall(1, sim::Machine::FaultKind::Error); // creating the mutex
-    EXPECT_EQ(State(false, {kOtherRunning}, false, 0, L"C:\\", 1), TakeControl());
+    TheMachine().SetFileText(elsewhere, L"[QELProxyStopInstall]\n1\n");
+    Self().path = L"";
+    EXPECT_EQ(State(false, {kTookControl, kOemFound, kOptionFound, kStopping}, false, 0, L"C:\\", 0),
+              TakeControl());
 }
 
 // The proxy stops when the first line of the OEM file's section reads as the number 1, read the way _wtoi
@@ -430,21 +376,17 @@ TEST_F(TakeControlTest, OemSectionWhoseFirstLineReadsAsOneStopsAndReleasesMutex)
     const Strings found{kTookControl, kDirectorySet, kOemFound};
     const Strings option{kTookControl, kDirectorySet, kOemFound, kOptionFound};
     const Strings stopping{kTookControl, kDirectorySet, kOemFound, kOptionFound, kStopping};
+    const std::wstring section = L"[QELProxyStopInstall]\n";
     const struct {
-        const wchar_t* text;
+        std::wstring text;
         Strings lines;
     } cases[] = {
-        {L"[QELProxyStopInstall]\n1\n", stopping},
-        {L"[Other]\nx=1\n[qelproxystopinstall]\n  1 (do not start)\n0\n", stopping},
-        {L"[QELProxyStopInstall]\n+1\n", stopping},
-        {L"[QELProxyStopInstall]\n0\n", option},
-        {L"[QELProxyStopInstall]\n2\n", option},
-        {L"[QELProxyStopInstall]\nStop=1\n", option},
-        {L"[QELProxyStopInstall]\n0\n1\n", option},
-        {L"[QELProxyStopInstall]\n-1\n", option},
-        {L"[QELProxyStopInstall]\n11\n", option},
-        {L"[Branding]\nQELProxyStopInstall=1\n[QELProxyStopInstall]\n", found}, // an empty section
-    };
+        {section + L"1\n", stopping},  {L"[Other]\nx=1\n[qelproxystopinstall]\n  1 (no)\n0\n", stopping},
+        {section + L"+1\n", stopping}, {section + L"0\n", option},
+        {section + L"2\n", option},    {section + L"Stop=1\n", option},
+        {section + L"0\n1\n", option}, {section + L"-1\n", option},
+        {section + L"11\n", option},   {L"[Branding]\nQELProxyStopInstall=1\n" + section, found},
+    }; // the last section is empty
     for (const auto& c : cases) {
         SCOPED_TRACE(Narrow(c.text));
         Fresh();
@@ -456,151 +398,96 @@ TEST_F(TakeControlTest, OemSectionWhoseFirstLineReadsAsOneStopsAndReleasesMutex)
     }
 }
 
-TEST_F(TakeControlTest, OemFileIsLookedUpInProgramFolderOrWhereverReadingItsPathFailed) {
-    TheMachine().SetFileText(L"C:\\OEM\\tessel.ini", L"[QELProxyStopInstall]\n1\n"); // in the first directory
-    EXPECT_EQ(State(true, {kTookControl, kDirectorySet, kOemNotFound}, true, 1, kProgramFolder, 1),
-              TakeControl());
-    Fresh();
-    TheMachine().SetFileText(L"C:\\OEM\\tessel.ini", L"[QELProxyStopInstall]\n1\n");
-    Self().path = L"";
-    EXPECT_EQ(State(false, {kTookControl, kOemFound, kOptionFound, kStopping}, false, 0, L"C:\\", 0),
-              TakeControl());
-}
-
-// Starting a compatible application with its launch arguments, choosing the application and the mode,
-// the console-session rule, and starting the sibling's proxy.
+// Starting an application or the sibling's proxy, and choosing the application, the mode and the session.
 
 const std::wstring kUnableToLaunch = L"<QELBoot><!!! Unable to launch QEL.>";
-const std::wstring kViewer = L"C:\\Apps\\Viewer\\Viewer.exe";
-const std::wstring kProxy = L"C:\\Ostrand\\OstProxy.exe";
 
-enum : std::uint8_t { kWorkstation = 1, kServer = 3 };
+enum : std::uint8_t { kWorkstation = 1, kDomainController = 2, kServer = 3 };
 
-// The debugger line of a start: its arguments separated by single spaces.
-std::wstring Joined(const Strings& argv) {
-    std::wstring line;
-    for (const auto& argument : argv)
-        line += (line.empty() ? L"" : L" ") + argument;
-    return line;
+// A compatible application's program started with the launch arguments for a device.
+Strings Started(const std::wstring& name, const std::wstring& mode, const std::wstring& devType,
+                const std::wstring& devId) {
+    const std::wstring program = ProgramFile(name);
+    return Strings({program, Quoted(program), L"module=vandrel", L"params", L"mode=" + mode,
+                    L"devType=" + devType, L"priDevId=" + Quoted(devId)});
 }
 
-class LaunchTest : public HandlerTest {
-protected:
-    void SetUp() override {
-        HandlerTest::SetUp();
-        TheMachine().AddFile(kViewer);
-    }
-    void Launch(std::wstring appPath, std::wstring mode, std::wstring devType, std::wstring devId) {
-        handler.LaunchQEL(appPath, mode, devType, devId);
-    }
-    void LaunchSiblingProxy(std::wstring proxy, std::wstring devType, std::wstring devId) {
-        handler.LaunchOST3Proxy(proxy, devType, devId);
-    }
-};
+using LaunchTest = HandlerTest;
 
-TEST_F(LaunchTest, StartsProgramWithLaunchArgumentsAndWritesThem) {
+// A start's debugger line is its arguments separated by single spaces, written for a start that fails too.
+// The sibling's proxy is given "V|" for a volume, "S|" for a scanner and "C|" for anything else before the
+// identifier, with no session check; a start of it that fails writes only the failure line.
+TEST_F(LaunchTest, StartsProgramOrSiblingProxyWithLaunchArgumentsAndWritesThem) {
     const std::wstring q = Quoted(kViewer), module = L"module=vandrel", params = L"params";
     Launch(kViewer, L"select", L"volume", L"E:");
     Launch(kViewer, L"direct", L"camera", L"\"\\\\?\\usb#vid_04a9"); // a leading quote: passed unchanged
     Launch(q, L"direct", L"", L"");                                  // so is such a path
     Launch(kViewer, L"direct", L"volume", L"");                      // no identifier: no device type either
     Launch(kViewer, L"Slideshow now", L"", L"F:");                   // the mode is not looked at
-    Launch(L"", L"direct", L"volume", L"");                          // a start that fails is written too
-    const std::vector<Strings> commands{
-        {kViewer, q, module, params, L"mode=select", L"devType=volume", L"priDevId=\"E:\""},
+    Launch(L"", L"direct", L"volume", L"");
+    std::vector<Strings> commands{
+        Started(L"Viewer", L"select", L"volume", L"E:"),
         {kViewer, q, module, params, L"mode=direct", L"devType=camera", L"priDevId=\"\\\\?\\usb#vid_04a9"},
         {q, q, module, params, L"mode=direct"},
         {kViewer, q, module, params, L"mode=direct"},
-        {kViewer, q, module, params, L"mode=Slideshow now", L"devType=", L"priDevId=\"F:\""},
+        Started(L"Viewer", L"Slideshow now", L"", L"F:"),
         {L"", L"\"\"", module, params, L"mode=direct"},
     };
+    const std::wstring gone = L"C:\\Removed\\OstProxy.exe";
+    const struct {
+        std::wstring devType, devId;
+        const wchar_t* argument;
+        std::wstring proxy = L"C:\\Ostrand\\OstProxy.exe";
+    } cases[] = {
+        {L"volume", L"E:", L"\"V|E:\""},   {L"Volume", L"X", L"\"V|X\""},
+        {L"SCANNER", L"X", L"\"S|X\""},    {L"camera", L"\"usb#1", L"\"C|\"usb#1\""},
+        {L"scanner", L"X", L"\"S|X\""},    {L"camera", L"usb", L"\"C|usb\""},
+        {L"Camera", L"X", L"\"C|X\""},     {L"volume", L"", L"\"V|\""},
+        {L"", L"usb", L"\"C|usb\"", gone}, // last: a start that fails
+    };
+    InstallSibling();
+    Self().session = 2;
+    for (auto c : cases) {
+        handler.LaunchOST3Proxy(c.proxy, c.devType, c.devId);
+        commands.push_back({c.proxy, Quoted(c.proxy), L"-d", c.argument});
+    }
     ExpectSpawns(commands, os::SpawnMode::NoWait);
     Strings lines;
     for (const auto& command : commands)
-        lines.push_back(Joined(Strings(command.begin() + 1, command.end())));
+        lines.push_back(std::accumulate(command.begin() + 2, command.end(), command[1],
+                                        [](auto line, const auto& word) { return line + L" " + word; }));
+    lines.back() = L"<QELBoot><!!! Unable to start the process.>";
     EXPECT_EQ(lines, TheMachine().DebugLines());
-    EXPECT_EQ(
-        L"\"C:\\Apps\\Viewer\\Viewer.exe\" module=vandrel params mode=select devType=volume priDevId=\"E:\"",
-        lines.at(0));
-    for (const auto& spawn : TheMachine().Spawns())
-        EXPECT_EQ(spawn.program == kViewer, spawn.result != -1);
 }
 
-// An empty mode is refused before anything else. XP starts an application only for the user at the console;
-// Vista only when there is a device; other classes never ask. Without kernel32 or its console-session lookup
-// nobody is at the console. kernel32 is given back.
-TEST_F(LaunchTest, EmptyModeIsRefusedFirstAndConsoleSessionRuleFollowsOSClassAndDevice) {
-    const struct {
-        std::uint32_t major, minor;
-        std::uint8_t productType;
-        bool inConsole, device, starts;
-        int lookup; // 1: without the console-session lookup, 2: without kernel32
-    } cases[] = {
-        {5, 1, kWorkstation, false, true, false, 0}, {5, 1, kWorkstation, false, false, false, 0},
-        {5, 1, kWorkstation, true, true, true, 0},   {5, 1, kWorkstation, true, false, true, 0},
-        {6, 0, kWorkstation, false, true, false, 0}, {6, 0, kWorkstation, false, false, true, 0},
-        {6, 0, kWorkstation, true, true, true, 0},   {5, 0, kWorkstation, false, true, true, 0},
-        {5, 0, kWorkstation, false, false, true, 0}, {6, 0, kServer, false, true, true, 0},
-        {6, 1, kWorkstation, false, false, true, 0}, {5, 1, kWorkstation, true, true, false, 1},
-        {6, 0, kWorkstation, true, true, false, 2},
-    };
-    const std::wstring modeNotSet = L"<QELBoot><!!! Mode not set. Unable to launch QEL.>";
-    for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message() << "case " << &c - cases);
-        Fresh();
-        TheMachine().SetVersion(c.major, c.minor, c.productType);
-        TheMachine().SetConsoleSession(3);
-        Self().session = c.inConsole ? 3 : 4;
-        if (c.lookup == 1)
-            TheMachine().RemoveModuleFunction("WTSGetActiveConsoleSessionId");
-        if (c.lookup == 2)
-            TheMachine().RemoveModule(L"KERNEL32.DLL");
-        Launch(kViewer, L"", L"volume", c.device ? L"E:" : L"");
-        Launch(kViewer, L"direct", L"volume", c.device ? L"E:" : L"");
-        EXPECT_EQ(c.starts ? 1u : 0u, TheMachine().Spawns().size());
-        EXPECT_EQ(modeNotSet, TheMachine().DebugLines().at(0));
-        if (!c.starts) {
-            EXPECT_EQ((Strings{modeNotSet, kUnableToLaunch}), TheMachine().DebugLines());
-        }
-        EXPECT_EQ(0u, TheMachine().LoadedModuleCount());
-    }
-}
-
-using DefaultLaunchTest = LaunchTest;
-
-TEST_F(DefaultLaunchTest, SingleDefaultOrLoneApplicationStartsDirectElseFirstStartsWithSelect) {
+// With several defaults the first of the whole list starts, not the first default; the sibling is a second
+// choice.
+TEST_F(LaunchTest, SingleDefaultOrLoneApplicationStartsDirectElseFirstStartsWithSelect) {
     const struct {
         const char* defaults; // one character per application, in list order: '1' for a default
         bool sibling;
         const wchar_t* started;
         const wchar_t* mode;
     } cases[] = {
-        {"010", true, L"Bravo", L"direct"},
-        {"011", false, L"Alpha", L"select"}, // the first of the whole list, not of the defaults
-        {"0", false, L"Alpha", L"direct"},
-        {"0", true, L"Alpha", L"select"}, // the sibling is a second choice
+        {"010", true, L"Bravo", L"direct"}, {"011", false, L"Alpha", L"select"},
+        {"0", false, L"Alpha", L"direct"},  {"0", true, L"Alpha", L"select"},
         {"00", false, L"Alpha", L"select"},
     };
-    const wchar_t* keys[] = {L"A", L"B", L"C"};
     const wchar_t* names[] = {L"Alpha", L"Bravo", L"Charlie"};
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.defaults) + (c.sibling ? " with the sibling" : ""));
         Fresh();
         for (std::size_t i = 0; c.defaults[i] != '\0'; ++i)
-            SetPref(kHKCU, AddApp(keys[i], names[i]), L"DefaultFlag", c.defaults[i] == '1' ? 1 : 0);
+            SetPref(kHKCU, AddApp(names[i], names[i]), L"DefaultFlag", c.defaults[i] == '1' ? 1 : 0);
         if (c.sibling)
             InstallSibling();
         std::wstring devType = L"volume", devId = L"E:";
         handler.LaunchDefaultQEL(devType, devId);
-        const std::wstring program = ProgramFile(c.started);
-        ExpectSpawns({{program, Quoted(program), L"module=vandrel", L"params",
-                       L"mode=" + std::wstring(c.mode), L"devType=volume", L"priDevId=\"E:\""}},
-                     os::SpawnMode::NoWait);
-        EXPECT_EQ(Quoted(ProxyFile(L"Alpha")), RunEntry());
+        ExpectSpawns({Started(c.started, c.mode, L"volume", L"E:")}, os::SpawnMode::NoWait);
     }
 }
 
-TEST_F(DefaultLaunchTest, OwnLaunchMatchesProxyInAnyCaseAndPassesMode) {
+TEST_F(LaunchTest, OwnLaunchMatchesProxyInAnyCaseAndPassesMode) {
     AddApp(L"A", L"Alpha");
     AddApp(L"C", L"Charlie");
     std::wstring mode = L"select", devType = L"scanner", devId = L"WIA-7";
@@ -609,81 +496,63 @@ TEST_F(DefaultLaunchTest, OwnLaunchMatchesProxyInAnyCaseAndPassesMode) {
     EXPECT_EQ((Strings{L"<QELBoot><!!! No QEL application found for this QEL proxy. This situation should be "
                        L"avoided.>"}),
               TheMachine().DebugLines());
-
     TheMachine().SetSelf(L"c:\\apps\\CHARLIE\\proxy.exe");
     handler.LaunchOwnQEL(mode, devType, devId);
-    const std::wstring program = ProgramFile(L"Charlie");
-    ExpectSpawns({{program, Quoted(program), L"module=vandrel", L"params", L"mode=select", L"devType=scanner",
-                   L"priDevId=\"WIA-7\""}},
-                 os::SpawnMode::NoWait);
-    EXPECT_EQ(Quoted(ProxyFile(L"Charlie")), RunEntry());
+    ExpectSpawns({Started(L"Charlie", L"select", L"scanner", L"WIA-7")}, os::SpawnMode::NoWait);
 }
-
-using SiblingProxyLaunchTest = LaunchTest;
-
-// "V|" for a volume, "S|" for a scanner, "C|" for anything else; no session check. A start that fails writes
-// only the failure line.
-TEST_F(SiblingProxyLaunchTest, DeviceArgumentIsIdentifierAfterPrefixOfDeviceTypeInAnyCase) {
-    const std::wstring kGone = L"C:\\Removed\\OstProxy.exe";
-    const struct {
-        const wchar_t* devType;
-        const wchar_t* devId;
-        const wchar_t* argument;
-        std::wstring proxy;
-    } cases[] = {
-        {L"volume", L"E:", L"\"V|E:\"", kProxy},  {L"Volume", L"X", L"\"V|X\"", kProxy},
-        {L"SCANNER", L"X", L"\"S|X\"", kProxy},   {L"scanner", L"X", L"\"S|X\"", kProxy},
-        {L"Camera", L"X", L"\"C|X\"", kProxy},    {L"", L"X", L"\"C|X\"", kProxy},
-        {L"volume", L"", L"\"V|\"", kProxy},      {L"camera", L"\"usb#1", L"\"C|\"usb#1\"", kProxy},
-        {L"camera", L"usb", L"\"C|usb\"", kGone},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(Narrow(c.argument));
-        Fresh();
-        InstallSibling();
-        Self().session = 2;
-        LaunchSiblingProxy(c.proxy, c.devType, c.devId);
-        ExpectSpawns({{c.proxy, Quoted(c.proxy), L"-d", c.argument}}, os::SpawnMode::NoWait);
-        EXPECT_EQ(c.proxy == kGone ? Strings{L"<QELBoot><!!! Unable to start the process.>"}
-                                   : Strings{Quoted(c.proxy) + L" -d " + c.argument},
-                  TheMachine().DebugLines());
-    }
-}
-
-// Classifying the running Windows version.
-
-constexpr std::uint8_t kDomainController = 2;
-constexpr std::uint32_t kNt = 2;
-constexpr std::uint32_t kWindows9x = 1;
-
-using OSClassTest = SimTest;
 
 // NT 5.1 is XP and 5.0 is 2000 whatever the product type; 6.0 is Vista on a workstation only; everything
-// else, and every platform other than NT, is "other". When the extended record fails the basic one serves,
-// which has no product type; without either record the class is "other".
-TEST_F(OSClassTest, ClassFollowsPlatformVersionAndProductTypeOfTheRecordThatAnswers) {
+// else, and every platform other than NT (2), is "other". When the extended record fails the basic one
+// serves, which has no product type; without either record the class is "other". XP starts an application
+// only for the user at the console, Vista only when there is a device, and other classes never ask; without
+// kernel32 or its console-session lookup nobody is at the console, and kernel32 is given back. An empty mode
+// is refused first.
+TEST_F(LaunchTest, ConsoleSessionRuleFollowsOSClassOfVersionRecordAndDeviceAfterEmptyModeIsRefused) {
     const struct {
         std::uint32_t major, minor;
         std::uint8_t productType;
-        std::uint32_t platformId;
-        int failing; // 1: the extended record fails, 2: both fail
         OSClass expected;
+        std::uint32_t platformId = 2;
+        int failing = 0; // 1: the extended record fails, 2: both fail
+        int lookup = 0;  // 1: without the console-session lookup, 2: without kernel32
     } cases[] = {
-        {5, 1, kWorkstation, kNt, 0, OSClassXP},         {5, 1, kServer, kNt, 0, OSClassXP},
-        {5, 0, kWorkstation, kNt, 0, OSClass2000},       {5, 0, kDomainController, kNt, 0, OSClass2000},
-        {6, 0, kWorkstation, kNt, 0, OSClassVista},      {6, 0, kServer, kNt, 0, OSClassOther},
-        {6, 0, kDomainController, kNt, 0, OSClassOther}, {5, 2, kWorkstation, kNt, 0, OSClassOther},
-        {6, 1, kWorkstation, kNt, 0, OSClassOther},      {10, 0, kWorkstation, kNt, 0, OSClassOther},
-        {4, 0, kWorkstation, kNt, 0, OSClassOther},      {5, 1, kWorkstation, kWindows9x, 0, OSClassOther},
-        {5, 0, kWorkstation, 0, 0, OSClassOther},        {6, 0, kWorkstation, 3, 0, OSClassOther},
-        {5, 1, kWorkstation, kNt, 1, OSClassXP},         {5, 0, kWorkstation, kNt, 1, OSClass2000},
-        {6, 0, kWorkstation, kNt, 1, OSClassOther},      {5, 1, kWorkstation, kNt, 2, OSClassOther},
+        {5, 1, kWorkstation, OSClassXP},          {5, 1, kServer, OSClassXP},
+        {5, 0, kWorkstation, OSClass2000},        {5, 0, kDomainController, OSClass2000},
+        {6, 0, kWorkstation, OSClassVista},       {6, 0, kServer, OSClassOther},
+        {6, 0, kDomainController, OSClassOther},  {5, 2, kWorkstation, OSClassOther},
+        {6, 1, kWorkstation, OSClassOther},       {10, 0, kWorkstation, OSClassOther},
+        {4, 0, kWorkstation, OSClassOther},       {5, 1, kWorkstation, OSClassOther, 1},
+        {5, 0, kWorkstation, OSClassOther, 0},    {6, 0, kWorkstation, OSClassOther, 3},
+        {5, 1, kWorkstation, OSClassXP, 2, 1},    {5, 0, kWorkstation, OSClass2000, 2, 1},
+        {6, 0, kWorkstation, OSClassOther, 2, 1}, {5, 1, kWorkstation, OSClassOther, 2, 2},
+        {5, 1, kWorkstation, OSClassXP, 2, 0, 1}, {6, 0, kWorkstation, OSClassVista, 2, 0, 2},
     };
+    // Whether an application starts at the console with a device and without, then away from it likewise.
+    const auto starts = [](OSClass k) {
+        return k == OSClassXP ? "1100" : k == OSClassVista ? "1101" : "1111";
+    };
+    const std::wstring modeNotSet = L"<QELBoot><!!! Mode not set. Unable to launch QEL.>";
     for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message() << "case " << &c - cases);
-        TheMachine().SetVersion(c.major, c.minor, c.productType, c.platformId);
-        TheMachine().FailVersionQuery(c.failing > 0, c.failing > 1);
-        EXPECT_EQ(c.expected, GetOSClass());
+        for (int i = 0; i < 4; ++i) {
+            SCOPED_TRACE(testing::Message() << "case " << &c - cases << ", situation " << i);
+            Fresh();
+            TheMachine().SetVersion(c.major, c.minor, c.productType, c.platformId);
+            TheMachine().FailVersionQuery(c.failing > 0, c.failing > 1);
+            TheMachine().SetConsoleSession(3);
+            Self().session = i < 2 ? 3 : 4;
+            if (c.lookup)
+                c.lookup == 1 ? TheMachine().RemoveModuleFunction("WTSGetActiveConsoleSessionId")
+                              : TheMachine().RemoveModule(L"KERNEL32.DLL");
+            EXPECT_EQ(c.expected, GetOSClass());
+            Launch(kViewer, L"", L"volume", i % 2 ? L"" : L"E:");
+            Launch(kViewer, L"direct", L"volume", i % 2 ? L"" : L"E:");
+            const bool started = starts(c.expected)[c.lookup && i < 2 ? i + 2 : i] == '1';
+            EXPECT_EQ(started ? 1u : 0u, TheMachine().Spawns().size());
+            ASSERT_EQ(2u, TheMachine().DebugLines().size());
+            EXPECT_EQ(modeNotSet, TheMachine().DebugLines()[0]);
+            EXPECT_EQ(started, TheMachine().DebugLines()[1] != kUnableToLaunch);
+            EXPECT_EQ(0u, TheMachine().LoadedModuleCount());
+        }
     }
 }
 

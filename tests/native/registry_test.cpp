@@ -14,220 +14,158 @@
 namespace qel::simtest {
 namespace {
 
-// CRegistryKey: one open key, failures as status codes and "none" results, buffers that grow and are
-// reused.
+// CRegistryKey: one open key, failures as status codes and "none" results, buffers that grow and are reused.
 
 const std::wstring kPath = L"SOFTWARE\\Quorl\\Viewer";
 
-// A stored value as its type and bytes.
-using Raw = std::optional<std::pair<std::uint32_t, std::vector<std::uint8_t>>>;
-Raw Stored(os::Hive hive, const std::wstring& path, const wchar_t* name) {
+// A stored value as its type and bytes, and a text as the key stores it.
+auto Stored(os::Hive hive, const std::wstring& path, const wchar_t* name) {
     const auto value = TheMachine().GetValue(hive, path, name);
-    return value ? Raw{{value->type, value->bytes}} : std::nullopt;
+    return value ? std::optional(std::pair(value->type, value->bytes)) : std::nullopt;
 }
-Raw Text(const wchar_t* text) { return Raw{{os::kRegSz, os::Utf16LeBytes(text, true)}}; }
+auto Text(const wchar_t* text) { return std::pair(os::kRegSz, os::Utf16LeBytes(text, true)); }
 
 using RegistryKeyTest = SimTest;
 
-// A key that did not open keeps its code, has no path and makes no registry call, whatever it is asked.
+// A key that did not open keeps its code, has no path and makes no registry call, whatever it is asked; the
+// fixture sees that one that did is closed when it goes.
 TEST_F(RegistryKeyTest, OpeningGivesStatusKeepsPathOfOpenKeyOnlyAndClosesOnDestruction) {
     TheMachine().CreateKey(kHKCU, kPath);
-    {
-        CCurrentUserKey user(kPath, os::kKeyRead);
-        EXPECT_EQ(os::kSuccess, user.status);
-        EXPECT_EQ(kPath, user.path);
-        EXPECT_EQ(1u, TheMachine().OpenKeyCount());
-        CLocalMachineKey missing(kPath, os::kKeyRead | os::kKeyWrite); // only the user's hive has it
-        const std::size_t calls = TheMachine().RegistryCallCount();
-        EXPECT_EQ(nullptr, missing.GetStringValue(L"Name"));
-        EXPECT_EQ(-1, missing.GetDWORDValue(L"DefaultFlag"));
-        EXPECT_EQ(nullptr, missing.EnumSubKey(0));
-        missing.SetDWORDValue(L"DefaultFlag", 1);
-        missing.SetStringValue(L"Name", L"text");
-        EXPECT_FALSE(missing.DeleteValue(L"Name"));
-        EXPECT_FALSE(missing.CreateSubKey(L"Sub", L"Name", L"text"));
-        EXPECT_EQ(calls, TheMachine().RegistryCallCount());
-        EXPECT_EQ(std::make_tuple(os::kFileNotFound, false, L""),
-                  std::make_tuple(missing.status, missing.IsOpen(), missing.path));
-    }
-    EXPECT_EQ(0u, TheMachine().OpenKeyCount());
+    CCurrentUserKey user(kPath, os::kKeyRead);
+    EXPECT_EQ(std::make_tuple(os::kSuccess, kPath), std::tie(user.status, user.path));
+    CLocalMachineKey missing(kPath, os::kKeyRead | os::kKeyWrite); // only the user's hive has it
+    const std::size_t calls = TheMachine().RegistryCallCount();
+    EXPECT_TRUE(!missing.GetStringValue(L"Name") && missing.GetDWORDValue(L"DefaultFlag") == -1 &&
+                !missing.EnumSubKey(0));
+    missing.SetDWORDValue(L"DefaultFlag", 1);
+    missing.SetStringValue(L"Name", L"text");
+    EXPECT_FALSE(missing.DeleteValue(L"Name") || missing.CreateSubKey(L"Sub", L"Name", L"text"));
+    EXPECT_EQ(calls, TheMachine().RegistryCallCount());
+    EXPECT_EQ(std::make_tuple(os::kFileNotFound, false, L""),
+              std::make_tuple(missing.status, missing.IsOpen(), missing.path));
     EXPECT_FALSE(TheMachine().KeyExists(kHKLM, kPath));
     TheMachine().DenyRead(kHKCU, kPath);
-    CCurrentUserKey unreadable(kPath, os::kKeyRead);
-    EXPECT_EQ(std::make_tuple(os::kAccessDenied, false, L""),
-              std::make_tuple(unreadable.status, unreadable.IsOpen(), unreadable.path));
+    EXPECT_EQ(os::kAccessDenied, CCurrentUserKey(kPath, os::kKeyRead).status);
 }
 
-// Up to four bytes of any type are the value's raw bits; all ones reads like a missing value.
-TEST_F(RegistryKeyTest, DwordIsRawBitsOfAtMostFourBytesAndAllOnesOrFailureIsMinusOne) {
-    auto& m = TheMachine();
-    m.SetDword(kHKLM, kPath, L"Small", 7);
-    m.SetDword(kHKLM, kPath, L"High", 0x80000000u);
-    m.SetValue(kHKLM, kPath, L"Raw", os::kRegBinary, {0x78, 0x56, 0x34, 0x12});
-    m.SetString(kHKLM, kPath, L"Text", L"1"); // '1' and the terminator: four bytes
-    m.SetDword(kHKLM, kPath, L"AllOnes", 0xFFFFFFFFu);
-    m.SetValue(kHKLM, kPath, L"Five", os::kRegBinary, {1, 0, 0, 0, 0});
-    m.SetValue(kHKLM, kPath, L"Eight", os::kRegDword, {1, 0, 0, 0, 0, 0, 0, 0});
-    CLocalMachineKey key(kPath, os::kKeyRead);
-    const struct {
-        const wchar_t* name;
-        std::int32_t value;
-        long status;
-    } cases[] = {
-        {L"Small", 7, os::kSuccess},        {L"High", INT32_MIN, os::kSuccess},
-        {L"Raw", 0x12345678, os::kSuccess}, {L"Text", 0x31, os::kSuccess},
-        {L"AllOnes", -1, os::kSuccess},     {L"Missing", -1, os::kFileNotFound},
-        {L"Five", -1, os::kMoreData},       {L"Eight", -1, os::kMoreData},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(Narrow(c.name));
-        EXPECT_EQ(c.value, key.GetDWORDValue(c.name));
-        EXPECT_EQ(c.status, key.status);
-    }
-}
-
-// Whatever the type, and whatever the buffer held before: an unterminated text that fills the buffer exactly
-// still comes back terminated, a shorter one keeps nothing of a longer one, and a longer one grows the
-// buffer, which is kept for the shorter ones after it. An odd byte may give one character more.
-TEST_F(RegistryKeyTest, StringValueIsReadWhateverItsTypeKeepingWholeCharactersTerminated) {
+// Any value reads both ways, whatever its type. As a DWORD, up to four bytes are its raw bits, all ones
+// reading like a missing value. As text, whatever the buffer held before: an unterminated text that fills the
+// buffer exactly still comes back terminated, a shorter one keeps nothing of a longer one, and a longer one
+// grows the buffer, which is kept for the shorter ones after it; an odd byte may give one character more.
+TEST_F(RegistryKeyTest, ValueIsRawBitsOfAtMostFourBytesOrTextOfWholeCharactersTerminated) {
     const std::wstring longText(300, L'L');
+    constexpr std::uint32_t kBin = os::kRegBinary, kDw = os::kRegDword;
+    const auto sz = [](const std::wstring& text, bool terminated = false) {
+        return os::Utf16LeBytes(text, terminated);
+    };
     const struct {
-        const wchar_t* name;
-        std::uint32_t type;
         std::vector<std::uint8_t> bytes;
-        std::wstring read;
+        std::wstring text;
+        std::int32_t dword = -1; // more than four bytes: refused with kMoreData
+        std::uint32_t type = os::kRegSz;
         std::size_t slack = 0;
     } cases[] = {
-        {L"Fresh", os::kRegSz, os::Utf16LeBytes(L"abcd", false), L"abcd"},
-        {L"Sized", os::kRegSz, os::Utf16LeBytes(L"wxyz", true), L"wxyz"}, // 10 bytes
-        {L"Exact", os::kRegSz, os::Utf16LeBytes(L"12345", false), L"12345"},
-        {L"Short", os::kRegSz, os::Utf16LeBytes(L"pq", false), L"pq"},
-        {L"Long", os::kRegSz, os::Utf16LeBytes(longText.c_str(), true), longText},
-        {L"Shorter", os::kRegBinary, os::Utf16LeBytes(L"xyz", false), L"xyz"},
-        {L"Word", os::kRegDword, {'A', 0, 'B', 0}, L"AB"},
-        {L"NoBytes", os::kRegSz, {}, L""},
-        {L"OnlyTerminator", os::kRegSz, {0, 0}, L""},
-        {L"Odd", os::kRegSz, {'a', 0, 'b', 0, 'c'}, L"ab", 1},
-        {L"OneByte", os::kRegBinary, {'z'}, L"", 1},
+        {sz(L"abcd"), L"abcd"},         {sz(L"wxyz", true), L"wxyz"},
+        {sz(L"12345"), L"12345"},       {sz(L"pq"), L"pq", 0x00710070},
+        {sz(longText, true), longText}, {{'A', 0, 'B', 0}, L"AB", 0x00420041, kDw},
+        {sz(L"xyz"), L"xyz", -1, kBin}, {{0x78, 0x56, 0x34, 0x12}, L"\x5678\x1234", 0x12345678, kBin},
+        {{'z'}, L"", 'z', kBin, 1},     {{0, 0, 0, 0x80}, L"", INT32_MIN, kDw},
+        {{}, L"", 0, os::kRegSz},       {{0xFF, 0xFF, 0xFF, 0xFF}, L"\xFFFF\xFFFF", -1, kDw},
+        {{0, 0}, L"", 0, os::kRegSz},   {{'a', 0, 'b', 0, 'c'}, L"ab", -1, os::kRegSz, 1},
     };
     for (const auto& c : cases)
-        TheMachine().SetValue(kHKLM, kPath, c.name, c.type, c.bytes);
+        TheMachine().SetValue(kHKLM, kPath, std::to_wstring(&c - cases), c.type, c.bytes);
     CLocalMachineKey key(kPath, os::kKeyRead);
     const wchar_t* grown = nullptr;
     for (const auto& c : cases) {
-        SCOPED_TRACE(Narrow(c.name));
-        const wchar_t* const text = key.GetStringValue(c.name);
+        SCOPED_TRACE(testing::Message() << "case " << &c - cases);
+        const std::wstring name = std::to_wstring(&c - cases);
+        EXPECT_EQ(c.dword, key.GetDWORDValue(name.c_str()));
+        EXPECT_EQ(c.bytes.size() > 4 ? os::kMoreData : os::kSuccess, key.status);
+        const wchar_t* const text = key.GetStringValue(name.c_str());
         ASSERT_NE(nullptr, text);
         EXPECT_EQ(os::kSuccess, key.status);
-        EXPECT_EQ(c.read, std::wstring(text).substr(0, c.read.size()));
-        EXPECT_LE(std::wcslen(text), c.read.size() + c.slack);
+        EXPECT_EQ(c.text, std::wstring(text).substr(0, c.text.size()));
+        EXPECT_LE(std::wcslen(text), c.text.size() + c.slack);
         EXPECT_TRUE(!grown || grown == text) << "the grown buffer is kept";
-        grown = c.read == longText ? text : grown;
+        grown = c.text == longText ? text : grown;
     }
-    EXPECT_EQ(nullptr, key.GetStringValue(L"Missing"));
-    EXPECT_EQ(os::kFileNotFound, key.status);
+    EXPECT_TRUE(key.GetDWORDValue(L"Missing") == -1 && key.status == os::kFileNotFound);
+    EXPECT_TRUE(key.GetStringValue(L"Missing") == nullptr && key.status == os::kFileNotFound);
 }
 
 TEST_F(RegistryKeyTest, CreateSubKeyReturnsOpenKeyForCallerAndWritesTextOnItUnlessWriteIsDenied) {
-    const std::wstring prefs = kMaker + L"\\Viewer\\Quorl Vandrel\\Preferences";
     TheMachine().CreateKey(kHKCU, kMaker);
     CCurrentUserKey maker(kMaker, os::kKeyWrite);
-    {
-        RegKeyCloser created = maker.CreateSubKey(L"Viewer\\Quorl Vandrel\\Preferences", L"Label", L"hello");
-        ASSERT_TRUE(created);
-        EXPECT_EQ(os::kSuccess, maker.status);
-        EXPECT_EQ(2u, TheMachine().OpenKeyCount()); // the caller's until it is closed
-    }
-    EXPECT_EQ(1u, TheMachine().OpenKeyCount());
-    EXPECT_EQ(Text(L"hello"), Stored(kHKCU, prefs, L"Label"));
+    // The created key is the caller's until it is closed, which the fixture sees.
+    const RegKeyCloser created = maker.CreateSubKey(L"Viewer\\Prefs", L"Label", L"hello");
+    EXPECT_EQ(std::make_tuple(true, os::kSuccess, 2u),
+              std::make_tuple(static_cast<bool>(created), maker.status, TheMachine().OpenKeyCount()));
+    EXPECT_EQ(Text(L"hello"), Stored(kHKCU, kMaker + L"\\Viewer\\Prefs", L"Label"));
     EXPECT_EQ(std::nullopt, Stored(kHKCU, kMaker, L"Label")); // not on the parent
 
-    TheMachine().SetDword(kHKCU, kMaker + L"\\Viewer", L"Kept", 3);
-    EXPECT_TRUE(maker.CreateSubKey(L"Viewer", nullptr, nullptr)); // opens the existing key
+    TheMachine().SetDword(kHKCU, kPath, L"Kept", 3);
+    EXPECT_TRUE(maker.CreateSubKey(L"Viewer", nullptr, L"text")); // existing; no name: the default value
     EXPECT_TRUE(maker.CreateSubKey(L"Fresh", L"Name", nullptr));  // no text: nothing written
-    EXPECT_EQ(3u, TheMachine().GetDword(kHKCU, kMaker + L"\\Viewer", L"Kept"));
-    EXPECT_TRUE(TheMachine().KeyExists(kHKCU, kMaker + L"\\Fresh"));
-    EXPECT_EQ(std::nullopt, Stored(kHKCU, kMaker + L"\\Fresh", L"Name"));
-    EXPECT_TRUE(maker.CreateSubKey(L"Viewer", nullptr, L"text")); // no name: the default value
-    EXPECT_EQ(Text(L"text"), Stored(kHKCU, kMaker + L"\\Viewer", L""));
+    EXPECT_EQ(3u, TheMachine().GetDword(kHKCU, kPath, L"Kept"));
+    EXPECT_EQ(Text(L"text"), Stored(kHKCU, kPath, L""));
+    EXPECT_TRUE(TheMachine().KeyExists(kHKCU, kMaker + L"\\Fresh") &&
+                !Stored(kHKCU, kMaker + L"\\Fresh", L"Name"));
 
     TheMachine().DenyWrite(kHKCU, kMaker);
-    EXPECT_FALSE(maker.CreateSubKey(L"Denied", L"Name", L"text"));
+    EXPECT_FALSE(maker.CreateSubKey(L"Denied", L"Name", L"text") ||
+                 TheMachine().KeyExists(kHKCU, kMaker + L"\\Denied"));
     EXPECT_EQ(os::kAccessDenied, maker.status);
-    EXPECT_FALSE(TheMachine().KeyExists(kHKCU, kMaker + L"\\Denied"));
 }
 
-// Reading one registration key into an appInfo_tag: strings, file formats, the default flag and the
-// auto-launch filter.
+// One registration key read into an appInfo_tag: strings, formats, the default flag, the auto-launch filter.
 
 const std::wstring kKeyPath = RegistrationPath(L"Viewer");
 const std::wstring kPrefs = kKeyPath + L"\\Preferences";
 const std::wstring kFormatsPath = kKeyPath + L"\\File Formats";
 constexpr std::uint32_t kUntouched = 0x5EED;
 
-using ReadApplicationRecordTest = SimTest;
+using ApplicationRecordTest = SimTest;
 
 // Without a key, formats and flags are reset all the same; strings are taken only from values that are there.
-TEST_F(ReadApplicationRecordTest, FillsFieldOfEveryValueThereReplacingEarlierFormatsAndLeavesOtherStrings) {
+TEST_F(ApplicationRecordTest, FillsFieldOfEveryValueThereReplacingEarlierFormatsAndLeavesOtherStrings) {
+    const auto read = [] {
+        appInfo_tag record = SentinelRecord();
+        ReadApplicationRecord(kKeyPath, record);
+        return Fields(record);
+    };
     appInfo_tag expected = SentinelRecord();
     expected.fileFormats.clear();
     expected.defaultFlag = expected.reserved = 0;
-    for (const wchar_t* desc : {L"", L"Only a description"}) {
-        if (*desc) {
-            TheMachine().SetString(kHKLM, kKeyPath, L"Desc", desc);
-            expected.desc = desc;
-            expected.keyPath = kKeyPath;
-        }
-        appInfo_tag record = SentinelRecord();
-        ReadApplicationRecord(kKeyPath, record);
-        EXPECT_EQ(Fields(expected), Fields(record));
-    }
+    EXPECT_EQ(Fields(expected), read());
+    TheMachine().SetString(kHKLM, kKeyPath, L"Desc", L"Only a description");
+    expected.desc = L"Only a description";
+    expected.keyPath = kKeyPath;
+    EXPECT_EQ(Fields(expected), read());
     AddApp(L"Viewer", L"Quorl Viewer");
     SetFormat(kKeyPath, L"Image", L"jpg tif");
     SetPref(kHKLM, kKeyPath, L"DefaultFlag", 1);
-    appInfo_tag record = SentinelRecord();
-    ReadApplicationRecord(kKeyPath, record);
     EXPECT_EQ(Fields(RecordOf(L"Quorl Viewer", kKeyPath, 1, {{L"jpg", L"Image"}, {L"tif", L"Image"}})),
-              Fields(record));
+              read());
 }
 
-using FileFormatsTest = SimTest;
-
-TEST_F(FileFormatsTest, ImageAudioVideoComeInThatOrderAfterEarlierPairsAndOtherCategoriesOrKeysNot) {
-    SetFormat(kKeyPath, L"Video", L"mp4  wmv");
+// Only spaces separate extensions, each appended as written, repeats too. A missing or unreadable key adds
+// nothing.
+TEST_F(ApplicationRecordTest, ImageAudioVideoComeInThatOrderAfterEarlierPairsAndOtherCategoriesOrKeysNot) {
+    SetFormat(kKeyPath, L"Video", L"  mp4   wmv ");
     SetFormat(kKeyPath, L"Other", L"txt");
-    SetFormat(kKeyPath, L"Audio", L"wav mp3");
-    SetFormat(kKeyPath, L"Image", L"png jpg");
+    SetFormat(kKeyPath, L"Audio", L"wav MP3 wav");
+    SetFormat(kKeyPath, L"Image", L"png\tjpg \tgif tif\n");
     Formats list{{L"first", L"Earlier"}};
     ReadFileFormats(kFormatsPath, list);
-    const Formats expected{{L"first", L"Earlier"}, {L"png", L"Image"}, {L"jpg", L"Image"}, {L"wav", L"Audio"},
-                           {L"mp3", L"Audio"},     {L"mp4", L"Video"}, {L"wmv", L"Video"}};
+    const Formats expected{{L"first", L"Earlier"}, {L"png\tjpg", L"Image"}, {L"\tgif", L"Image"},
+                           {L"tif\n", L"Image"},   {L"wav", L"Audio"},      {L"MP3", L"Audio"},
+                           {L"wav", L"Audio"},     {L"mp4", L"Video"},      {L"wmv", L"Video"}};
     EXPECT_EQ(expected, list);
-
-    ReadFileFormats(RegistrationPath(L"Missing") + L"\\File Formats", list); // a missing or unreadable key
+    ReadFileFormats(RegistrationPath(L"Missing") + L"\\File Formats", list);
     TheMachine().DenyRead(kHKLM, kFormatsPath);
     ReadFileFormats(kFormatsPath, list);
     EXPECT_EQ(expected, list);
-}
-
-TEST(SplitExtensionListTest, OnlySpacesSeparateAndEveryOtherTokenIsAppendedAsWritten) {
-    const struct {
-        const wchar_t* text;
-        Formats added;
-    } cases[] = {
-        {L"  jpg   png ", {{L"jpg", L"Image"}, {L"png", L"Image"}}},
-        {L"jpg\tpng \tgif tif\n", {{L"jpg\tpng", L"Image"}, {L"\tgif", L"Image"}, {L"tif\n", L"Image"}}},
-        {L"JPG jpg JPG", {{L"JPG", L"Image"}, {L"jpg", L"Image"}, {L"JPG", L"Image"}}},
-        {L"", {}},
-        {L"     ", {}},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(Narrow(c.text));
-        Formats list{{L"kept", L"Audio"}};
-        SplitExtensionList(c.text, L"Image", list);
-        EXPECT_EQ(L"kept", list.at(0).first);
-        EXPECT_EQ(c.added, Formats(list.begin() + 1, list.end()));
-    }
 }
 
 // One Preferences value in each hive (nothing, a value, or kKeyOnly for the key without the value), on a
@@ -251,29 +189,21 @@ void SetPreferences(const wchar_t* name, const Preferences& p) {
         TheMachine().DenyWrite(kHKCU, p.denyWrite);
 }
 
-using DefaultFlagTest = SimTest;
-
 // The user's own value decides; on first sight of an application (the user has the maker key) the user's
 // key is created with 0. The machine's value counts only when that key can be neither read nor created.
-TEST_F(DefaultFlagTest, UserHiveDecidesAndIsCreatedWithZeroOnFirstSight) {
+TEST_F(ApplicationRecordTest, UserHiveDecidesAndIsCreatedWithZeroOnFirstSight) {
     const struct {
         Preferences prefs;
         bool makerKey;
         std::uint32_t read;
         std::optional<std::uint32_t> userAfter;
     } cases[] = {
-        {{1, 0}, false, 1, 1},
-        {{kKeyOnly, 1}, false, kUntouched, kKeyOnly},
-        {{0xFFFFFFFFu, 1}, false, kUntouched, 0xFFFFFFFFu},
-        {{none, 1}, true, 0, 0},
-        {{none, none}, true, 0, 0},
-        {{none, 1, kMaker}, true, 0, 0},
-        {{1, 1, kPrefs}, false, 0, 0},
-        {{none, 3}, false, 3, none},
-        {{none, 5, L"", kMaker}, true, 5, none},
-        {{none, 2, L"", kMaker + L"\\Viewer"}, true, 2, none},
-        {{none, none}, false, kUntouched, none},
-        {{none, 0xFFFFFFFFu}, false, kUntouched, none},
+        {{1, 1, kPrefs}, false, 0, 0},           {{1, 0}, false, 1, 1},
+        {{none, 1, kMaker}, true, 0, 0},         {{none, 1}, true, 0, 0},
+        {{~0u, 1}, false, kUntouched, ~0u},      {{none, none}, true, 0, 0},
+        {{none, ~0u}, false, kUntouched, none},  {{none, 3}, false, 3, none},
+        {{none, 2, L"", kPath}, true, 2, none},  {{none, 5, L"", kMaker}, true, 5, none},
+        {{none, none}, false, kUntouched, none}, {{kKeyOnly, 1}, false, kUntouched, kKeyOnly},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << "case " << &c - cases);
@@ -285,26 +215,21 @@ TEST_F(DefaultFlagTest, UserHiveDecidesAndIsCreatedWithZeroOnFirstSight) {
         ReadDefaultFlag(kPrefs, flag);
         EXPECT_EQ(c.read, flag);
         EXPECT_EQ(c.userAfter.has_value(), TheMachine().KeyExists(kHKCU, kPrefs));
-        if (c.userAfter != kKeyOnly) {
-            EXPECT_EQ(c.userAfter, DwordValue(kHKCU, kPrefs, L"DefaultFlag"));
-        }
+        EXPECT_EQ(c.userAfter == kKeyOnly ? none : c.userAfter, DwordValue(kHKCU, kPrefs, L"DefaultFlag"));
     }
 }
 
 // AutoLaunchOnDeviceConnect = 1 turns launching off; the user's value counts before the machine's. Memory
 // exhaustion (the row's user value stands for the registry call that throws) answers false.
-TEST_F(DefaultFlagTest, AutoLaunchIsOffOnlyForValueOneAndUserValueCountsFirst) {
+TEST_F(ApplicationRecordTest, AutoLaunchIsOffOnlyForValueOneAndUserValueCountsFirst) {
     const struct {
         Preferences prefs;
         bool candidate;
         std::size_t throwAt = 0;
     } cases[] = {
-        {{none, none}, true},     {{kKeyOnly, kKeyOnly}, true},
-        {{0, 1}, true},           {{1, 0}, false},
-        {{2, 1}, true},           {{none, 1}, false},
-        {{kKeyOnly, 1}, false},   {{0xFFFFFFFFu, 1}, false},
-        {{none, 2}, true},        {{0, 1, kPrefs}, false},
-        {{none, none}, false, 1}, {{0, none}, false, 2},
+        {{none, none}, true}, {{kKeyOnly, kKeyOnly}, true}, {{0, 1}, true},           {{1, 0}, false},
+        {{2, 1}, true},       {{none, 1}, false},           {{kKeyOnly, 1}, false},   {{~0u, 1}, false},
+        {{none, 2}, true},    {{0, 1, kPrefs}, false},      {{none, none}, false, 1}, {{0, none}, false, 2},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << "case " << &c - cases);
@@ -315,41 +240,37 @@ TEST_F(DefaultFlagTest, AutoLaunchIsOffOnlyForValueOneAndUserValueCountsFirst) {
     }
 }
 
-// Discovering registrations below SOFTWARE\Quorl, filtering them into the loaded list, and the three
-// queries on that list.
+// Discovering registrations below SOFTWARE\Quorl, filtering them into the list, and the queries on it.
 
-using DiscoveryTest = SimTest;
+// A fresh machine and a handler of the library's list.
+struct HandlerTest : SimTest {
+    CQELBootInformationHandler handler;
+};
+using ApplicationListTest = HandlerTest;
 
 // Breadth first below the maker key, after the records found before: a key named exactly "Quorl Vandrel" is a
 // registration, not walked into; keys that cannot be read are skipped, but an unreadable registration still
-// gives a record, an empty one; a key whose name reads as empty is skipped.
-TEST_F(DiscoveryTest, AppendsBreadthFirstARecordPerKeyNamedExactlyAsRegistration) {
+// gives a record, an empty one; a key whose name reads as empty is skipped. Each application here is named
+// after its key.
+TEST_F(ApplicationListTest, AppendsBreadthFirstARecordPerKeyNamedExactlyAsRegistration) {
     std::vector<appInfo_tag> found{SentinelRecord()};
     DiscoverApplications(found); // without the maker key
-    AddApp(L"Alpha\\Deep\\Deeper", L"Deepest");
-    AddApp(L"Alpha\\Deep", L"AlphaDeep");
-    AddApp(L"Beta\\Inner", L"BetaInner");
-    AddApp(L"Gamma", L"Gamma");
-    AddApp(L"Gamma\\Quorl Vandrel", L"Nested");
-    AddApp(L"Alpha", L"Alpha");
-    AddApp(L"", L"Direct");
-    AddApp(L"Lower\\quorl vandrel", L"Inside");
+    for (const auto& appKey : Strings{L"Alpha\\Deep\\Deeper", L"Alpha\\Deep", L"Beta\\Inner", L"Gamma",
+                                      L"Gamma\\Quorl Vandrel", L"Alpha", L"", L"Lower\\quorl vandrel",
+                                      L"Locked\\Inner", L"Unreadable", std::wstring(1, L'\0') + L"Null"})
+        AddApp(appKey, L"@" + appKey);
     TheMachine().SetString(kHKLM, kMaker + L"\\Upper\\QUORL VANDREL", L"Name", L"Upper");
-    AddApp(L"Locked\\Inner", L"Hidden");
     TheMachine().DenyRead(kHKLM, kMaker + L"\\Locked");
-    AddApp(L"Unreadable", L"Unreadable");
     TheMachine().DenyRead(kHKLM, RegistrationPath(L"Unreadable"));
-    AddApp(std::wstring(1, L'\0') + L"Null", L"NullNamed");
     DiscoverApplications(found);
-    EXPECT_EQ((Strings{L"<name>", L"Direct", L"Alpha", L"Gamma", L"", L"AlphaDeep", L"BetaInner", L"Inside",
-                       L"Deepest"}),
+    EXPECT_EQ((Strings{L"<name>", L"@", L"@Alpha", L"@Gamma", L"", L"@Alpha\\Deep", L"@Beta\\Inner",
+                       L"@Lower\\quorl vandrel", L"@Alpha\\Deep\\Deeper"}),
               Names(found));
     EXPECT_EQ(Fields(SentinelRecord()), Fields(found[0]));
-    EXPECT_EQ(std::make_tuple(std::wstring(), std::wstring()),
-              std::tie(found.at(4).keyPath, found[4].cmdLine));
+    EXPECT_TRUE(found.at(4).keyPath.empty() && found[4].cmdLine.empty());
 }
 
-TEST_F(DiscoveryTest, NameOf128CharactersEndsItsParentsEnumeration) {
+TEST_F(ApplicationListTest, NameOf128CharactersEndsItsParentsEnumeration) {
     AddApp(L"Aaa\\Sub", L"QueuedEarlier");
     AddApp(L"B" + std::wstring(126, L'x'), L"Name127");
     AddApp(L"C" + std::wstring(127, L'x'), L"Name128");
@@ -358,20 +279,6 @@ TEST_F(DiscoveryTest, NameOf128CharactersEndsItsParentsEnumeration) {
     DiscoverApplications(found);
     EXPECT_EQ((Strings{L"Name127", L"QueuedEarlier"}), Names(found));
 }
-
-// A fresh machine and a handler of the library's list.
-class HandlerTest : public SimTest {
-protected:
-    CQELBootInformationHandler handler;
-};
-
-class ApplicationListTest : public HandlerTest {
-protected:
-    Strings Load() {
-        handler.LoadInformation();
-        return Names(handler.apps);
-    }
-};
 
 TEST_F(ApplicationListTest, OnlyRegistrationsWithProgramProxyAndAutoLaunchAreListed) {
     AddApp(L"Listed", L"Listed");
@@ -383,14 +290,16 @@ TEST_F(ApplicationListTest, OnlyRegistrationsWithProgramProxyAndAutoLaunchAreLis
     TheMachine().SetString(kHKLM, RegistrationPath(L"NoCmdLine"), L"ProxyPath", ProxyFile(L"Listed"));
     SetPref(kHKLM, AddApp(L"Off", L"Off"), L"AutoLaunchOnDeviceConnect", 1);
     SetPref(kHKLM, AddApp(L"Two", L"Two"), L"AutoLaunchOnDeviceConnect", 2);
-    EXPECT_EQ((Strings{L"Listed", L"Two"}), Load());
+    handler.LoadInformation();
+    EXPECT_EQ((Strings{L"Listed", L"Two"}), Names(handler.apps));
 }
 
 TEST_F(ApplicationListTest, QueriesCopyWholeRecordsFromListAndApplicationInfoIsFirstExactName) {
     SetPref(kHKLM, AddApp(L"A", L"Viewer"), L"DefaultFlag", 4);
     AddApp(L"B", L"Bravo");
     SetPref(kHKLM, AddApp(L"C", L"Viewer"), L"DefaultFlag", 2);
-    EXPECT_EQ((Strings{L"Viewer", L"Bravo", L"Viewer"}), Load());
+    handler.LoadInformation();
+    EXPECT_EQ((Strings{L"Viewer", L"Bravo", L"Viewer"}), Names(handler.apps));
     std::vector<appInfo_tag> all(4, SentinelRecord());
     EXPECT_TRUE(handler.GetAllApplicationInfo(all));
     EXPECT_TRUE(std::equal(all.begin(), all.end(), handler.apps.begin(), handler.apps.end(),
@@ -400,7 +309,6 @@ TEST_F(ApplicationListTest, QueriesCopyWholeRecordsFromListAndApplicationInfoIsF
     EXPECT_TRUE(handler.GetDefaultApplicationInfo(defaults));
     EXPECT_EQ((Strings{L"<keypath>", RegistrationPath(L"A"), RegistrationPath(L"C")}),
               Names(defaults, &appInfo_tag::keyPath));
-    EXPECT_EQ(2u, defaults.back().defaultFlag);
 
     appInfo_tag out = SentinelRecord();
     EXPECT_FALSE(handler.GetApplicationInfo(L"viewer", out) || handler.GetApplicationInfo(L"Viewer ", out));
@@ -409,8 +317,7 @@ TEST_F(ApplicationListTest, QueriesCopyWholeRecordsFromListAndApplicationInfoIsF
     EXPECT_EQ(Fields(RecordOf(L"Viewer", RegistrationPath(L"A"), 4, {})), Fields(out));
 }
 
-// The older sibling application: its record, built from its installation folder, and switching its own
-// launching on device arrival on and off.
+// The older sibling application: its record from its installation folder, and switching its own launching.
 
 Formats SiblingFormats() {
     Formats formats;
@@ -425,26 +332,22 @@ Formats SiblingFormats() {
 
 using SiblingTest = HandlerTest;
 
-// Its programs and autoplay handler without its installation key are no sibling.
-TEST_F(SiblingTest, NotInstalledGivesFalseLeavesRecordAndStartsNothing) {
-    TheMachine().SetString(kHKLM, kSiblingAutoplayKey, L"Action", L"Open pictures");
+// Its programs without its installation key are no sibling, and nothing is started for it. Without an
+// Action, or with an empty one, the description is the sibling's own. The device-connect program runs
+// detached with "-i" or "-d"; a folder starting with a quote is passed as argument zero unchanged, and a
+// start that fails is ignored.
+TEST_F(SiblingTest, InstalledFillsNameProgramsIconActionAnd47FormatsAndStartsDeviceConnectWithIOrD) {
     TheMachine().AddFile(kSiblingDeviceConnect);
     appInfo_tag record = SentinelRecord();
     EXPECT_FALSE(handler.GetOST3Info(record));
+    EXPECT_EQ(Fields(SentinelRecord()), Fields(record));
     handler.StartOST3AutoLaunch();
     handler.StopOST3AutoLaunch();
-    EXPECT_EQ(Fields(SentinelRecord()), Fields(record));
-    EXPECT_TRUE(TheMachine().Spawns().empty());
-}
-
-// Without an Action, or with an empty one, the description is the sibling's own.
-TEST_F(SiblingTest, InstalledFillsNameProgramsIconActionAnd47FormatsAndKeepsTheRest) {
     InstallSibling(L"D:\\Programs\\Ostrand");
     const std::wstring folder = L"D:\\Programs\\Ostrand\\";
     for (const wchar_t* action : {static_cast<const wchar_t*>(nullptr), L"", L"Open pictures with Ostrand"}) {
         if (action)
             TheMachine().SetString(kHKLM, kSiblingAutoplayKey, L"Action", action);
-        appInfo_tag record = SentinelRecord();
         ASSERT_TRUE(handler.GetOST3Info(record));
         EXPECT_EQ(Fields({L"Quorl Ostrand 3.0", folder + L"OstrandDeviceConnect.exe",
                           action && *action ? action : L"Organize and edit pictures using",
@@ -453,33 +356,16 @@ TEST_F(SiblingTest, InstalledFillsNameProgramsIconActionAnd47FormatsAndKeepsTheR
                   Fields(record));
         EXPECT_EQ(47u, record.fileFormats.size());
     }
-    EXPECT_TRUE(TheMachine().Spawns().empty());
-}
-
-// The device-connect program runs detached with "-i" or "-d"; a folder starting with a quote is passed as
-// argument zero unchanged, and a start that fails is ignored.
-TEST_F(SiblingTest, StartAndStopRunDeviceConnectProgramDetachedWithIOrD) {
-    const struct {
-        void (CQELBootInformationHandler::*call)();
-        const wchar_t* folder;
-        const wchar_t* argument;
-    } cases[] = {{&CQELBootInformationHandler::StartOST3AutoLaunch, L"C:\\Ostrand", L"-i"},
-                 {&CQELBootInformationHandler::StopOST3AutoLaunch, L"C:\\Ostrand", L"-d"},
-                 {&CQELBootInformationHandler::StopOST3AutoLaunch, L"\"C:\\Ostrand", L"-d"}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(Narrow(c.folder + std::wstring(c.argument)));
-        Fresh();
-        if (*c.folder == L'"')
-            TheMachine().SetString(kHKLM, kSiblingInstallKey, L"", c.folder);
-        else
-            InstallSibling(c.folder);
-        (handler.*c.call)();
-        const std::wstring program = c.folder + std::wstring(L"\\OstrandDeviceConnect.exe");
-        ExpectSpawns({{program, *c.folder == L'"' ? program : Quoted(program), c.argument}},
-                     os::SpawnMode::Detach);
-        EXPECT_EQ(*c.folder == L'"', TheMachine().Spawns().at(0).result == -1); // no such program
-        EXPECT_TRUE(TheMachine().DebugLines().empty());
-    }
+    handler.StartOST3AutoLaunch();
+    handler.StopOST3AutoLaunch();
+    TheMachine().SetString(kHKLM, kSiblingInstallKey, L"", L"\"C:\\Ostrand");
+    handler.StopOST3AutoLaunch(); // no such program
+    const std::wstring program = folder + L"OstrandDeviceConnect.exe",
+                       quoted = L"\"C:\\Ostrand\\OstrandDeviceConnect.exe";
+    ExpectSpawns(
+        {{program, Quoted(program), L"-i"}, {program, Quoted(program), L"-d"}, {quoted, quoted, L"-d"}},
+        os::SpawnMode::Detach);
+    EXPECT_TRUE(TheMachine().DebugLines().empty());
 }
 
 // The calling proxy's own per-user launch switch and its application's locale.
@@ -488,7 +374,6 @@ class LaunchStatusTest : public HandlerTest {
 protected:
     void SetUp() override {
         SimTest::SetUp();
-        AddRunKey();
         AddApp(L"Viewer", L"Viewer");
         TheMachine().SetSelf(ProxyFile(L"Viewer"));
     }
@@ -506,6 +391,7 @@ protected:
 };
 
 // On unless stored as 0; a first read stores 1; both only in a user's key that exists and can be written.
+// Exhausted memory gives on for both calls, writing nothing, and the default locale.
 TEST_F(LaunchStatusTest, SwitchIsOnUnlessStoredZeroStartsAtOneAndIsSetWhereUserKeyIsWritable) {
     EXPECT_EQ(Answer(true, std::nullopt), Get()); // the application's key only in the machine hive
     EXPECT_EQ(Answer(false, std::nullopt), Set(0));
@@ -515,13 +401,19 @@ TEST_F(LaunchStatusTest, SwitchIsOnUnlessStoredZeroStartsAtOneAndIsSetWhereUserK
     EXPECT_EQ(Answer(true, 1), Get());
     EXPECT_EQ(Answer(true, 0), Set(0));
     EXPECT_EQ(Answer(false, 0), Get());
-    EXPECT_EQ(Answer(true, 5), Set(5));
-    EXPECT_EQ(Answer(true, 5), Get());
     EXPECT_EQ(Answer(true, 0xFFFFFFFEu), Set(-2));
     EXPECT_EQ(Answer(true, 0xFFFFFFFEu), Get());
     Store(0xFFFFFFFFu); // reads like a missing value and is rewritten
     EXPECT_EQ(Answer(true, 1), Get());
     Store(0);
+    TheMachine().SetString(kHKLM, kPath, L"locale", L"de_de");
+    // Each call maintains the order first: the next registry call after one maintenance is its own first.
+    TheMachine().ThrowOnRegistryCall(MaintainOrderRegistryCalls() + 1);
+    EXPECT_EQ(Answer(true, 0), Get());
+    TheMachine().ThrowOnRegistryCall(MaintainOrderRegistryCalls() + 1);
+    EXPECT_EQ(Answer(true, 0), Set(7));
+    TheMachine().ThrowOnRegistryCall(MaintainOrderRegistryCalls() + 1);
+    EXPECT_EQ(L"en_us", Locale(false));
     TheMachine().DenyRead(kHKCU, kPath);
     EXPECT_EQ(Answer(true, 0), Get());
 
@@ -532,58 +424,36 @@ TEST_F(LaunchStatusTest, SwitchIsOnUnlessStoredZeroStartsAtOneAndIsSetWhereUserK
     EXPECT_EQ(Answer(false, std::nullopt), Set(0));
 }
 
-TEST_F(LaunchStatusTest, LocaleIsMachineValueExactlyAsStoredElseEnUsAsForAnyUnlistedCaller) {
-    TheMachine().SetString(kHKCU, kPath, L"locale", L"fr_fr"); // the user's hive is not asked
-    EXPECT_EQ(L"en_us", Locale(false));
-    TheMachine().SetString(kHKLM, kPath, L"locale", L"");
-    EXPECT_EQ(L"en_us", Locale(false));
-    TheMachine().SetString(kHKLM, kPath, L"locale", L"De_CH ");
-    EXPECT_EQ(L"De_CH ", Locale(true));
-
+// The locale is the machine's value, exactly as stored and not empty, in the application's own key, where the
+// switch is kept too: the registration's keyPath cut before its first "\Quorl Vandrel". Otherwise, and for
+// any caller that is no listed proxy, it is "en_us"; the user's hive is not asked.
+TEST_F(LaunchStatusTest, LocaleIsMachineValueInApplicationKeyCutAtFirstExactRegistrationNameElseEnUs) {
     TheMachine().SetSelf(L"C:\\Apps\\Viewer\\Other.exe"); // not a listed proxy: defaults, nothing written
+    TheMachine().SetString(kHKLM, kPath, L"locale", L"de_de");
     Store(0);
     EXPECT_EQ(L"en_us", Locale(false));
     EXPECT_EQ(Answer(true, 0), Get());
     EXPECT_EQ(Answer(false, 0), Set(5));
-}
-
-// The application's own key, where the switch and the locale are kept, is the registration's keyPath cut
-// before its first "\Quorl Vandrel".
-TEST_F(LaunchStatusTest, ApplicationKeyIsRegistrationPathCutAtFirstExactOccurrence) {
+    const std::wstring suite = L"Quorl Vandrel Suite", kit = L"Tools\\quorl vandrel kit";
     const struct {
-        const wchar_t* appKey;
-        std::wstring ownKey, otherKey;
+        std::wstring appKey, key;
+        const wchar_t* text;
+        bool found = true;
     } cases[] = {
-        {L"Quorl Vandrel Suite", kMaker, kMaker + L"\\Quorl Vandrel Suite"},
-        {L"Tools\\quorl vandrel kit", kMaker + L"\\Tools\\quorl vandrel kit", kMaker + L"\\Tools"},
-        {L"", kMaker, RegistrationPath(L"")},
+        {L"Viewer", kPath, L"De_CH "},  {suite, kMaker + L"\\" + suite, L"xx_yy", false},
+        {L"Viewer", kPath, L"", false}, {kit, kMaker + L"\\" + kit, L"xx_yy"},
+        {suite, kMaker, L"xx_yy"},      {kit, kMaker + L"\\Tools", L"xx_yy", false},
+        {L"", kMaker, L"xx_yy"},        {L"", RegistrationPath(L""), L"xx_yy", false},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(Narrow(c.appKey));
+        SCOPED_TRACE(Narrow(c.key));
         sim::Machine::Reset();
         AddApp(c.appKey, L"Own");
         TheMachine().SetSelf(ProxyFile(L"Own"));
-        TheMachine().SetString(kHKLM, c.ownKey, L"locale", L"xx_own");
-        TheMachine().SetString(kHKLM, c.otherKey, L"locale", L"xx_other");
-        EXPECT_EQ(L"xx_own", Locale(true));
+        TheMachine().SetString(kHKCU, c.key, L"locale", L"fr_fr");
+        TheMachine().SetString(kHKLM, c.key, L"locale", c.text);
+        EXPECT_EQ(c.found ? c.text : L"en_us", Locale(c.found));
     }
-}
-
-TEST_F(LaunchStatusTest, ExhaustedMemoryGivesOnForBothSwitchCallsAndEnUs) {
-    Store(0);
-    TheMachine().SetString(kHKLM, kPath, L"locale", L"de_de");
-    EXPECT_FALSE(handler.GetQELLaunchStatus()); // settles the machine
-
-    // Each query maintains the order first: the next registry call after one maintenance is its own first
-    // one.
-    TheMachine().ThrowOnRegistryCall(MaintainOrderRegistryCalls() + 1);
-    EXPECT_TRUE(handler.GetQELLaunchStatus());
-    TheMachine().ThrowOnRegistryCall(MaintainOrderRegistryCalls() + 1);
-    EXPECT_EQ(Answer(true, 0), Set(7));
-    TheMachine().ThrowOnRegistryCall(MaintainOrderRegistryCalls() + 1);
-    EXPECT_EQ(L"en_us", Locale(false));
-    TheMachine().ThrowOnRegistryCall(0);
-    EXPECT_EQ(L"de_de", Locale(true));
 }
 
 } // namespace
