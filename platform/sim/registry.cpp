@@ -38,6 +38,18 @@ void RegistryState::CountCall() {
         throw std::bad_alloc();
 }
 
+RegistryState::Key* RegistryState::Granted(os::RegKey key, std::uint32_t right, long* error) {
+    CountCall();
+    *error = os::kSuccess;
+    std::uint32_t access = 0;
+    Key* found = Resolve(key, &access);
+    if (!found)
+        *error = os::kInvalidHandle;
+    else if (!(access & right))
+        *error = os::kAccessDenied;
+    return *error == os::kSuccess ? found : nullptr;
+}
+
 RegistryState::Key* RegistryState::Resolve(os::RegKey key, std::uint32_t* access) {
     const auto raw = static_cast<std::uintptr_t>(key);
     if (raw == kCurrentUserHandle || raw == kLocalMachineHandle) {
@@ -168,13 +180,10 @@ long Machine::Close(os::RegKey key) {
 
 long Machine::Query(os::RegKey key, const wchar_t* name, std::uint32_t* type, std::uint8_t* data,
                     std::uint32_t* size) {
-    registry_.CountCall();
-    std::uint32_t access = 0;
-    Key* found = registry_.Resolve(key, &access);
+    long error = os::kSuccess;
+    Key* found = registry_.Granted(key, os::kKeyQueryValue, &error);
     if (!found)
-        return os::kInvalidHandle;
-    if (!(access & os::kKeyQueryValue))
-        return os::kAccessDenied;
+        return error;
     const auto value = found->values.find(FoldCase(name ? name : L""));
     if (value == found->values.end())
         return os::kFileNotFound;
@@ -199,13 +208,10 @@ long Machine::Query(os::RegKey key, const wchar_t* name, std::uint32_t* type, st
 
 long Machine::Set(os::RegKey key, const wchar_t* name, std::uint32_t type, const std::uint8_t* data,
                   std::uint32_t size) {
-    registry_.CountCall();
-    std::uint32_t access = 0;
-    Key* found = registry_.Resolve(key, &access);
+    long error = os::kSuccess;
+    Key* found = registry_.Granted(key, os::kKeySetValue, &error);
     if (!found)
-        return os::kInvalidHandle;
-    if (!(access & os::kKeySetValue))
-        return os::kAccessDenied;
+        return error;
     const std::wstring valueName = name ? name : L"";
     std::vector<std::uint8_t> bytes(data, data + size);
     // RegSetValueExW stores a text value that the caller counted without its terminator with one.
@@ -219,13 +225,10 @@ long Machine::Set(os::RegKey key, const wchar_t* name, std::uint32_t type, const
 }
 
 long Machine::Delete(os::RegKey key, const wchar_t* name) {
-    registry_.CountCall();
-    std::uint32_t access = 0;
-    Key* found = registry_.Resolve(key, &access);
+    long error = os::kSuccess;
+    Key* found = registry_.Granted(key, os::kKeySetValue, &error);
     if (!found)
-        return os::kInvalidHandle;
-    if (!(access & os::kKeySetValue))
-        return os::kAccessDenied;
+        return error;
     if (!found->values.erase(FoldCase(name ? name : L"")))
         return os::kFileNotFound;
     Echo(L"<value deleted> " + std::wstring(name ? name : L""));
@@ -233,13 +236,10 @@ long Machine::Delete(os::RegKey key, const wchar_t* name) {
 }
 
 long Machine::Enum(os::RegKey key, std::uint32_t index, wchar_t* name, std::uint32_t* capacity) {
-    registry_.CountCall();
-    std::uint32_t access = 0;
-    Key* found = registry_.Resolve(key, &access);
+    long error = os::kSuccess;
+    Key* found = registry_.Granted(key, os::kKeyEnumerateSubKeys, &error);
     if (!found)
-        return os::kInvalidHandle;
-    if (!(access & os::kKeyEnumerateSubKeys))
-        return os::kAccessDenied;
+        return error;
     if (index >= found->children.size())
         return os::kNoMoreItems;
     if (found->enumAt == found->children.end() || index < found->enumIndex) {

@@ -44,6 +44,8 @@ struct RegistryState {
     Key* Resolve(os::RegKey key, std::uint32_t* access);
     // Counts one call through the seam, and throws std::bad_alloc when it is the one scripted to.
     void CountCall();
+    // A counted call on an opened key that needs `right`: the key, or null with the Windows error in `error`.
+    Key* Granted(os::RegKey key, std::uint32_t right, long* error);
 
     Key currentUser;
     Key localMachine;
