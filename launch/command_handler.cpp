@@ -2,6 +2,7 @@
 #include "launch/command_handler.h"
 #include "platform/os.h"
 #include "qelboot.h"
+#include "registry/app_records.h"
 #include "registry/registry_key.h"
 #include "registry/text.h"
 
@@ -75,12 +76,12 @@ bool CQELBootCommandHandler::SetApplicationDefaultStatus(std::wstring& name, std
             std::vector<appInfo_tag> all;
             GetAllApplicationInfo(all);
             for (const auto& other : all)
-                SetDefaultFlag(other.keyPath + L"\\Preferences", 0);
+                SetDefaultFlag(PreferencesPath(other.keyPath), 0);
         } else if (!EqualsIgnoringCase(status, L"no")) {
             os::ConsoleWrite(kInvalidSecondArgumentLine);
             return false;
         }
-        SetDefaultFlag(record.keyPath + L"\\Preferences", value);
+        SetDefaultFlag(PreferencesPath(record.keyPath), value);
         MaintainOrder();
         return true;
     } catch (...) {

@@ -34,7 +34,7 @@ void ReadApplicationRecord(const std::wstring& keyPath, appInfo_tag& record) {
         record.fileFormats = std::move(formats);
 
         std::uint32_t flag = 0;
-        ReadDefaultFlag(JoinKeyPath(keyPath, L"Preferences"), flag);
+        ReadDefaultFlag(PreferencesPath(keyPath), flag);
         record.defaultFlag = flag;
         record.reserved = 0;
     } catch (...) {
@@ -107,9 +107,11 @@ void ReadDefaultFlag(const std::wstring& prefsPath, std::uint32_t& flag) {
     }
 }
 
+std::wstring PreferencesPath(const std::wstring& keyPath) { return JoinKeyPath(keyPath, L"Preferences"); }
+
 bool IsAutoLaunchCandidate(const std::wstring& keyPath) {
     try {
-        const std::wstring prefsPath = JoinKeyPath(keyPath, L"Preferences");
+        const std::wstring prefsPath = PreferencesPath(keyPath);
         {
             CCurrentUserKey userPrefs(prefsPath, os::kKeyRead);
             if (userPrefs.status == os::kSuccess) {

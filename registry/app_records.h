@@ -33,6 +33,9 @@ void SplitExtensionList(std::wstring_view text, std::wstring_view category, File
 // sight; the machine's value counts only when the user's key can be neither read nor created.
 void ReadDefaultFlag(const std::wstring& prefsPath, std::uint32_t& flag);
 
+// The registration's "Preferences" key, below keyPath in either hive.
+std::wstring PreferencesPath(const std::wstring& keyPath);
+
 // False when "AutoLaunchOnDeviceConnect" is exactly 1 for the user, or, without a user value, for the
 // machine.
 bool IsAutoLaunchCandidate(const std::wstring& keyPath);
