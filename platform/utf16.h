@@ -25,12 +25,15 @@ inline std::vector<std::uint8_t> Utf16LeBytes(const std::wstring& text, bool ter
     return bytes;
 }
 
-// Widens `count` bytes of UTF-16LE into `out`, one character per code unit; an odd last byte becomes a
-// character of its own.
-inline void WidenUtf16Le(const std::uint8_t* bytes, std::size_t count, wchar_t* out) {
-    for (std::size_t i = 0; i < count; i += 2) {
+// Widens the first `count` bytes of `buffer`, UTF-16LE, into its characters, one per code unit; an odd last
+// byte becomes a character of its own. The buffer holds (count + 1) / 2 characters. Widening runs from the
+// end, where each character lands at or beyond the bytes it came from.
+inline void WidenUtf16LeInPlace(wchar_t* buffer, std::size_t count) {
+    const auto* bytes = reinterpret_cast<const unsigned char*>(buffer);
+    for (std::size_t unit = (count + 1) / 2; unit-- > 0;) {
+        const std::size_t i = unit * 2;
         const unsigned high = i + 1 < count ? bytes[i + 1] : 0;
-        out[i / 2] = static_cast<wchar_t>(bytes[i] | (high << 8));
+        buffer[unit] = static_cast<wchar_t>(bytes[i] | (high << 8));
     }
 }
 

@@ -29,9 +29,8 @@ void ReadApplicationRecord(const std::wstring& keyPath, appInfo_tag& record) {
                 ReadStringInto(registration, L"Icon", record.icon);
             }
         }
-        FileFormatList formats;
-        ReadFileFormats(JoinKeyPath(keyPath, L"File Formats"), formats);
-        record.fileFormats = std::move(formats);
+        record.fileFormats.clear();
+        ReadFileFormats(JoinKeyPath(keyPath, L"File Formats"), record.fileFormats);
 
         std::uint32_t flag = 0;
         ReadDefaultFlag(PreferencesPath(keyPath), flag);

@@ -1,5 +1,6 @@
 #include "registry/discovery.h"
 
+#include <algorithm>
 #include <cwchar>
 #include <deque>
 
@@ -9,7 +10,21 @@
 
 namespace qel {
 
-void DiscoverApplications(std::vector<appInfo_tag>& found) {
+namespace {
+
+// Empties a record's strings, keeping their memory. The rest a reading always writes.
+void ClearStrings(appInfo_tag& record) {
+    for (std::wstring* field :
+         {&record.name, &record.proxyPath, &record.desc, &record.cmdLine, &record.icon, &record.keyPath})
+        field->clear();
+}
+
+} // namespace
+
+void DiscoverApplications(std::vector<appInfo_tag>& found) { DiscoverApplications(found, found.size()); }
+
+void DiscoverApplications(std::vector<appInfo_tag>& found, std::size_t from) {
+    std::size_t written = std::min(from, found.size());
     try {
         // Keys are made in place: a walk of a large registry opens thousands of them.
         std::deque<CLocalMachineKey> queue;
@@ -28,8 +43,11 @@ void DiscoverApplications(std::vector<appInfo_tag>& found) {
                     continue;
                 std::wstring full = JoinKeyPath(parent.path, name);
                 if (std::wcscmp(name, kRegistrationKeyName) == 0) {
-                    found.emplace_back();
-                    ReadApplicationRecord(full, found.back());
+                    if (written < found.size())
+                        ClearStrings(found[written]);
+                    else
+                        found.emplace_back();
+                    ReadApplicationRecord(full, found[written++]);
                     continue;
                 }
                 queue.emplace_back(std::move(full), os::kKeyRead);
@@ -40,6 +58,7 @@ void DiscoverApplications(std::vector<appInfo_tag>& found) {
         }
     } catch (...) {
     }
+    found.erase(found.begin() + static_cast<std::ptrdiff_t>(written), found.end());
 }
 
 Listing CheckListing(const appInfo_tag& record) {

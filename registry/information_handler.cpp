@@ -14,9 +14,8 @@ CQELBootInformationHandler& LibraryHandler() {
 
 void CQELBootInformationHandler::LoadInformation() {
     try {
-        // Found and listed in place, so that a reload reuses the list's storage.
-        apps.clear();
-        qel::DiscoverApplications(apps);
+        // Found and listed in place, so that a reload reuses the list's storage and its records'.
+        qel::DiscoverApplications(apps, 0);
         std::size_t listed = 0;
         try {
             for (std::size_t index = 0; index < apps.size(); ++index) {

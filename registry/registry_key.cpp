@@ -1,7 +1,6 @@
 #include "registry/registry_key.h"
 
 #include <algorithm>
-#include <vector>
 
 #include "platform/utf16.h"
 
@@ -61,16 +60,12 @@ const wchar_t* CRegistryKey::GetStringValue(const wchar_t* name) {
         valueBuffer = std::make_unique<wchar_t[]>((valueBufferSize + 1) / 2 + 1);
     }
     std::uint32_t written = valueBufferSize;
-    if constexpr (sizeof(wchar_t) == 2) {
-        status = os::QueryRegValue(key, name, nullptr, reinterpret_cast<std::uint8_t*>(valueBuffer.get()),
-                                   &written);
-    } else {
-        // Registry text is UTF-16 bytes; where wchar_t is wider it is read aside and widened.
-        thread_local std::vector<std::uint8_t> bytes;
-        bytes.resize(valueBufferSize);
-        status = os::QueryRegValue(key, name, nullptr, bytes.data(), &written);
+    status =
+        os::QueryRegValue(key, name, nullptr, reinterpret_cast<std::uint8_t*>(valueBuffer.get()), &written);
+    // Registry text is UTF-16 bytes; where wchar_t is wider they are widened where they were read.
+    if constexpr (sizeof(wchar_t) != 2) {
         if (status == os::kSuccess)
-            os::WidenUtf16Le(bytes.data(), written, valueBuffer.get());
+            os::WidenUtf16LeInPlace(valueBuffer.get(), written);
     }
     if (status != os::kSuccess)
         return nullptr;

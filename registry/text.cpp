@@ -17,7 +17,9 @@ bool EqualsIgnoringCase(std::wstring_view a, std::wstring_view b) {
 std::wstring JoinKeyPath(std::wstring_view parent, std::wstring_view child) {
     std::wstring path;
     path.reserve(parent.size() + 1 + child.size());
-    path.append(parent).append(1, L'\\').append(child);
+    path.append(parent);
+    path.push_back(L'\\');
+    path.append(child);
     return path;
 }
 

@@ -317,6 +317,27 @@ TEST_F(ApplicationListTest, QueriesCopyWholeRecordsFromListAndApplicationInfoIsF
     EXPECT_EQ(Fields(RecordOf(L"Viewer", RegistrationPath(L"A"), 4, {})), Fields(out));
 }
 
+// A reload reads every record afresh over the memory of the last one: what left the registry leaves the list.
+TEST_F(ApplicationListTest, ReloadListsWhatAFreshHandlerWould) {
+    SetPref(kHKCU, AddApp(L"Full", L"Full"), L"DefaultFlag", 1);
+    SetFormat(RegistrationPath(L"Full"), L"Image", L"jpg png");
+    AddApp(L"Second", L"Second");
+    AddApp(L"Second\\Third", L"Third");
+    handler.LoadInformation();
+    ASSERT_EQ(3u, handler.apps.size());
+    for (const auto& [value, text] :
+         {std::pair(L"Name", L"Bare"), std::pair(L"ProxyPath", L"C:\\Apps\\Full\\Proxy.exe"),
+          std::pair(L"CmdLine", L"C:\\Apps\\Full\\Full.exe")})
+        TheMachine().SetString(kHKLM, RegistrationPath(L"Bare"), value, text);
+    TheMachine().DenyRead(kHKLM, kMaker + L"\\Second");
+    CQELBootInformationHandler fresh;
+    fresh.LoadInformation();
+    handler.LoadInformation();
+    ASSERT_EQ((Strings{L"Bare", L"Full"}), Names(fresh.apps));
+    EXPECT_TRUE(std::equal(fresh.apps.begin(), fresh.apps.end(), handler.apps.begin(), handler.apps.end(),
+                           [](const auto& a, const auto& b) { return Fields(a) == Fields(b); }));
+}
+
 // The older sibling application: its record from its installation folder, and switching its own launching.
 
 Formats SiblingFormats() {
