@@ -165,7 +165,7 @@ int main(int argc, char** argv) {
             continue;
         }
         const auto [load, floor] = BestSecondsOfEach(
-            9, [&] { handler.LoadInformation(); },
+            15, [&] { handler.LoadInformation(); },
             [&] { BareWalk(folder + L"\\program.exe", folder + L"\\proxy.exe"); });
         const int others = registrations * 10 + registrations / 10 + 1;
         std::printf("%13d %11d %10.2f %10.2f %7.2f %14.2f\n", registrations, others, load * 1e3, floor * 1e3,
