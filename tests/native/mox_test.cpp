@@ -1,4 +1,6 @@
 // The .mox plug-in host and the plug-in tracker on the simulated machine, with scripted plug-ins.
+#include <map>
+
 #include "deviceconnect/mox/mox_tracker.h"
 #include "deviceconnect/notification.h"
 #include "sim_fixture.h"
@@ -265,21 +267,37 @@ TEST_F(Mox, EachSourceThatReportsArrivalsGetsATrackerAndReachesTheCallback) {
 }
 
 // While another tracker's callback runs, a source's events wait, each on its own plug-in thread, and are
-// delivered one at a time in the order they came; quitting a source tracker hands everything back.
+// delivered one at a time in the order they came; events raised at once from two threads of each of two
+// sources all arrive once, each thread's in its order; quitting a source tracker hands everything back.
 TEST_F(Mox, EventsWaitForTheCallbackLockInOrderAndQuitReleasesTheSource) {
     auto& m = TheMachine();
     auto& gate = AddFakePlugin(kGate, Plugin(1, L"Phone Manager"));
+    auto& other = AddFakePlugin(kDir + L"\\other.mox", Plugin(2, L"Camera Link"));
     StartService();
     ASSERT_TRUE(m.RunUntilIdle());
-    hostAction = [](std::wstring&, std::wstring& id) {
-        if (id == L"slow")
-            os::SleepFor(500);
-    };
+    hostAction = [](std::wstring&, std::wstring& id) { os::SleepFor(id == L"slow" ? 500 : 1); };
     gate.RaiseOnOwnThread({MakeDeviceEvent(1, L"slow")});
     m.At(m.Now() + 100, [&] { gate.RaiseOnOwnThread({MakeDeviceEvent(1, L"a")}); });
     m.At(m.Now() + 200, [&] { gate.RaiseOnOwnThread({MakeDeviceEvent(1, L"b")}); });
     ASSERT_TRUE(m.RunUntilIdle());
     EXPECT_EQ((Strings{L"camera|slow", L"camera|a", L"camera|b"}), HeardDevices());
+    heard.clear();
+    std::map<std::wstring, Strings> raised, arrived; // by source thread
+    for (auto* source : {&gate, &other}) {
+        for (const wchar_t* thread : {L"-x", L"-y"}) {
+            const std::wstring prefix = (source == &gate ? L"gate" : L"other") + std::wstring(thread) + L"-";
+            std::vector<MOXDeviceEvent> events;
+            for (int n = 0; n < 100; ++n) {
+                events.push_back(MakeDeviceEvent(1, prefix + std::to_wstring(n)));
+                raised[prefix].push_back(L"camera|" + prefix + std::to_wstring(n));
+            }
+            source->RaiseOnOwnThread(events);
+        }
+    }
+    ASSERT_TRUE(m.RunUntilIdle());
+    for (const auto& device : HeardDevices())
+        arrived[device.substr(7, device.rfind(L'-') - 6)].push_back(device);
+    EXPECT_EQ(raised, arrived);
     ASSERT_EQ(1u, gate.references()) << "the tracker's source table";
     EXPECT_EQ(2u, gate.advised()->AddRef()) << "the tracker holds its callback";
     gate.advised()->Release();
