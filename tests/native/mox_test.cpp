@@ -20,6 +20,11 @@ const std::wstring kGateLine = L"<***DeviceConnect***><NOKIA Devices will not be
 std::wstring Detected(const std::wstring& name) {
     return L"<***DeviceConnect***><" + name + L"><Devices will be detected.>";
 }
+// The line for a call into a plug-in that raised: the code, the call, the module's file as it was given.
+std::wstring Raised(const std::wstring& codeInCall, const std::wstring& file) {
+    return L"<***DeviceConnect***><!!! Exception " + codeInCall + L" of plug-in .\\moxplugins\\" + file +
+           L".>";
+}
 
 FakePluginSetup Plugin(std::uint32_t id, const std::wstring& name = L"Fake Phone Manager") {
     FakePluginSetup setup;
@@ -47,7 +52,7 @@ TEST_F(Mox, LoadPluginRefusesWhatIsNoUsablePluginAndFreesIt) {
     const struct {
         void (*script)(FakePluginSetup&);
         FxStatus expected;
-        const wchar_t* line; // the call that raised, logged with the module's file as it was given
+        const wchar_t* line; // the call that raised
     } cases[] = {
         {[](FakePluginSetup& s) { s.exportsMain = false; }, FxFailed, nullptr},
         {[](FakePluginSetup& s) { s.nullRoot = true; }, FxFailed, nullptr},
@@ -58,9 +63,7 @@ TEST_F(Mox, LoadPluginRefusesWhatIsNoUsablePluginAndFreesIt) {
         {[](FakePluginSetup& s) { s.throws = PluginSlot::GetKind, s.raises = 0xC0000005; }, FxException,
          L"0xC0000005 in GetKind"},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(static_cast<int>(c.expected));
-        Fresh();
+    ForEachCase(cases, [&](const auto& c) {
         FakePluginSetup setup;
         c.script(setup);
         auto& plugin = AddFakePlugin(kDir + L"\\a.mox", setup);
@@ -68,11 +71,8 @@ TEST_F(Mox, LoadPluginRefusesWhatIsNoUsablePluginAndFreesIt) {
         EXPECT_TRUE(manager.Plugins().empty());
         EXPECT_EQ(0u, TheMachine().LoadedModuleCount()) << "refused, so the next attempt starts afresh";
         EXPECT_TRUE(c.expected != FxFailed || plugin.references() + plugin.onLoadCalls == 0);
-        const std::wstring raised = c.line ? L"<***DeviceConnect***><!!! Exception " + std::wstring(c.line) +
-                                                 L" of plug-in .\\moxplugins\\a.mox.>"
-                                           : L"";
-        EXPECT_EQ(c.line ? Strings{raised} : Strings{}, TheMachine().DebugLines());
-    }
+        EXPECT_EQ(c.line ? Strings{Raised(c.line, L"a.mox")} : Strings{}, TheMachine().DebugLines());
+    });
     Fresh();
     TheMachine().SetFileText(kDir + L"\\text.mox", L"not a library");
     EXPECT_EQ(FxFailed, manager.LoadPlugin(At(kDir + L"\\text.mox")));
@@ -188,40 +188,34 @@ TEST_F(Mox, GateIsRetriedEveryMinuteUntilItLoadsAndOpens) {
     EXPECT_EQ(0u, heldBetweenAttempts) << "nothing of an unloaded gate module is held";
 }
 
-// Whichever call into a plug-in faults or throws, the plug-ins beside it are tracked and report: the bad one
-// is listed first, so that it is met first at every step.
+// Whichever call into a plug-in faults or throws is named once, and the plug-ins beside it are tracked and
+// report: the bad one is listed first, so that it is met first at every step.
 TEST_F(Mox, APluginThatRaisesInAnySlotLeavesTheOthersTracked) {
     const wchar_t* const names[] = {L"FxPluginMain", L"QueryInterface", L"Release",  L"GetName",
                                     L"GetKind",      L"GetId",          L"OnLoad",   L"OnUnload",
                                     L"Open",         L"Advise",         L"Unadvise", L"GetCapability"};
-    for (auto slot = PluginSlot::Main; slot <= PluginSlot::GetCapability;
-         slot = static_cast<PluginSlot>(static_cast<int>(slot) + 1)) {
-        for (const std::uint32_t raises : {0u, 0xE06D7363u}) {
-            SCOPED_TRACE(testing::Message() << "slot " << static_cast<int>(slot) << " raises " << raises);
-            Fresh();
+    const std::pair<std::uint32_t, const wchar_t*> codes[] = {{0, L"0x20474343"},
+                                                              {0xE06D7363, L"0xE06D7363"}};
+    for (int slot = 1; slot <= 12; ++slot) {
+        ForEachCase(codes, [&](const auto& code) {
+            SCOPED_TRACE(Narrow(names[slot - 1]));
             FakePluginSetup bad = Plugin(9, L"Bad");
-            bad.throws = slot, bad.raises = raises;
+            bad.throws = static_cast<PluginSlot>(slot), bad.raises = code.first;
             auto& first = AddFakePlugin(kDir + L"\\aaa.mox", bad);
             auto& gate = AddFakePlugin(kGate, Plugin(1, L"Phone Manager"));
             auto& other = AddFakePlugin(kDir + L"\\zzz.mox", Plugin(2, L"Camera Link"));
             StartService();
             ASSERT_TRUE(TheMachine().RunUntilIdle());
-            const auto& lines = TheMachine().DebugLines();
-            EXPECT_EQ(1, std::count(lines.begin(), lines.end(), Detected(L"Phone Manager")));
-            EXPECT_EQ(1, std::count(lines.begin(), lines.end(), Detected(L"Camera Link")));
-            EXPECT_EQ(0, std::count(lines.begin(), lines.end(), kGateLine));
-            const std::wstring slotName = names[static_cast<int>(slot) - 1];
-            EXPECT_EQ(slot != PluginSlot::Unadvise,
-                      std::any_of(lines.begin(), lines.end(), [&](const auto& line) {
-                          return line.find(L" in " + slotName + L" of plug-in .\\moxplugins\\aaa.mox.>") !=
-                                 std::wstring::npos;
-                      }));
+            EXPECT_EQ(std::make_tuple(1u, 1u, 0u, slot != static_cast<int>(PluginSlot::Unadvise) ? 1u : 0u),
+                      std::make_tuple(
+                          Said(Detected(L"Phone Manager")), Said(Detected(L"Camera Link")), Said(kGateLine),
+                          Said(Raised(code.second + std::wstring(L" in ") + names[slot - 1], L"aaa.mox"))));
             gate.RaiseOnOwnThread({MakeDeviceEvent(MOXClassCamera, L"one")});
             other.RaiseOnOwnThread({MakeDeviceEvent(MOXClassCamera, L"two")});
             ASSERT_TRUE(TheMachine().RunUntilIdle());
             EXPECT_EQ(2u, heard.size());
             EXPECT_EQ(0, first.callsWhileUnloaded + gate.callsWhileUnloaded + other.callsWhileUnloaded);
-        }
+        });
     }
 }
 

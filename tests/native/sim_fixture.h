@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -111,6 +112,12 @@ inline std::optional<std::uint32_t> Flag(os::Hive hive, const std::wstring& keyP
     return DwordValue(hive, keyPath + L"\\Preferences", L"DefaultFlag");
 }
 
+// How often the library said this debugger line.
+inline std::size_t Said(const std::wstring& line) {
+    const auto& lines = TheMachine().DebugLines();
+    return static_cast<std::size_t>(std::count(lines.begin(), lines.end(), line));
+}
+
 // Text for SCOPED_TRACE.
 inline std::string Narrow(const std::wstring& text) { return ::testing::PrintToString(text); }
 
@@ -188,6 +195,15 @@ inline void QuietPluginTracker() {
     sim::AddFakePlugin(L"C:\\moxplugins\\nokiamanager.mox", gate);
 }
 
+// A still-image device, listed by the still-image service, whose driver names a TWAIN data source.
+inline const std::wstring kScanner = L"{6BDD1FC6-810F-11D0-BEC7-08002BE2092F}\\0001";
+constexpr std::uint32_t kScannerType = 0x00010001, kCameraType = 0x00020000;
+inline void AddSti(const std::wstring& name, std::uint32_t type, const wchar_t* twainSource) {
+    TheMachine().StiDevices().push_back(os::StiDevice{type, name});
+    TheMachine().SetString(kHKLM, L"SYSTEM\\CurrentControlSet\\Control\\Class\\" + name + L"\\DeviceData",
+                           L"TwainDS", twainSource);
+}
+
 // Each device the host's callback heard ("type|id"), on which thread, and from when to when it ran; and what
 // the host does inside the callback.
 struct Heard {
@@ -230,6 +246,15 @@ protected:
     void Fresh() {
         ExpectNoOpenKey();
         SetUp();
+    }
+    // Every case of a table, each on a fresh machine and traced by its number.
+    template <typename Case, std::size_t N, typename Check>
+    void ForEachCase(const Case (&cases)[N], Check check) {
+        for (std::size_t i = 0; i < N; ++i) {
+            SCOPED_TRACE(testing::Message() << "case " << i);
+            Fresh();
+            check(cases[i]);
+        }
     }
     static void ExpectNoOpenKey() {
         EXPECT_EQ(0u, TheMachine().OpenKeyCount()) << "a registry key was left open";
