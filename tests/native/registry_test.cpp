@@ -205,9 +205,7 @@ TEST_F(ApplicationRecordTest, UserHiveDecidesAndIsCreatedWithZeroOnFirstSight) {
         {{none, 2, L"", kPath}, true, 2, none},  {{none, 5, L"", kMaker}, true, 5, none},
         {{none, none}, false, kUntouched, none}, {{kKeyOnly, 1}, false, kUntouched, kKeyOnly},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message() << "case " << &c - cases);
-        Fresh();
+    ForEachCase(cases, [&](const auto& c) {
         if (c.makerKey)
             TheMachine().CreateKey(kHKCU, kMaker);
         SetPreferences(L"DefaultFlag", c.prefs);
@@ -216,7 +214,7 @@ TEST_F(ApplicationRecordTest, UserHiveDecidesAndIsCreatedWithZeroOnFirstSight) {
         EXPECT_EQ(c.read, flag);
         EXPECT_EQ(c.userAfter.has_value(), TheMachine().KeyExists(kHKCU, kPrefs));
         EXPECT_EQ(c.userAfter == kKeyOnly ? none : c.userAfter, DwordValue(kHKCU, kPrefs, L"DefaultFlag"));
-    }
+    });
 }
 
 // AutoLaunchOnDeviceConnect = 1 turns launching off; the user's value counts before the machine's. Memory
@@ -231,13 +229,11 @@ TEST_F(ApplicationRecordTest, AutoLaunchIsOffOnlyForValueOneAndUserValueCountsFi
         {{2, 1}, true},       {{none, 1}, false},           {{kKeyOnly, 1}, false},   {{~0u, 1}, false},
         {{none, 2}, true},    {{0, 1, kPrefs}, false},      {{none, none}, false, 1}, {{0, none}, false, 2},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message() << "case " << &c - cases);
-        Fresh();
+    ForEachCase(cases, [&](const auto& c) {
         SetPreferences(L"AutoLaunchOnDeviceConnect", c.prefs);
         TheMachine().ThrowOnRegistryCall(c.throwAt);
         EXPECT_EQ(c.candidate, IsAutoLaunchCandidate(kKeyPath));
-    }
+    });
 }
 
 // Discovering registrations below SOFTWARE\Quorl, filtering them into the list, and the queries on it.
@@ -319,23 +315,12 @@ TEST_F(ApplicationListTest, QueriesCopyWholeRecordsFromListAndApplicationInfoIsF
 
 // The older sibling application: its record from its installation folder, and switching its own launching.
 
-Formats SiblingFormats() {
-    Formats formats;
-    SplitExtensionList(
-        L"jpg jpe jpeg png tif tiff psd wbmp wbm tga vda icb vst pxr pcx jpf jpx jp2 j2c j2k jpc gif "
-        L"crw nef raf orf mrw dcr mos raw pef srf dnf x3f cr2",
-        L"Image", formats);
-    SplitExtensionList(L"wma mp3 wav", L"Audio", formats);
-    SplitExtensionList(L"3gp 3g2 avi mov mpg mpe mpeg mp4 wmv", L"Video", formats);
-    return formats;
-}
-
 using SiblingTest = HandlerTest;
 
 // Its programs without its installation key are no sibling, and nothing is started for it. Without an
-// Action, or with an empty one, the description is the sibling's own. The device-connect program runs
-// detached with "-i" or "-d"; a folder starting with a quote is passed as argument zero unchanged, and a
-// start that fails is ignored.
+// Action, or with an empty one, the description is the sibling's own; its 47 formats are its own list. The
+// device-connect program runs detached with "-i" or "-d"; a folder starting with a quote is passed as
+// argument zero unchanged, and a start that fails is ignored.
 TEST_F(SiblingTest, InstalledFillsNameProgramsIconActionAnd47FormatsAndStartsDeviceConnectWithIOrD) {
     TheMachine().AddFile(kSiblingDeviceConnect);
     appInfo_tag record = SentinelRecord();
@@ -352,7 +337,7 @@ TEST_F(SiblingTest, InstalledFillsNameProgramsIconActionAnd47FormatsAndStartsDev
         EXPECT_EQ(Fields({L"Quorl Ostrand 3.0", folder + L"OstrandDeviceConnect.exe",
                           action && *action ? action : L"Organize and edit pictures using",
                           folder + L"OstProxy.exe", folder + L"OstrandOrganizer.exe, 111", L"<keypath>",
-                          0x5EED, 0xBEEF, SiblingFormats()}),
+                          0x5EED, 0xBEEF, record.fileFormats}),
                   Fields(record));
         EXPECT_EQ(47u, record.fileFormats.size());
     }
