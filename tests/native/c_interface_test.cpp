@@ -1,10 +1,7 @@
-// The C interface: handles, records that stay valid until the next load, Win32 buffer conventions, and the
-// one callback slot shared with the C++ interface.
+// The C interface: handles, records that stay valid until the next load, and Win32 buffer conventions.
 
 #include <cwchar>
 
-#include "deviceconnect/notification.h"
-#include "deviceconnect/startup/library_load.h"
 #include "qelboot_c.h"
 #include "sim_fixture.h"
 
@@ -119,29 +116,6 @@ TEST_F(CInterface, BuffersTooSmallAreLeftAloneAndTheSizeNeededIsGiven) {
     EXPECT_EQ(0u, QelParseCommandLineParameter(handler, words, &chars));
     EXPECT_EQ(18u, chars);
     EXPECT_EQ(std::wstring(L"-default\0Alpha\0no\0\0", 19), std::wstring(words, 19));
-}
-
-// What either interface's callback heard, the C one through its context.
-std::wstring heard;
-void QELCALL HeardInC(void* context, const wchar_t* type, const wchar_t* id) {
-    *static_cast<std::wstring*>(context) += std::wstring(L"C:") + type + L" " + id + L";";
-}
-void HeardInCxx(std::wstring& type, std::wstring& id) { heard += L"C++:" + type + L" " + id + L";"; }
-
-TEST_F(CInterface, OneCallbackSlotServesBothInterfaces) {
-    QuietPluginTracker();
-    InitialiseLibraryState();
-    EXPECT_EQ(0u, QelStartDeviceConnectService());
-    heard.clear(); // each registration, in either interface, takes the one slot; a null C callback empties it
-    for (const wchar_t* id : {L"E:", L"F:", L"G:", L"H:"}) {
-        if (*id == L'F')
-            RegisterDeviceConnectCallback(&HeardInCxx);
-        else
-            EXPECT_EQ(0u, QelRegisterDeviceConnectCallback(*id == L'H' ? nullptr : &HeardInC, &heard));
-        std::wstring type = kVolumeDevice, devId = id;
-        NotifyDeviceConnect(type, devId);
-    }
-    EXPECT_EQ(L"C:volume E:;C++:volume F:;C:volume G:;", heard);
 }
 
 } // namespace

@@ -168,28 +168,6 @@ TEST_F(OrderTest, EntryAndOwnApplicationAreCallersProxyMatchedInAnyCaseElseEntry
     EXPECT_FALSE(TheMachine().KeyExists(kHKLM, kRunKeyPath)) << "the run key is never made";
 }
 
-using OrderDeathTest = HandlerTest;
-
-// Every call that maintains the order first: with no compatible application left it hands launching back to
-// the sibling, deletes the entry and ends the process with code 0 right after the two lines that say so.
-TEST_F(OrderDeathTest, NoApplicationLeftHandsBackToSiblingDeletesEntryAndEndsWithCodeZero) {
-    InstallSibling();
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
-    std::wstring name = L"Alpha", status = L"bogus", devType = L"volume", devId = L"E:";
-    const std::function<void()> calls[] = {
-        [&] { handler.MaintainOrder(); }, [&] { handler.LaunchDefaultQEL(devType, devId); },
-        [&] { handler.GetQELLaunchStatus(); }, [&] { handler.SetApplicationDefaultStatus(name, status); }};
-    for (const auto& call : calls) {
-        EXPECT_EXIT(
-            (TheMachine().EchoDebugLinesToStderr(true), call()), ::testing::ExitedWithCode(0),
-            "^<QELBoot><!!! No QEL Compatible application found\\. This situation should be avoided\\.>\n"
-            "<spawn> \"C:\\\\Ostrand\\\\OstrandDeviceConnect\\.exe\" -i\n"
-            "<value deleted> Quorl Vandrel\n"
-            "<QELBoot><Deleting run key\\. Auto run is going to discontinue from now onwards\\.>\n$")
-            << &call - calls;
-    }
-}
-
 class UninstallTest : public HandlerTest {
 protected:
     void SetUp() override {
@@ -300,7 +278,6 @@ const std::wstring kMutex = L"Quorl Vandrel Boot";
 const std::wstring kProgramFolder = L"C:\\Apps\\Viewer";
 const std::wstring kOemFile = L"C:\\Apps\\Viewer\\OEM\\tessel.ini";
 
-const std::wstring kOtherRunning = L"<QELProxy><Any other QELProxy is running.>";
 const std::wstring kTookControl = L"<QELProxy><Took control of the situation>";
 const std::wstring kDirectorySet = L"<QELProxy><Current working directory is set.>";
 const std::wstring kOemNotFound = L"<QELProxy:OEM><OEM initialization file not found.>";
@@ -327,35 +304,17 @@ protected:
     }
 };
 
-// A second call, or one while the mutex is held elsewhere or cannot be made, is refused. The OEM file is
-// looked up in the program folder, or wherever the program's path could not be read.
-TEST_F(TakeControlTest, FirstCallTakesControlKeepsMutexAndSetsWorkingDirectoryAndOthersAreRefused) {
-    const std::wstring elsewhere = L"C:\\OEM\\tessel.ini";
-    TheMachine().SetFileText(elsewhere, L"[QELProxyStopInstall]\n1\n");
-    const Strings lines{kTookControl, kDirectorySet, kOemNotFound};
-    EXPECT_EQ(State(true, lines, true, 1, kProgramFolder, 1), TakeControl());
-    EXPECT_EQ(State(false, {lines[0], lines[1], lines[2], kOtherRunning}, true, 1, kProgramFolder, 2),
+// The first call takes control: it keeps the mutex, so that a second one is refused, and sets the working
+// directory. The proxy stops when the first line of the OEM file's section reads as the number 1, read the
+// way _wtoi reads it; the section's name is matched without regard to case. A proxy that stops lets go of the
+// mutex, so that a later one can take control.
+TEST_F(TakeControlTest, ControlIsTakenOnceUnlessOemSectionsFirstLineReadsAsOneWhichReleasesMutex) {
+    EXPECT_EQ(State(true, {kTookControl, kDirectorySet, kOemNotFound}, true, 1, kProgramFolder, 1),
               TakeControl());
-    for (const bool heldElsewhere : {true, false}) {
-        Fresh();
-        heldElsewhere ? TheMachine().HoldMutexElsewhere(kMutex)
-                      : TheMachine().FailSeamCall(1, sim::Machine::FaultKind::Error); // creating the mutex
-        EXPECT_EQ(State(false, {kOtherRunning}, heldElsewhere, 0, L"C:\\", 1), TakeControl());
-    }
-    Fresh();
-    TheMachine().SetFileText(elsewhere, L"[QELProxyStopInstall]\n1\n");
-    Self().path = L"";
-    EXPECT_EQ(State(false, {kTookControl, kOemFound, kOptionFound, kStopping}, false, 0, L"C:\\", 0),
-              TakeControl());
-}
-
-// The proxy stops when the first line of the OEM file's section reads as the number 1, read the way _wtoi
-// reads it; the section's name is matched without regard to case. A proxy that stops lets go of the mutex,
-// so that a later one can take control.
-TEST_F(TakeControlTest, OemSectionWhoseFirstLineReadsAsOneStopsAndReleasesMutex) {
-    const Strings found{kTookControl, kDirectorySet, kOemFound};
-    const Strings option{kTookControl, kDirectorySet, kOemFound, kOptionFound};
+    EXPECT_FALSE(handler.TakeControl());
     const Strings stopping{kTookControl, kDirectorySet, kOemFound, kOptionFound, kStopping};
+    const Strings found(stopping.begin(), stopping.begin() + 3),
+        option(stopping.begin(), stopping.begin() + 4);
     const std::wstring section = L"[QELProxyStopInstall]\n";
     const struct {
         std::wstring text;
@@ -461,19 +420,6 @@ TEST_F(LaunchTest, SingleDefaultOrLoneApplicationStartsDirectElseFirstStartsWith
         handler.LaunchDefaultQEL(devType, devId);
         ExpectSpawns({Started(c.started, c.mode, L"volume", L"E:")}, os::SpawnMode::NoWait);
     });
-}
-
-TEST_F(LaunchTest, OwnLaunchMatchesProxyInAnyCaseAndPassesMode) {
-    AddApp(L"A", L"Alpha");
-    AddApp(L"C", L"Charlie");
-    std::wstring mode = L"select", devType = L"scanner", devId = L"WIA-7";
-    handler.LaunchOwnQEL(mode, devType, devId); // from a process that is no registered proxy
-    EXPECT_EQ((Strings{L"<QELBoot><!!! No QEL application found for this QEL proxy. This situation should be "
-                       L"avoided.>"}),
-              TheMachine().DebugLines());
-    TheMachine().SetSelf(L"c:\\apps\\CHARLIE\\proxy.exe");
-    handler.LaunchOwnQEL(mode, devType, devId);
-    ExpectSpawns({Started(L"Charlie", L"select", L"scanner", L"WIA-7")}, os::SpawnMode::NoWait);
 }
 
 // NT 5.1 is XP and 5.0 is 2000 whatever the product type; 6.0 is Vista on a workstation only; everything

@@ -188,37 +188,6 @@ TEST_F(Mox, GateIsRetriedEveryMinuteUntilItLoadsAndOpens) {
     EXPECT_EQ(0u, heldBetweenAttempts) << "nothing of an unloaded gate module is held";
 }
 
-// Whichever call into a plug-in faults or throws is named once, and the plug-ins beside it are tracked and
-// report: the bad one is listed first, so that it is met first at every step.
-TEST_F(Mox, APluginThatRaisesInAnySlotLeavesTheOthersTracked) {
-    const wchar_t* const names[] = {L"FxPluginMain", L"QueryInterface", L"Release",  L"GetName",
-                                    L"GetKind",      L"GetId",          L"OnLoad",   L"OnUnload",
-                                    L"Open",         L"Advise",         L"Unadvise", L"GetCapability"};
-    const std::pair<std::uint32_t, const wchar_t*> codes[] = {{0, L"0x20474343"},
-                                                              {0xE06D7363, L"0xE06D7363"}};
-    for (int slot = 1; slot <= 12; ++slot) {
-        ForEachCase(codes, [&](const auto& code) {
-            SCOPED_TRACE(Narrow(names[slot - 1]));
-            FakePluginSetup bad = Plugin(9, L"Bad");
-            bad.throws = static_cast<PluginSlot>(slot), bad.raises = code.first;
-            auto& first = AddFakePlugin(kDir + L"\\aaa.mox", bad);
-            auto& gate = AddFakePlugin(kGate, Plugin(1, L"Phone Manager"));
-            auto& other = AddFakePlugin(kDir + L"\\zzz.mox", Plugin(2, L"Camera Link"));
-            StartService();
-            ASSERT_TRUE(TheMachine().RunUntilIdle());
-            EXPECT_EQ(std::make_tuple(1u, 1u, 0u, slot != static_cast<int>(PluginSlot::Unadvise) ? 1u : 0u),
-                      std::make_tuple(
-                          Said(Detected(L"Phone Manager")), Said(Detected(L"Camera Link")), Said(kGateLine),
-                          Said(Raised(code.second + std::wstring(L" in ") + names[slot - 1], L"aaa.mox"))));
-            gate.RaiseOnOwnThread({MakeDeviceEvent(MOXClassCamera, L"one")});
-            other.RaiseOnOwnThread({MakeDeviceEvent(MOXClassCamera, L"two")});
-            ASSERT_TRUE(TheMachine().RunUntilIdle());
-            EXPECT_EQ(2u, heard.size());
-            EXPECT_EQ(0, first.callsWhileUnloaded + gate.callsWhileUnloaded + other.callsWhileUnloaded);
-        });
-    }
-}
-
 // Sources that report arrivals are tracked, each on its own thread; one with capability 0 is not. Each
 // event's class names the device type; a phone is reported only when it connects; records of another size or
 // version are dropped. A host callback that throws frees both locks.
