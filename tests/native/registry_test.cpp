@@ -246,8 +246,8 @@ using ApplicationListTest = HandlerTest;
 
 // Breadth first below the maker key, after the records found before: a key named exactly "Quorl Vandrel" is a
 // registration, not walked into; keys that cannot be read are skipped, but an unreadable registration still
-// gives a record, an empty one; a key whose name reads as empty is skipped. Each application here is named
-// after its key.
+// gives a record, an empty one; a key whose name reads as empty is skipped, and one of 128 characters ends
+// its parent's enumeration. Each application here is named after its key.
 TEST_F(ApplicationListTest, AppendsBreadthFirstARecordPerKeyNamedExactlyAsRegistration) {
     std::vector<appInfo_tag> found{SentinelRecord()};
     DiscoverApplications(found); // without the maker key
@@ -255,48 +255,36 @@ TEST_F(ApplicationListTest, AppendsBreadthFirstARecordPerKeyNamedExactlyAsRegist
                                       L"Gamma\\Quorl Vandrel", L"Alpha", L"", L"Lower\\quorl vandrel",
                                       L"Locked\\Inner", L"Unreadable", std::wstring(1, L'\0') + L"Null"})
         AddApp(appKey, L"@" + appKey);
+    AddApp(L"Beta\\B" + std::wstring(126, L'x'), L"@Beta\\127"); // sorted before Beta\Inner, as is 128
+    AddApp(L"Beta\\C" + std::wstring(127, L'x'), L"@Beta\\128");
     TheMachine().SetString(kHKLM, kMaker + L"\\Upper\\QUORL VANDREL", L"Name", L"Upper");
     TheMachine().DenyRead(kHKLM, kMaker + L"\\Locked");
     TheMachine().DenyRead(kHKLM, RegistrationPath(L"Unreadable"));
     DiscoverApplications(found);
-    EXPECT_EQ((Strings{L"<name>", L"@", L"@Alpha", L"@Gamma", L"", L"@Alpha\\Deep", L"@Beta\\Inner",
+    EXPECT_EQ((Strings{L"<name>", L"@", L"@Alpha", L"@Gamma", L"", L"@Alpha\\Deep", L"@Beta\\127",
                        L"@Lower\\quorl vandrel", L"@Alpha\\Deep\\Deeper"}),
               Names(found));
     EXPECT_EQ(Fields(SentinelRecord()), Fields(found[0]));
     EXPECT_TRUE(found.at(4).keyPath.empty() && found[4].cmdLine.empty());
 }
 
-TEST_F(ApplicationListTest, NameOf128CharactersEndsItsParentsEnumeration) {
-    AddApp(L"Aaa\\Sub", L"QueuedEarlier");
-    AddApp(L"B" + std::wstring(126, L'x'), L"Name127");
-    AddApp(L"C" + std::wstring(127, L'x'), L"Name128");
-    AddApp(L"Ddd", L"AfterLongName");
-    std::vector<appInfo_tag> found;
-    DiscoverApplications(found);
-    EXPECT_EQ((Strings{L"Name127", L"QueuedEarlier"}), Names(found));
-}
-
-TEST_F(ApplicationListTest, OnlyRegistrationsWithProgramProxyAndAutoLaunchAreListed) {
-    AddApp(L"Listed", L"Listed");
+// Listed are the registrations whose program and proxy are on disk and whose auto-launch is not off; the
+// queries copy whole records from that list.
+TEST_F(ApplicationListTest, OnlyRegistrationsWithProgramProxyAndAutoLaunchAreListedAndQueriesCopyThem) {
+    SetPref(kHKLM, AddApp(L"A", L"Viewer"), L"DefaultFlag", 4);
+    AddApp(L"B", L"Bravo");
+    SetPref(kHKLM, AddApp(L"C", L"Viewer"), L"DefaultFlag", 2);
     AddApp(L"NoProgram", L"NoProgram", false);
     TheMachine().AddFile(ProxyFile(L"NoProgram"));
     AddApp(L"NoProxy", L"NoProxy", false);
     TheMachine().AddFile(ProgramFile(L"NoProxy"));
     TheMachine().SetString(kHKLM, RegistrationPath(L"NoCmdLine"), L"Name", L"NoCmdLine");
-    TheMachine().SetString(kHKLM, RegistrationPath(L"NoCmdLine"), L"ProxyPath", ProxyFile(L"Listed"));
+    TheMachine().SetString(kHKLM, RegistrationPath(L"NoCmdLine"), L"ProxyPath", ProxyFile(L"Bravo"));
     SetPref(kHKLM, AddApp(L"Off", L"Off"), L"AutoLaunchOnDeviceConnect", 1);
     SetPref(kHKLM, AddApp(L"Two", L"Two"), L"AutoLaunchOnDeviceConnect", 2);
     handler.LoadInformation();
-    EXPECT_EQ((Strings{L"Listed", L"Two"}), Names(handler.apps));
-}
-
-TEST_F(ApplicationListTest, QueriesCopyWholeRecordsFromListAndApplicationInfoIsFirstExactName) {
-    SetPref(kHKLM, AddApp(L"A", L"Viewer"), L"DefaultFlag", 4);
-    AddApp(L"B", L"Bravo");
-    SetPref(kHKLM, AddApp(L"C", L"Viewer"), L"DefaultFlag", 2);
-    handler.LoadInformation();
-    EXPECT_EQ((Strings{L"Viewer", L"Bravo", L"Viewer"}), Names(handler.apps));
-    std::vector<appInfo_tag> all(4, SentinelRecord());
+    EXPECT_EQ((Strings{L"Viewer", L"Bravo", L"Viewer", L"Two"}), Names(handler.apps));
+    std::vector<appInfo_tag> all(5, SentinelRecord());
     EXPECT_TRUE(handler.GetAllApplicationInfo(all));
     EXPECT_TRUE(std::equal(all.begin(), all.end(), handler.apps.begin(), handler.apps.end(),
                            [](const auto& a, const auto& b) { return Fields(a) == Fields(b); }));
