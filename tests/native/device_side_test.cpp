@@ -93,7 +93,7 @@ TEST_F(DeviceSide, OnlyAcceptedDrivesWithPicturesOrVideosAreReported) {
         Strings files;
         std::uint32_t type;
         const wchar_t* fileSystem;
-        int sniffDepth; // -1: none stored
+        std::int64_t sniffDepth; // -1: none stored; a negative DWORD is the default depth, 4
         const wchar_t* reported;
         Strings lines;
     } cases[] = {
@@ -101,8 +101,9 @@ TEST_F(DeviceSide, OnlyAcceptedDrivesWithPicturesOrVideosAreReported) {
         {{L"E:\\song.mp3"}, kRem, L"FAT32", -1, nullptr, {kRetry, kRetry, kRetry, kNoContent, kNotPossible}},
         {{L"E:\\scan.pdf"}, kRem, L"FAT32", -1, nullptr, {kNoContent}},
         {{L"E:\\README"}, kRem, L"FAT32", -1, nullptr, {Entry(1, L"FILE", L"README"), kNoContent}},
-        {{L"E:\\a\\b\\c\\x.png"}, kRem, L"FAT32", -1, L"E:", {Entry(4, L"FILE", L"x.png")}},
+        {{L"E:\\a\\b\\c\\x.png"}, kRem, L"FAT32", 0xFFFFFFFF, L"E:", {Entry(4, L"FILE", L"x.png")}},
         {{L"E:\\a\\b\\c\\d\\x.png"}, kRem, L"FAT32", -1, nullptr, {kNoContent}},
+        {{L"E:\\a\\b\\c\\d\\x.png"}, kRem, L"FAT32", 0x80000000, nullptr, {kNoContent}},
         {{L"E:\\a.jpg"}, kRem, L"FAT32", 0, nullptr, {off, kRetry, off, kNoContent}},
         {{L"E:\\DCIM\\a.jpg"}, kRem, L"FAT32", 1, nullptr, {Entry(1, L"FOLDER", L"E:\\DCIM"), kRetry}},
         {{L"F:\\b.jpg", L"E:\\a.jpg"}, kRem, L"FAT32", -1, L"E:", {e}},
@@ -274,18 +275,6 @@ TEST_F(MediaCheck, FormatsComeFromDefaultsOrElseEveryApplicationAndTheSiblingWit
     SetPref(kHKCU, ownKey, L"DefaultFlag", 1);
     LibraryHandler().LoadInformation();
     EXPECT_EQ((Formats{{L"<kept>", L"Image"}, mine[0], mine[1], mine[2], mine[3]}), Supported());
-}
-
-TEST_F(MediaCheck, SniffDepthIsTheUsersValueUnlessMissingOrNegative) {
-    EXPECT_EQ(4u, GetSniffDepth());
-    for (const auto& [stored, expected] : std::vector<std::pair<std::uint32_t, std::uint32_t>>{
-             {0, 0}, {9, 9}, {0xFFFFFFFF, 4}, {0x80000000, 4}}) {
-        TheMachine().SetDword(kHKCU, ownKey, L"SniffDepth", stored);
-        EXPECT_EQ(expected, GetSniffDepth());
-    }
-    TheMachine().SetSelf(L"C:\\Unregistered\\proxy.exe");
-    TheMachine().SetDword(kHKCU, L"", L"SniffDepth", 2);
-    EXPECT_EQ(2u, GetSniffDepth()) << "without an own registration the hive's root is read";
 }
 
 // Three attempts, each followed by a pause of one second; a picture written meanwhile is found.

@@ -102,40 +102,6 @@ TEST_F(Mox, PluginsRegisterOncePerIdAndPathAndUnloadByExactPath) {
     EXPECT_EQ(FxOk, manager.UnloadPlugin(At(kDir + L"\\a.mox"))) << "not loaded: nothing to do";
 }
 
-TEST_F(Mox, SourcesOpenOrStayInTheTableNotReady) {
-    FakePluginSetup closed = Plugin(1), noSource = Plugin(2), noCapability = Plugin(3);
-    closed.openResult = FxFailed;
-    noSource.sourceInterface = false;
-    noCapability.capabilityInterface = false;
-    auto& a = AddFakePlugin(kDir + L"\\a.mox", closed);
-    AddFakePlugin(kDir + L"\\b.mox", noSource);
-    ASSERT_EQ(FxOk, manager.SetPluginDirectory(kDir.c_str()));
-    ASSERT_EQ(2u, manager.LoadAllPlugins());
-    EXPECT_EQ(FxNoSource, manager.BuildSourceTable());
-    EXPECT_EQ(2u, manager.Sources().size());
-    IMOXSource* source = nullptr;
-    EXPECT_EQ(FxNotReady, manager.FindSource(FakePluginId(1), &source));
-    EXPECT_EQ(FxNotReady, manager.FindSource(FakePluginId(2), &source));
-    EXPECT_EQ(FxInvalid, manager.FindSource(FakePluginId(9), &source));
-    EXPECT_EQ(nullptr, source);
-    EXPECT_EQ(1u, a.references()) << "the table holds the source";
-    auto& c = AddFakePlugin(kDir + L"\\c.mox", noCapability);
-    ASSERT_EQ(FxOk, manager.LoadPlugin(At(kDir + L"\\c.mox")));
-    EXPECT_EQ(FxOk, manager.BuildSourceTable());
-    EXPECT_EQ(1u, a.references()) << "the previous table was released";
-    std::uint32_t flag = 7;
-    EXPECT_EQ(FxFailed, manager.QuerySourceCapability(FakePluginId(3), &flag));
-    EXPECT_EQ(0u, flag);
-    EXPECT_EQ(FxNotReady, manager.AdviseSource(FakePluginId(1), nullptr, 0));
-    void* out = &flag;
-    EXPECT_EQ(FxFailed, manager.GetPluginInterface((kDir + L"\\c.mox").c_str(), 2, &out)) << "out was set";
-    out = nullptr;
-    EXPECT_EQ(FxFailed, manager.GetPluginInterface(L"C:\\elsewhere.mox", 2, &out));
-    a.setup().throws = PluginSlot::Release;
-    EXPECT_EQ(FxOk, manager.ReleaseSources());
-    EXPECT_EQ(0u, c.references()) << "a source whose Release throws does not keep the next one";
-}
-
 TEST_F(Mox, EnumeratorChecksEntriesAndAnswersOnlyItsOwnNumbers) {
     AddFakePlugin(kDir + L"\\a.mox", Plugin(1, L"Alpha"));
     ASSERT_EQ(FxOk, manager.LoadPlugin(At(kDir + L"\\a.mox")));

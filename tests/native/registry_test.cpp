@@ -27,27 +27,6 @@ auto Text(const wchar_t* text) { return std::pair(os::kRegSz, os::Utf16LeBytes(t
 
 using RegistryKeyTest = SimTest;
 
-// A key that did not open keeps its code, has no path and makes no registry call, whatever it is asked; the
-// fixture sees that one that did is closed when it goes.
-TEST_F(RegistryKeyTest, OpeningGivesStatusKeepsPathOfOpenKeyOnlyAndClosesOnDestruction) {
-    TheMachine().CreateKey(kHKCU, kPath);
-    CCurrentUserKey user(kPath, os::kKeyRead);
-    EXPECT_EQ(std::make_tuple(os::kSuccess, kPath), std::tie(user.status, user.path));
-    CLocalMachineKey missing(kPath, os::kKeyRead | os::kKeyWrite); // only the user's hive has it
-    const std::size_t calls = TheMachine().RegistryCallCount();
-    EXPECT_TRUE(!missing.GetStringValue(L"Name") && missing.GetDWORDValue(L"DefaultFlag") == -1 &&
-                !missing.EnumSubKey(0));
-    missing.SetDWORDValue(L"DefaultFlag", 1);
-    missing.SetStringValue(L"Name", L"text");
-    EXPECT_FALSE(missing.DeleteValue(L"Name") || missing.CreateSubKey(L"Sub", L"Name", L"text"));
-    EXPECT_EQ(calls, TheMachine().RegistryCallCount());
-    EXPECT_EQ(std::make_tuple(os::kFileNotFound, false, L""),
-              std::make_tuple(missing.status, missing.IsOpen(), missing.path));
-    EXPECT_FALSE(TheMachine().KeyExists(kHKLM, kPath));
-    TheMachine().DenyRead(kHKCU, kPath);
-    EXPECT_EQ(os::kAccessDenied, CCurrentUserKey(kPath, os::kKeyRead).status);
-}
-
 // Any value reads both ways, whatever its type. As a DWORD, up to four bytes are its raw bits, all ones
 // reading like a missing value. As text, whatever the buffer held before: an unterminated text that fills the
 // buffer exactly still comes back terminated, a shorter one keeps nothing of a longer one, and a longer one
@@ -128,6 +107,8 @@ constexpr std::uint32_t kUntouched = 0x5EED;
 using ApplicationRecordTest = SimTest;
 
 // Without a key, formats and flags are reset all the same; strings are taken only from values that are there.
+// The formats are the Image, Audio and Video lists in that order, other categories not; only spaces separate
+// extensions, each appended as written, repeats too.
 TEST_F(ApplicationRecordTest, FillsFieldOfEveryValueThereReplacingEarlierFormatsAndLeavesOtherStrings) {
     const auto read = [] {
         appInfo_tag record = SentinelRecord();
@@ -143,29 +124,17 @@ TEST_F(ApplicationRecordTest, FillsFieldOfEveryValueThereReplacingEarlierFormats
     expected.keyPath = kKeyPath;
     EXPECT_EQ(Fields(expected), read());
     AddApp(L"Viewer", L"Quorl Viewer");
-    SetFormat(kKeyPath, L"Image", L"jpg tif");
-    SetPref(kHKLM, kKeyPath, L"DefaultFlag", 1);
-    EXPECT_EQ(Fields(RecordOf(L"Quorl Viewer", kKeyPath, 1, {{L"jpg", L"Image"}, {L"tif", L"Image"}})),
-              read());
-}
-
-// Only spaces separate extensions, each appended as written, repeats too. A missing or unreadable key adds
-// nothing.
-TEST_F(ApplicationRecordTest, ImageAudioVideoComeInThatOrderAfterEarlierPairsAndOtherCategoriesOrKeysNot) {
     SetFormat(kKeyPath, L"Video", L"  mp4   wmv ");
     SetFormat(kKeyPath, L"Other", L"txt");
     SetFormat(kKeyPath, L"Audio", L"wav MP3 wav");
     SetFormat(kKeyPath, L"Image", L"png\tjpg \tgif tif\n");
-    Formats list{{L"first", L"Earlier"}};
-    ReadFileFormats(kFormatsPath, list);
-    const Formats expected{{L"first", L"Earlier"}, {L"png\tjpg", L"Image"}, {L"\tgif", L"Image"},
-                           {L"tif\n", L"Image"},   {L"wav", L"Audio"},      {L"MP3", L"Audio"},
-                           {L"wav", L"Audio"},     {L"mp4", L"Video"},      {L"wmv", L"Video"}};
-    EXPECT_EQ(expected, list);
-    ReadFileFormats(RegistrationPath(L"Missing") + L"\\File Formats", list);
+    SetPref(kHKLM, kKeyPath, L"DefaultFlag", 1);
+    const Formats formats{{L"png\tjpg", L"Image"}, {L"\tgif", L"Image"}, {L"tif\n", L"Image"},
+                          {L"wav", L"Audio"},      {L"MP3", L"Audio"},   {L"wav", L"Audio"},
+                          {L"mp4", L"Video"},      {L"wmv", L"Video"}};
+    EXPECT_EQ(Fields(RecordOf(L"Quorl Viewer", kKeyPath, 1, formats)), read());
     TheMachine().DenyRead(kHKLM, kFormatsPath);
-    ReadFileFormats(kFormatsPath, list);
-    EXPECT_EQ(expected, list);
+    EXPECT_EQ(Fields(RecordOf(L"Quorl Viewer", kKeyPath, 1, {})), read());
 }
 
 // One Preferences value in each hive (nothing, a value, or kKeyOnly for the key without the value), on a

@@ -160,22 +160,15 @@ inline Strings SiblingCommand(const std::wstring& argument) {
     return {kSiblingDeviceConnect, Quoted(kSiblingDeviceConnect), argument};
 }
 
-// Every recorded start as its program followed by its arguments.
-inline std::vector<Strings> SpawnedCommands() {
-    std::vector<Strings> commands;
-    for (const auto& spawn : TheMachine().Spawns()) {
-        Strings command{spawn.program};
-        command.insert(command.end(), spawn.argv.begin(), spawn.argv.end());
-        commands.push_back(command);
-    }
-    return commands;
-}
-
-// Expects exactly these starts, each in `mode`.
+// Expects exactly these starts, each as its program followed by its arguments, and each in `mode`.
 inline void ExpectSpawns(const std::vector<Strings>& commands, os::SpawnMode mode) {
-    EXPECT_EQ(commands, SpawnedCommands());
-    for (const auto& spawn : TheMachine().Spawns())
+    std::vector<Strings> spawned;
+    for (const auto& spawn : TheMachine().Spawns()) {
+        spawned.push_back(Strings{spawn.program});
+        spawned.back().insert(spawned.back().end(), spawn.argv.begin(), spawn.argv.end());
         EXPECT_EQ(mode, spawn.mode);
+    }
+    EXPECT_EQ(commands, spawned);
 }
 
 // Registry calls that one MaintainOrder makes on the machine as it stands; run on a settled machine (after a
