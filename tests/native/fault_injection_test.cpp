@@ -3,7 +3,6 @@
 // would not have without the failure.
 #include <array>
 #include <cstdio>
-#include <functional>
 
 #include "deviceconnect/mox/mox_tracker.h"
 #include "deviceconnect/notification.h"

@@ -1,7 +1,5 @@
 // The imaging trackers on the simulated machine: STI device listings on node changes, TWAIN data sources,
 // and WIA's connection events and device list.
-#include <functional>
-
 #include "sim_fixture.h"
 #include "trackers/twain_tracker.h"
 

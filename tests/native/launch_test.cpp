@@ -3,9 +3,7 @@
 // sibling's proxy, and the Windows version classes the console-session rule follows.
 
 #include <cwctype>
-#include <functional>
 #include <numeric>
-#include <tuple>
 
 #include "deviceconnect/os_class.h"
 #include "launch/command_handler.h"

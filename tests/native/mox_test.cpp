@@ -20,24 +20,11 @@ const std::wstring kGateLine = L"<***DeviceConnect***><NOKIA Devices will not be
 std::wstring Detected(const std::wstring& name) {
     return L"<***DeviceConnect***><" + name + L"><Devices will be detected.>";
 }
-// The line for a call into a plug-in that raised: the code, the call, the module's file as it was given.
-std::wstring Raised(const std::wstring& codeInCall, const std::wstring& file) {
-    return L"<***DeviceConnect***><!!! Exception " + codeInCall + L" of plug-in .\\moxplugins\\" + file +
-           L".>";
-}
 
 FakePluginSetup Plugin(std::uint32_t id, const std::wstring& name = L"Fake Phone Manager") {
-    FakePluginSetup setup;
-    setup.idNumber = id;
-    setup.name = name;
-    return setup;
+    return {name, id};
 }
-
-MOXPluginRecord At(const std::wstring& path) {
-    MOXPluginRecord record;
-    record.path = path;
-    return record;
-}
+MOXPluginRecord At(const std::wstring& path) { return {0, {}, L"", path}; }
 
 class Mox : public SimTest {
 protected:
@@ -52,7 +39,7 @@ TEST_F(Mox, LoadPluginRefusesWhatIsNoUsablePluginAndFreesIt) {
     const struct {
         void (*script)(FakePluginSetup&);
         FxStatus expected;
-        const wchar_t* line; // the call that raised
+        const wchar_t* raised; // the code and the call, logged with the module's file as it was given
     } cases[] = {
         {[](FakePluginSetup& s) { s.exportsMain = false; }, FxFailed, nullptr},
         {[](FakePluginSetup& s) { s.nullRoot = true; }, FxFailed, nullptr},
@@ -71,7 +58,10 @@ TEST_F(Mox, LoadPluginRefusesWhatIsNoUsablePluginAndFreesIt) {
         EXPECT_TRUE(manager.Plugins().empty());
         EXPECT_EQ(0u, TheMachine().LoadedModuleCount()) << "refused, so the next attempt starts afresh";
         EXPECT_TRUE(c.expected != FxFailed || plugin.references() + plugin.onLoadCalls == 0);
-        EXPECT_EQ(c.line ? Strings{Raised(c.line, L"a.mox")} : Strings{}, TheMachine().DebugLines());
+        const std::wstring line =
+            L"<***DeviceConnect***><!!! Exception " + std::wstring(c.raised ? c.raised : L"");
+        EXPECT_EQ(c.raised ? Strings{line + L" of plug-in .\\moxplugins\\a.mox.>"} : Strings{},
+                  TheMachine().DebugLines());
     });
     Fresh();
     TheMachine().SetFileText(kDir + L"\\text.mox", L"not a library");

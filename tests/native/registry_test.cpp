@@ -2,7 +2,6 @@
 // discovering and listing registrations, the older sibling's record, and the calling proxy's launch switch
 // and locale.
 
-#include <algorithm>
 #include <cwchar>
 
 #include "platform/utf16.h"

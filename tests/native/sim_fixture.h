@@ -19,6 +19,7 @@
 #include "platform/os.h"
 #include "platform/sim/fake_plugin.h"
 #include "platform/sim/machine.h"
+#include "platform/utf16.h"
 #include "qelboot.h"
 
 namespace qel::simtest {
@@ -135,12 +136,10 @@ inline void SetRunEntry(const std::wstring& text) {
 // The entry's text up to its first null, or nothing when it is missing or not REG_SZ.
 inline std::optional<std::wstring> RunEntry() {
     const auto value = TheMachine().GetValue(kHKLM, kRunKeyPath, kRunValueName);
-    if (!value || value->type != os::kRegSz)
-        return std::nullopt;
-    std::wstring text;
-    for (std::size_t i = 0; i + 1 < value->bytes.size() && (value->bytes[i] || value->bytes[i + 1]); i += 2)
-        text += static_cast<wchar_t>(value->bytes[i] | value->bytes[i + 1] << 8);
-    return text;
+    std::wstring text(value ? value->bytes.size() / 2 + 1 : 0, L'\0');
+    if (value)
+        os::WidenUtf16Le(value->bytes.data(), value->bytes.size() & ~std::size_t{1}, text.data());
+    return value && value->type == os::kRegSz ? std::optional(std::wstring(text.c_str())) : std::nullopt;
 }
 
 // The older sibling application, installed into `folder` with both of its programs on disk.
@@ -234,10 +233,11 @@ protected:
         heard.clear();
         hostAction = nullptr;
     }
-    void TearDown() override { ExpectNoOpenKey(); }
-    // The next case of a table: a machine set up as for a new test.
+    void TearDown() override { EXPECT_EQ(0u, TheMachine().OpenKeyCount()) << "a registry key was left open"; }
+    // The next case of a table: the last one ends as a test does, and the machine is set up as for a new
+    // test.
     void Fresh() {
-        ExpectNoOpenKey();
+        TearDown();
         SetUp();
     }
     // Every case of a table, each on a fresh machine and traced by its number.
@@ -248,9 +248,6 @@ protected:
             Fresh();
             check(cases[i]);
         }
-    }
-    static void ExpectNoOpenKey() {
-        EXPECT_EQ(0u, TheMachine().OpenKeyCount()) << "a registry key was left open";
     }
 };
 
