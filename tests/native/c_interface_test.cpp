@@ -1,10 +1,7 @@
-// The C interface: handles, records that stay valid until the next load, Win32 buffer conventions, and the
-// one callback slot shared with the C++ interface.
+// The C interface: handles, records that stay valid until the next load, and Win32 buffer conventions.
 
 #include <cwchar>
 
-#include "deviceconnect/notification.h"
-#include "deviceconnect/startup/library_load.h"
 #include "qelboot_c.h"
 #include "sim_fixture.h"
 
@@ -65,30 +62,28 @@ TEST_F(CInterface, RecordsMatchTheListAndStayValidUntilTheNextLoad) {
     EXPECT_EQ(0u, QelGetApplicationCount(handler, &count));
     ASSERT_EQ(2u, count);
     const QelAppInfo alpha = Record(0);
-    EXPECT_EQ(std::wstring(L"Alpha"), alpha.name);
-    EXPECT_EQ(ProgramFile(L"Alpha"), alpha.cmdLine);
-    EXPECT_EQ(RegistrationPath(L"Alpha"), alpha.keyPath);
+    EXPECT_EQ(std::make_tuple(L"Alpha", ProgramFile(L"Alpha"), RegistrationPath(L"Alpha")),
+              std::make_tuple(std::wstring(alpha.name), alpha.cmdLine, alpha.keyPath));
     ASSERT_EQ(2u, alpha.fileFormatCount);
-    EXPECT_EQ(std::wstring(L"png"), alpha.fileFormats[1].extension);
-    EXPECT_EQ(std::wstring(L"Image"), alpha.fileFormats[1].category);
+    EXPECT_EQ(std::make_tuple(L"png", L"Image"),
+              std::make_tuple(std::wstring(alpha.fileFormats[1].extension),
+                              std::wstring(alpha.fileFormats[1].category)));
     EXPECT_EQ(1u, Record(1).defaultFlag);
     Record(2, 259);
 
     unsigned int index = 0x5EED, indexes[2] = {0x5EED, 0x5EED};
-    EXPECT_EQ(0u, QelFindApplication(handler, L"Beta", &index));
-    EXPECT_EQ(1u, index);
+    EXPECT_EQ(std::make_pair(0u, 1u), std::make_pair(QelFindApplication(handler, L"Beta", &index), index));
     EXPECT_EQ(1168u, QelFindApplication(handler, L"beta", &index)) << "names compare exactly";
     for (const unsigned int capacity : {0u, 1u}) {
         count = capacity;
         EXPECT_EQ(capacity ? 0u : 122u, QelGetDefaultApplications(handler, indexes, &count));
-        EXPECT_EQ(1u, count);
-        EXPECT_EQ(capacity ? 1u : 0x5EEDu, indexes[0]);
-        EXPECT_EQ(0x5EEDu, indexes[1]);
+        EXPECT_EQ(std::make_tuple(1u, capacity ? 1u : 0x5EEDu, 0x5EEDu),
+                  std::make_tuple(count, indexes[0], indexes[1]));
     }
 
     // Reads keep the record; the default switch reloads, and the list then says what it did.
-    EXPECT_EQ(alpha.name, Record(0).name);
-    EXPECT_EQ(alpha.fileFormats, Record(0).fileFormats);
+    EXPECT_EQ(std::make_pair(alpha.name, alpha.fileFormats),
+              std::make_pair(Record(0).name, Record(0).fileFormats));
     EXPECT_EQ(87u, QelSetApplicationDefaultStatus(handler, L"Gamma", L"yes"));
     EXPECT_EQ(0u, QelSetApplicationDefaultStatus(handler, L"Beta", L"no"));
     EXPECT_EQ(0u, Record(1).defaultFlag);
@@ -114,34 +109,11 @@ TEST_F(CInterface, BuffersTooSmallAreLeftAloneAndTheSizeNeededIsGiven) {
     TheMachine().SetCommandLine({L"qelboot.exe", L"-default", L"Alpha", L"no"});
     wchar_t words[19];
     unsigned int chars = 8;
-    EXPECT_EQ(122u, QelParseCommandLineParameter(handler, words, &chars));
-    EXPECT_EQ(19u, chars);
-    EXPECT_EQ(0u, QelParseCommandLineParameter(handler, words, &chars));
-    EXPECT_EQ(18u, chars);
+    EXPECT_EQ(std::make_pair(122u, 19u),
+              std::make_pair(QelParseCommandLineParameter(handler, words, &chars), chars));
+    EXPECT_EQ(std::make_pair(0u, 18u),
+              std::make_pair(QelParseCommandLineParameter(handler, words, &chars), chars));
     EXPECT_EQ(std::wstring(L"-default\0Alpha\0no\0\0", 19), std::wstring(words, 19));
-}
-
-// What either interface's callback heard, the C one through its context.
-std::wstring heard;
-void QELCALL HeardInC(void* context, const wchar_t* type, const wchar_t* id) {
-    *static_cast<std::wstring*>(context) += std::wstring(L"C:") + type + L" " + id + L";";
-}
-void HeardInCxx(std::wstring& type, std::wstring& id) { heard += L"C++:" + type + L" " + id + L";"; }
-
-TEST_F(CInterface, OneCallbackSlotServesBothInterfaces) {
-    QuietPluginTracker();
-    InitialiseLibraryState();
-    EXPECT_EQ(0u, QelStartDeviceConnectService());
-    heard.clear(); // each registration, in either interface, takes the one slot; a null C callback empties it
-    for (const wchar_t* id : {L"E:", L"F:", L"G:", L"H:"}) {
-        if (*id == L'F')
-            RegisterDeviceConnectCallback(&HeardInCxx);
-        else
-            EXPECT_EQ(0u, QelRegisterDeviceConnectCallback(*id == L'H' ? nullptr : &HeardInC, &heard));
-        std::wstring type = kVolumeDevice, devId = id;
-        NotifyDeviceConnect(type, devId);
-    }
-    EXPECT_EQ(L"C:volume E:;C++:volume F:;C:volume G:;", heard);
 }
 
 } // namespace

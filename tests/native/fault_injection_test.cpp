@@ -3,7 +3,6 @@
 // would not have without the failure.
 #include <array>
 #include <cstdio>
-#include <functional>
 
 #include "deviceconnect/mox/mox_tracker.h"
 #include "deviceconnect/notification.h"
@@ -19,20 +18,15 @@ using Held = std::array<long, 5>; // handles, own windows, COM objects, COM apar
 Strings out; // what the road lists, reports or launches
 void Record(std::wstring& type, std::wstring& id) { out.push_back(type + L"|" + id); }
 
-const std::wstring kScanner = L"{6BDD1FC6-810F-11D0-BEC7-08002BE2092F}\\0001";
 const std::wstring kDc = L"<***DeviceConnect***>";
-std::size_t Said(const std::wstring& line) {
-    const auto& lines = TheMachine().DebugLines();
-    return static_cast<std::size_t>(std::count(lines.begin(), lines.end(), line));
-}
 const std::wstring kNoApplication =
     L"<QELBoot><!!! No QEL Compatible application found. This situation should be avoided.>";
 
 struct Road {
     const char* name;
-    std::uint64_t runMs;   // how long the device side runs; its threads never end
-    std::wstring expected; // what the road gives without a failure, one line each
-    bool mayRepeat;        // a failed probe can make the card seem gone, and new again
+    std::uint64_t runMs; // how long the device side runs; its threads never end
+    Strings expected;    // what the road gives without a failure
+    bool mayRepeat;      // a failed probe can make the card seem gone, and new again
     std::function<void(sim::Machine&)> setUp;
     std::function<bool()> run; // on the process's main thread
 };
@@ -65,15 +59,9 @@ bool Spawning(const std::function<void()>& launch) {
     return true;
 }
 
-void PlugInSti(sim::Machine& m, const std::wstring& device, std::uint32_t type, const wchar_t* source) {
-    m.StiDevices().push_back({type, device});
-    m.SetString(kHKLM, L"SYSTEM\\CurrentControlSet\\Control\\Class\\" + device + L"\\DeviceData", L"TwainDS",
-                source);
-}
-
 std::vector<Road> Roads() {
     return {
-        {"loading the list", 0, ProxyFile(L"Alpha") + L"\n" + ProxyFile(L"Bravo"), false, Applications,
+        {"loading the list", 0, Strings{ProxyFile(L"Alpha"), ProxyFile(L"Bravo")}, false, Applications,
          [] {
              CQELBootInformationHandler handler;
              std::vector<appInfo_tag> records;
@@ -82,14 +70,14 @@ std::vector<Road> Roads() {
              out = Names(records, &appInfo_tag::proxyPath); // a name that cannot be read is left empty
              return result;
          }},
-        {"-default", 0, L"", false, Applications,
+        {"-default", 0, Strings{}, false, Applications,
          [] {
              std::wstring name = L"Bravo", status = L"yes";
              return CQELBootCommandHandler().SetApplicationDefaultStatus(name, status);
          }},
-        {"taking control", 0, L"", false, Applications,
+        {"taking control", 0, Strings(), false, Applications,
          [] { return CQELBootCommandHandler().TakeControl(); }},
-        {"launching its own application", 0, L"C:\\Apps\\Alpha\\Alpha.exe priDevId=\"E:\"", false,
+        {"launching its own application", 0, Strings{L"C:\\Apps\\Alpha\\Alpha.exe priDevId=\"E:\""}, false,
          Applications,
          [] {
              return Spawning([] {
@@ -97,13 +85,13 @@ std::vector<Road> Roads() {
                  CQELBootCommandHandler().LaunchOwnQEL(mode, type, id);
              });
          }},
-        {"uninstall", 0, L"C:\\Apps\\Bravo\\Proxy.exe \"C:\\Apps\\Bravo\\Proxy.exe\"", false,
+        {"uninstall", 0, Strings{L"C:\\Apps\\Bravo\\Proxy.exe \"C:\\Apps\\Bravo\\Proxy.exe\""}, false,
          [](sim::Machine& m) {
              Applications(m);
              m.AddProcess(ProxyFile(L"Alpha"));
          },
          [] { return Spawning([] { CQELBootInformationHandler().Uninstall(); }); }},
-        {"a card arriving", 6000, L"volume|E:", true,
+        {"a card arriving", 6000, Strings{L"volume|E:"}, true,
          [](sim::Machine& m) {
              Applications(m);
              QuietPluginTracker();
@@ -114,7 +102,7 @@ std::vector<Road> Roads() {
              });
          },
          StartService},
-        {"a plug-in's event", 3000, L"mobile|phone", false,
+        {"a plug-in's event", 3000, Strings{L"mobile|phone"}, false,
          [](sim::Machine& m) {
              m.SetVersion(6, 1, 1);
              auto& gate = sim::AddFakePlugin(L"C:\\moxplugins\\nokiamanager.mox", {});
@@ -122,22 +110,22 @@ std::vector<Road> Roads() {
          },
          StartService},
         // The camera's data source is not installed: the manager is asked about it at every listing.
-        {"a scanner through STI and TWAIN", 3000, L"scanner|\"Scanner DS\"", false,
+        {"a scanner through STI and TWAIN", 3000, Strings{L"scanner|\"Scanner DS\""}, false,
          [](sim::Machine& m) {
              QuietPluginTracker();
              m.TwainSources() = {"Scanner DS"};
-             PlugInSti(m, L"camera", 0x00020000, L"Gone DS");
+             AddSti(L"camera", kCameraType, L"Gone DS");
              m.At(1000, [&m] {
-                 PlugInSti(m, kScanner, 0x00010001, L"Scanner DS");
+                 AddSti(kScanner, kScannerType, L"Scanner DS");
                  m.PostMessage(m.FindWindowByTitle(L"STITrackerWindow"), os::kWmDeviceChange,
                                os::kDbtDevNodesChanged, 0);
              });
          },
          StartService},
-        {"a WIA event", 3000, L"scanner|{6BDD1FC6-810F-11D0-BEC7-08002BE2092F}\\0001", false,
+        {"a WIA event", 3000, Strings{L"scanner|" + kScanner}, false,
          [](sim::Machine& m) {
              QuietPluginTracker();
-             m.WiaDevices().push_back({kScanner, 0x00010001});
+             m.WiaDevices().push_back({kScanner, kScannerType});
              m.At(1000, [&m] { m.RaiseWiaConnection(kScanner); });
          },
          StartService},
@@ -153,21 +141,11 @@ Strings DefaultFlags() {
     return flags;
 }
 
-std::wstring Lines(const Strings& items) {
-    std::wstring text;
-    for (const auto& item : items)
-        text += (text.empty() ? L"" : L"\n") + item;
-    return text;
-}
-
 bool Subsequence(const Strings& part, const Strings& whole) {
     auto at = whole.begin();
-    for (const auto& item : part) {
-        at = std::find(at, whole.end(), item);
-        if (at++ == whole.end())
-            return false;
-    }
-    return true;
+    return std::all_of(part.begin(), part.end(), [&](const auto& item) {
+        return (at = std::find(at, whole.end(), item)) != whole.end() && ++at >= whole.begin();
+    });
 }
 
 // One run of a road on a fresh machine, the k-th seam call failing, and what every road keeps to whichever
@@ -210,7 +188,7 @@ Outcome RunRoad(const Road& road, std::size_t k, Fault kind, const Outcome& clea
         EXPECT_LE(o.held[i], clean.held[i] + (i == 4 && road.runMs)) << "held resource " << i;
     EXPECT_TRUE(result || o.held[0] == 0) << "the mutex is held only by a proxy in control";
     const bool again = road.mayRepeat && kind == Fault::Error && o.out.size() == 2 && o.out[0] == o.out[1];
-    EXPECT_TRUE(k == 0 ? Lines(o.out) == road.expected : Subsequence(o.out, clean.out) || again)
+    EXPECT_TRUE(k == 0 ? o.out == road.expected : Subsequence(o.out, clean.out) || again)
         << "complete, or cut short by the failure: " << testing::PrintToString(o.out);
     for (std::size_t i = 0; k != 0 && i < o.flags.size(); ++i)
         EXPECT_TRUE(o.flags[i] == before[i] || o.flags[i] == clean.flags[i])

@@ -2,9 +2,8 @@
 // keeping the log-on entry and handing over on uninstall, taking control, starting applications and the
 // sibling's proxy, and the Windows version classes the console-session rule follows.
 
-#include <functional>
+#include <cwctype>
 #include <numeric>
-#include <tuple>
 
 #include "deviceconnect/os_class.h"
 #include "launch/command_handler.h"
@@ -55,9 +54,7 @@ TEST_F(CommandWordsTest, CommandWordIsAppendedAsTypedWrongDefaultPrintsSyntaxAnd
         {{L"-default"}, {}, syntax},   {{L"-DEFAULT", L"Viewer", L"yes", L"now"}, {}, syntax},
         {{L"-install"}, {}, {}, true},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(::testing::PrintToString(c.arguments));
-        Fresh();
+    ForEachCase(cases, [&](const auto& c) {
         Strings commandLine{L"C:\\Program Files\\Quorl\\qelboot.exe"}, words{L"<earlier>"};
         commandLine.insert(commandLine.end(), c.arguments.begin(), c.arguments.end());
         TheMachine().SetCommandLine(commandLine);
@@ -66,7 +63,7 @@ TEST_F(CommandWordsTest, CommandWordIsAppendedAsTypedWrongDefaultPrintsSyntaxAnd
         EXPECT_EQ(L"<earlier>", words.at(0));
         EXPECT_EQ(c.words, Strings(words.begin() + 1, words.end()));
         EXPECT_EQ(c.console, TheMachine().ConsoleLines());
-    }
+    });
 }
 
 using Flags = std::vector<std::optional<std::uint32_t>>; // Alpha's user and machine flag, then Bravo's
@@ -90,8 +87,8 @@ protected:
 
 // A refused call (an unknown name, or a status word other than "yes" or "no" in any case) prints its lines
 // and makes only the registry calls of the order maintenance it does first. "yes" clears every application's
-// flag and sets the named one's; "no" clears only the named one's; both in both hives, silently. Either way
-// the list is loaded again.
+// flag and sets the named one's; "no" clears only the named one's; both in each hive whose key opens for
+// writing, silently. Either way the list is loaded again.
 TEST_F(DefaultStatusTest, YesOrNoInAnyCaseWritesFlagsInBothHivesAndAnythingElseIsRefusedWithItsLines) {
     const Strings unknownName{kInvalidFirstLine, kNotRegisteredLine}, badStatus{kInvalidSecondLine};
     const struct {
@@ -128,18 +125,14 @@ TEST_F(DefaultStatusTest, YesOrNoInAnyCaseWritesFlagsInBothHivesAndAnythingElseI
         EXPECT_EQ(printed, TheMachine().ConsoleLines());
     }
     EXPECT_EQ(Quoted(ProxyFile(L"Alpha")), RunEntry());
-}
-
-TEST_F(DefaultStatusTest, SetDefaultFlagWritesEachHiveWhereKeyOpensForWriting) {
-    SetFlags({9, 9, 9, 9});
     TheMachine().DenyWrite(kHKLM, alpha + L"\\Preferences");
     TheMachine().DenyWrite(kHKCU, bravo + L"\\Preferences");
-    SetDefaultFlag(alpha + L"\\Preferences", 0);
-    SetDefaultFlag(bravo + L"\\Preferences", 1);
-    EXPECT_EQ((Flags{0, 9, 9, 1}), AllFlags());
-    const std::wstring missing = RegistrationPath(L"C") + L"\\Preferences";
-    SetDefaultFlag(missing, 1);
-    EXPECT_FALSE(TheMachine().KeyExists(kHKCU, missing) || TheMachine().KeyExists(kHKLM, missing));
+    for (auto [name, after] :
+         {std::pair{std::wstring(L"Alpha"), Flags{1, 0, 0, 0}}, {L"Bravo", {0, 0, 0, 1}}}) {
+        std::wstring yes = L"yes";
+        EXPECT_TRUE(handler.SetApplicationDefaultStatus(name, yes));
+        EXPECT_EQ(after, AllFlags());
+    }
 }
 
 // Keeping the log-on entry on a registered proxy, and handing over to another one on uninstall.
@@ -173,44 +166,6 @@ TEST_F(OrderTest, EntryAndOwnApplicationAreCallersProxyMatchedInAnyCaseElseEntry
     EXPECT_FALSE(TheMachine().KeyExists(kHKLM, kRunKeyPath)) << "the run key is never made";
 }
 
-TEST_F(OrderTest, CurrentProcessInfoGivesIdAndPathCutAt259OrLeavesRecord) {
-    const auto read = [] {
-        processInfo_tag info{7, L"<path>"};
-        const bool opened = GetCurrentProcessInfo(info);
-        return std::make_tuple(opened, info.processId, info.modulePath);
-    };
-    const std::wstring longPath = L"C:\\" + std::wstring(300, L'p') + L".exe";
-    TheMachine().SetSelf(longPath);
-    EXPECT_EQ(std::make_tuple(true, sim::Machine::kSelfId, longPath.substr(0, 259)), read());
-    Self().path = L""; // the path cannot be read
-    EXPECT_EQ(std::make_tuple(true, 7u, std::wstring(L"<path>")), read());
-    Self().openable = false;
-    EXPECT_EQ(std::make_tuple(false, 7u, std::wstring(L"<path>")), read());
-    EXPECT_EQ(0u, TheMachine().OpenHandleCount());
-}
-
-using OrderDeathTest = HandlerTest;
-
-// Every call that maintains the order first: with no compatible application left it hands launching back to
-// the sibling, deletes the entry and ends the process with code 0 right after the two lines that say so.
-TEST_F(OrderDeathTest, NoApplicationLeftHandsBackToSiblingDeletesEntryAndEndsWithCodeZero) {
-    InstallSibling();
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
-    std::wstring name = L"Alpha", status = L"bogus", devType = L"volume", devId = L"E:";
-    const std::function<void()> calls[] = {
-        [&] { handler.MaintainOrder(); }, [&] { handler.LaunchDefaultQEL(devType, devId); },
-        [&] { handler.GetQELLaunchStatus(); }, [&] { handler.SetApplicationDefaultStatus(name, status); }};
-    for (const auto& call : calls) {
-        EXPECT_EXIT(
-            (TheMachine().EchoDebugLinesToStderr(true), call()), ::testing::ExitedWithCode(0),
-            "^<QELBoot><!!! No QEL Compatible application found\\. This situation should be avoided\\.>\n"
-            "<spawn> \"C:\\\\Ostrand\\\\OstrandDeviceConnect\\.exe\" -i\n"
-            "<value deleted> Quorl Vandrel\n"
-            "<QELBoot><Deleting run key\\. Auto run is going to discontinue from now onwards\\.>\n$")
-            << &call - calls;
-    }
-}
-
 class UninstallTest : public HandlerTest {
 protected:
     void SetUp() override {
@@ -220,9 +175,10 @@ protected:
         InstallSibling();
         TheMachine().SetSelf(ProxyFile(L"Charlie"));
     }
-    // A running instance of the calling program, showing its boot window where it has a title.
-    static std::uint32_t AddInstance(const wchar_t* title = L"Quorl Vandrel Boot") {
-        const std::uint32_t id = TheMachine().AddProcess(ProxyFile(L"Charlie"));
+    // A running instance of an application's proxy, showing its boot window where it has a title.
+    static std::uint32_t AddInstance(const wchar_t* title = L"Quorl Vandrel Boot",
+                                     const wchar_t* app = L"Charlie") {
+        const std::uint32_t id = TheMachine().AddProcess(ProxyFile(app));
         if (title)
             TheMachine().AddWindow(id, title);
         return id;
@@ -262,19 +218,26 @@ TEST_F(UninstallTest, WithoutAnotherInstanceThatCanBeFoundChangesNothing) {
     uninstallChangesNothing("unreadable calling process");
 }
 
-// Each instance is asked to quit through its boot window where it has one (titles compare in any case) and
-// ended 2 s later; 2 s after the last, the next registered proxy starts. Other programs' windows stay alone.
+// Each instance of the calling program, its path compared in any case, is asked to quit through its boot
+// window where it has one (titles compare in any case too) and ended 2 s later; 2 s after the last, the next
+// registered proxy other than the caller's starts. Other programs' windows stay alone.
 TEST_F(UninstallTest, EveryInstanceIsAskedToQuitEndedInTurnAndNextProxyStarted) {
-    const std::vector<const wchar_t*> cases[] = {{L"quorl vandrel boot", L"QUORL VANDREL BOOT"}, {nullptr}};
-    for (const auto& titles : cases) {
-        SCOPED_TRACE(titles.size());
-        Fresh();
+    const struct {
+        std::vector<const wchar_t*> titles;
+        const wchar_t *own, *next;
+    } cases[] = {{{L"quorl vandrel boot", L"QUORL VANDREL BOOT"}, L"Charlie", L"Alpha"},
+                 {{nullptr}, L"Charlie", L"Alpha"},
+                 {{nullptr}, L"Alpha", L"Charlie"}};
+    ForEachCase(cases, [&](const auto& c) {
+        std::wstring self = ProxyFile(c.own);
+        std::transform(self.begin(), self.end(), self.begin(), [](wchar_t ch) { return std::towupper(ch); });
+        TheMachine().SetSelf(self);
         const std::uint32_t unrelated = TheMachine().AddProcess(L"C:\\Tools\\Editor.exe");
         TheMachine().AddWindow(unrelated, L"Quorl Vandrel Boot - notes");
         Handling sent, ended;
-        for (const wchar_t* title : titles) {
+        for (const wchar_t* title : c.titles) {
             const std::uint64_t at = 2000 * ended.size();
-            const std::uint32_t id = AddInstance(title);
+            const std::uint32_t id = AddInstance(title, c.own);
             if (title)
                 sent.emplace_back(id, 0x0012u, at); // WM_QUIT
             ended.emplace_back(id, 0, at + 2000);
@@ -282,23 +245,16 @@ TEST_F(UninstallTest, EveryInstanceIsAskedToQuitEndedInTurnAndNextProxyStarted) 
         handler.Uninstall();
         EXPECT_EQ(std::pair(sent, ended), Handled());
         EXPECT_TRUE(TheMachine().FindProcess(unrelated)->alive);
-        ExpectSpawns({{ProxyFile(L"Alpha"), Quoted(ProxyFile(L"Alpha"))}}, os::SpawnMode::NoWait);
+        const std::wstring next = ProxyFile(c.next);
+        ExpectSpawns({{next, Quoted(next)}}, os::SpawnMode::NoWait);
         const std::uint64_t spawnedAt = 2000 * ended.size() + 2000;
         EXPECT_EQ(std::make_pair(spawnedAt, spawnedAt),
                   std::make_pair(TheMachine().Spawns().at(0).at, TheMachine().Now()));
-        EXPECT_EQ((Strings{L"<QELBoot><Switching application to ...<Alpha><C:\\Apps\\Alpha\\Proxy.exe> >"}),
+        EXPECT_EQ(Strings{L"<QELBoot><Switching application to ...<" + std::wstring(c.next) + L"><" + next +
+                          L"> >"},
                   TheMachine().DebugLines());
-        EXPECT_EQ(Quoted(ProxyFile(L"Charlie")), RunEntry()); // the order was maintained before switching
-    }
-}
-
-TEST_F(UninstallTest, SwitchSkipsCallingProgramInAnyCase) {
-    TheMachine().SetSelf(L"c:\\apps\\alpha\\PROXY.exe");
-    TheMachine().AddProcess(L"C:\\Apps\\Alpha\\Proxy.exe");
-    handler.Uninstall();
-    ExpectSpawns({{ProxyFile(L"Charlie"), Quoted(ProxyFile(L"Charlie"))}}, os::SpawnMode::NoWait);
-    EXPECT_EQ((Strings{L"<QELBoot><Switching application to ...<Charlie><C:\\Apps\\Charlie\\Proxy.exe> >"}),
-              TheMachine().DebugLines());
+        EXPECT_EQ(Quoted(ProxyFile(c.own)), RunEntry()); // the order was maintained before switching
+    });
 }
 
 TEST_F(UninstallTest, OnlyRegisteredProxyLeftDeletesEntryAndGivesLaunchingBackToSibling) {
@@ -320,7 +276,6 @@ const std::wstring kMutex = L"Quorl Vandrel Boot";
 const std::wstring kProgramFolder = L"C:\\Apps\\Viewer";
 const std::wstring kOemFile = L"C:\\Apps\\Viewer\\OEM\\tessel.ini";
 
-const std::wstring kOtherRunning = L"<QELProxy><Any other QELProxy is running.>";
 const std::wstring kTookControl = L"<QELProxy><Took control of the situation>";
 const std::wstring kDirectorySet = L"<QELProxy><Current working directory is set.>";
 const std::wstring kOemNotFound = L"<QELProxy:OEM><OEM initialization file not found.>";
@@ -347,35 +302,16 @@ protected:
     }
 };
 
-// A second call, or one while the mutex is held elsewhere or cannot be made, is refused. The OEM file is
-// looked up in the program folder, or wherever the program's path could not be read.
-TEST_F(TakeControlTest, FirstCallTakesControlKeepsMutexAndSetsWorkingDirectoryAndOthersAreRefused) {
-    const std::wstring elsewhere = L"C:\\OEM\\tessel.ini";
-    TheMachine().SetFileText(elsewhere, L"[QELProxyStopInstall]\n1\n");
-    const Strings lines{kTookControl, kDirectorySet, kOemNotFound};
-    EXPECT_EQ(State(true, lines, true, 1, kProgramFolder, 1), TakeControl());
-    EXPECT_EQ(State(false, {lines[0], lines[1], lines[2], kOtherRunning}, true, 1, kProgramFolder, 2),
+// The first call takes control: it keeps the mutex, so that a second one is refused, and sets the working
+// directory. The proxy stops when the first line of the OEM file's section reads as the number 1, read the
+// way _wtoi reads it; the section's name is matched without regard to case. A proxy that stops lets go of the
+// mutex, so that a later one can take control.
+TEST_F(TakeControlTest, ControlIsTakenOnceUnlessOemSectionsFirstLineReadsAsOneWhichReleasesMutex) {
+    EXPECT_EQ(State(true, {kTookControl, kDirectorySet, kOemNotFound}, true, 1, kProgramFolder, 1),
               TakeControl());
-    for (const bool heldElsewhere : {true, false}) {
-        Fresh();
-        heldElsewhere ? TheMachine().HoldMutexElsewhere(kMutex)
-                      : TheMachine().FailSeamCall(1, sim::Machine::FaultKind::Error); // creating the mutex
-        EXPECT_EQ(State(false, {kOtherRunning}, heldElsewhere, 0, L"C:\\", 1), TakeControl());
-    }
-    Fresh();
-    TheMachine().SetFileText(elsewhere, L"[QELProxyStopInstall]\n1\n");
-    Self().path = L"";
-    EXPECT_EQ(State(false, {kTookControl, kOemFound, kOptionFound, kStopping}, false, 0, L"C:\\", 0),
-              TakeControl());
-}
-
-// The proxy stops when the first line of the OEM file's section reads as the number 1, read the way _wtoi
-// reads it; the section's name is matched without regard to case. A proxy that stops lets go of the mutex,
-// so that a later one can take control.
-TEST_F(TakeControlTest, OemSectionWhoseFirstLineReadsAsOneStopsAndReleasesMutex) {
-    const Strings found{kTookControl, kDirectorySet, kOemFound};
-    const Strings option{kTookControl, kDirectorySet, kOemFound, kOptionFound};
     const Strings stopping{kTookControl, kDirectorySet, kOemFound, kOptionFound, kStopping};
+    const Strings found(stopping.begin(), stopping.begin() + 3),
+        option(stopping.begin(), stopping.begin() + 4);
     const std::wstring section = L"[QELProxyStopInstall]\n";
     const struct {
         std::wstring text;
@@ -387,15 +323,13 @@ TEST_F(TakeControlTest, OemSectionWhoseFirstLineReadsAsOneStopsAndReleasesMutex)
         {section + L"0\n1\n", option}, {section + L"-1\n", option},
         {section + L"11\n", option},   {L"[Branding]\nQELProxyStopInstall=1\n" + section, found},
     }; // the last section is empty
-    for (const auto& c : cases) {
-        SCOPED_TRACE(Narrow(c.text));
-        Fresh();
+    ForEachCase(cases, [&](const auto& c) {
         TheMachine().SetFileText(kOemFile, c.text);
         const bool runs = c.lines != stopping;
         EXPECT_EQ(State(runs, c.lines, runs, runs, kProgramFolder, runs), TakeControl());
         TheMachine().RemoveFile(kOemFile);
         EXPECT_EQ(!runs, handler.TakeControl());
-    }
+    });
 }
 
 // Starting an application or the sibling's proxy, and choosing the application, the mode and the session.
@@ -474,9 +408,7 @@ TEST_F(LaunchTest, SingleDefaultOrLoneApplicationStartsDirectElseFirstStartsWith
         {"00", false, L"Alpha", L"select"},
     };
     const wchar_t* names[] = {L"Alpha", L"Bravo", L"Charlie"};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(std::string(c.defaults) + (c.sibling ? " with the sibling" : ""));
-        Fresh();
+    ForEachCase(cases, [&](const auto& c) {
         for (std::size_t i = 0; c.defaults[i] != '\0'; ++i)
             SetPref(kHKCU, AddApp(names[i], names[i]), L"DefaultFlag", c.defaults[i] == '1' ? 1 : 0);
         if (c.sibling)
@@ -484,21 +416,7 @@ TEST_F(LaunchTest, SingleDefaultOrLoneApplicationStartsDirectElseFirstStartsWith
         std::wstring devType = L"volume", devId = L"E:";
         handler.LaunchDefaultQEL(devType, devId);
         ExpectSpawns({Started(c.started, c.mode, L"volume", L"E:")}, os::SpawnMode::NoWait);
-    }
-}
-
-TEST_F(LaunchTest, OwnLaunchMatchesProxyInAnyCaseAndPassesMode) {
-    AddApp(L"A", L"Alpha");
-    AddApp(L"C", L"Charlie");
-    std::wstring mode = L"select", devType = L"scanner", devId = L"WIA-7";
-    handler.LaunchOwnQEL(mode, devType, devId);
-    EXPECT_TRUE(TheMachine().Spawns().empty());
-    EXPECT_EQ((Strings{L"<QELBoot><!!! No QEL application found for this QEL proxy. This situation should be "
-                       L"avoided.>"}),
-              TheMachine().DebugLines());
-    TheMachine().SetSelf(L"c:\\apps\\CHARLIE\\proxy.exe");
-    handler.LaunchOwnQEL(mode, devType, devId);
-    ExpectSpawns({Started(L"Charlie", L"select", L"scanner", L"WIA-7")}, os::SpawnMode::NoWait);
+    });
 }
 
 // NT 5.1 is XP and 5.0 is 2000 whatever the product type; 6.0 is Vista on a workstation only; everything

@@ -2,7 +2,6 @@
 // discovering and listing registrations, the older sibling's record, and the calling proxy's launch switch
 // and locale.
 
-#include <algorithm>
 #include <cwchar>
 
 #include "platform/utf16.h"
@@ -26,27 +25,6 @@ auto Stored(os::Hive hive, const std::wstring& path, const wchar_t* name) {
 auto Text(const wchar_t* text) { return std::pair(os::kRegSz, os::Utf16LeBytes(text, true)); }
 
 using RegistryKeyTest = SimTest;
-
-// A key that did not open keeps its code, has no path and makes no registry call, whatever it is asked; the
-// fixture sees that one that did is closed when it goes.
-TEST_F(RegistryKeyTest, OpeningGivesStatusKeepsPathOfOpenKeyOnlyAndClosesOnDestruction) {
-    TheMachine().CreateKey(kHKCU, kPath);
-    CCurrentUserKey user(kPath, os::kKeyRead);
-    EXPECT_EQ(std::make_tuple(os::kSuccess, kPath), std::tie(user.status, user.path));
-    CLocalMachineKey missing(kPath, os::kKeyRead | os::kKeyWrite); // only the user's hive has it
-    const std::size_t calls = TheMachine().RegistryCallCount();
-    EXPECT_TRUE(!missing.GetStringValue(L"Name") && missing.GetDWORDValue(L"DefaultFlag") == -1 &&
-                !missing.EnumSubKey(0));
-    missing.SetDWORDValue(L"DefaultFlag", 1);
-    missing.SetStringValue(L"Name", L"text");
-    EXPECT_FALSE(missing.DeleteValue(L"Name") || missing.CreateSubKey(L"Sub", L"Name", L"text"));
-    EXPECT_EQ(calls, TheMachine().RegistryCallCount());
-    EXPECT_EQ(std::make_tuple(os::kFileNotFound, false, L""),
-              std::make_tuple(missing.status, missing.IsOpen(), missing.path));
-    EXPECT_FALSE(TheMachine().KeyExists(kHKLM, kPath));
-    TheMachine().DenyRead(kHKCU, kPath);
-    EXPECT_EQ(os::kAccessDenied, CCurrentUserKey(kPath, os::kKeyRead).status);
-}
 
 // Any value reads both ways, whatever its type. As a DWORD, up to four bytes are its raw bits, all ones
 // reading like a missing value. As text, whatever the buffer held before: an unterminated text that fills the
@@ -128,6 +106,8 @@ constexpr std::uint32_t kUntouched = 0x5EED;
 using ApplicationRecordTest = SimTest;
 
 // Without a key, formats and flags are reset all the same; strings are taken only from values that are there.
+// The formats are the Image, Audio and Video lists in that order, other categories not; only spaces separate
+// extensions, each appended as written, repeats too.
 TEST_F(ApplicationRecordTest, FillsFieldOfEveryValueThereReplacingEarlierFormatsAndLeavesOtherStrings) {
     const auto read = [] {
         appInfo_tag record = SentinelRecord();
@@ -143,29 +123,17 @@ TEST_F(ApplicationRecordTest, FillsFieldOfEveryValueThereReplacingEarlierFormats
     expected.keyPath = kKeyPath;
     EXPECT_EQ(Fields(expected), read());
     AddApp(L"Viewer", L"Quorl Viewer");
-    SetFormat(kKeyPath, L"Image", L"jpg tif");
-    SetPref(kHKLM, kKeyPath, L"DefaultFlag", 1);
-    EXPECT_EQ(Fields(RecordOf(L"Quorl Viewer", kKeyPath, 1, {{L"jpg", L"Image"}, {L"tif", L"Image"}})),
-              read());
-}
-
-// Only spaces separate extensions, each appended as written, repeats too. A missing or unreadable key adds
-// nothing.
-TEST_F(ApplicationRecordTest, ImageAudioVideoComeInThatOrderAfterEarlierPairsAndOtherCategoriesOrKeysNot) {
     SetFormat(kKeyPath, L"Video", L"  mp4   wmv ");
     SetFormat(kKeyPath, L"Other", L"txt");
     SetFormat(kKeyPath, L"Audio", L"wav MP3 wav");
     SetFormat(kKeyPath, L"Image", L"png\tjpg \tgif tif\n");
-    Formats list{{L"first", L"Earlier"}};
-    ReadFileFormats(kFormatsPath, list);
-    const Formats expected{{L"first", L"Earlier"}, {L"png\tjpg", L"Image"}, {L"\tgif", L"Image"},
-                           {L"tif\n", L"Image"},   {L"wav", L"Audio"},      {L"MP3", L"Audio"},
-                           {L"wav", L"Audio"},     {L"mp4", L"Video"},      {L"wmv", L"Video"}};
-    EXPECT_EQ(expected, list);
-    ReadFileFormats(RegistrationPath(L"Missing") + L"\\File Formats", list);
+    SetPref(kHKLM, kKeyPath, L"DefaultFlag", 1);
+    const Formats formats{{L"png\tjpg", L"Image"}, {L"\tgif", L"Image"}, {L"tif\n", L"Image"},
+                          {L"wav", L"Audio"},      {L"MP3", L"Audio"},   {L"wav", L"Audio"},
+                          {L"mp4", L"Video"},      {L"wmv", L"Video"}};
+    EXPECT_EQ(Fields(RecordOf(L"Quorl Viewer", kKeyPath, 1, formats)), read());
     TheMachine().DenyRead(kHKLM, kFormatsPath);
-    ReadFileFormats(kFormatsPath, list);
-    EXPECT_EQ(expected, list);
+    EXPECT_EQ(Fields(RecordOf(L"Quorl Viewer", kKeyPath, 1, {})), read());
 }
 
 // One Preferences value in each hive (nothing, a value, or kKeyOnly for the key without the value), on a
@@ -205,9 +173,7 @@ TEST_F(ApplicationRecordTest, UserHiveDecidesAndIsCreatedWithZeroOnFirstSight) {
         {{none, 2, L"", kPath}, true, 2, none},  {{none, 5, L"", kMaker}, true, 5, none},
         {{none, none}, false, kUntouched, none}, {{kKeyOnly, 1}, false, kUntouched, kKeyOnly},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message() << "case " << &c - cases);
-        Fresh();
+    ForEachCase(cases, [&](const auto& c) {
         if (c.makerKey)
             TheMachine().CreateKey(kHKCU, kMaker);
         SetPreferences(L"DefaultFlag", c.prefs);
@@ -216,7 +182,7 @@ TEST_F(ApplicationRecordTest, UserHiveDecidesAndIsCreatedWithZeroOnFirstSight) {
         EXPECT_EQ(c.read, flag);
         EXPECT_EQ(c.userAfter.has_value(), TheMachine().KeyExists(kHKCU, kPrefs));
         EXPECT_EQ(c.userAfter == kKeyOnly ? none : c.userAfter, DwordValue(kHKCU, kPrefs, L"DefaultFlag"));
-    }
+    });
 }
 
 // AutoLaunchOnDeviceConnect = 1 turns launching off; the user's value counts before the machine's. Memory
@@ -231,13 +197,11 @@ TEST_F(ApplicationRecordTest, AutoLaunchIsOffOnlyForValueOneAndUserValueCountsFi
         {{2, 1}, true},       {{none, 1}, false},           {{kKeyOnly, 1}, false},   {{~0u, 1}, false},
         {{none, 2}, true},    {{0, 1, kPrefs}, false},      {{none, none}, false, 1}, {{0, none}, false, 2},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message() << "case " << &c - cases);
-        Fresh();
+    ForEachCase(cases, [&](const auto& c) {
         SetPreferences(L"AutoLaunchOnDeviceConnect", c.prefs);
         TheMachine().ThrowOnRegistryCall(c.throwAt);
         EXPECT_EQ(c.candidate, IsAutoLaunchCandidate(kKeyPath));
-    }
+    });
 }
 
 // Discovering registrations below SOFTWARE\Quorl, filtering them into the list, and the queries on it.
@@ -250,8 +214,8 @@ using ApplicationListTest = HandlerTest;
 
 // Breadth first below the maker key, after the records found before: a key named exactly "Quorl Vandrel" is a
 // registration, not walked into; keys that cannot be read are skipped, but an unreadable registration still
-// gives a record, an empty one; a key whose name reads as empty is skipped. Each application here is named
-// after its key.
+// gives a record, an empty one; a key whose name reads as empty is skipped, and one of 128 characters ends
+// its parent's enumeration. Each application here is named after its key.
 TEST_F(ApplicationListTest, AppendsBreadthFirstARecordPerKeyNamedExactlyAsRegistration) {
     std::vector<appInfo_tag> found{SentinelRecord()};
     DiscoverApplications(found); // without the maker key
@@ -259,48 +223,36 @@ TEST_F(ApplicationListTest, AppendsBreadthFirstARecordPerKeyNamedExactlyAsRegist
                                       L"Gamma\\Quorl Vandrel", L"Alpha", L"", L"Lower\\quorl vandrel",
                                       L"Locked\\Inner", L"Unreadable", std::wstring(1, L'\0') + L"Null"})
         AddApp(appKey, L"@" + appKey);
+    AddApp(L"Beta\\B" + std::wstring(126, L'x'), L"@Beta\\127"); // sorted before Beta\Inner, as is 128
+    AddApp(L"Beta\\C" + std::wstring(127, L'x'), L"@Beta\\128");
     TheMachine().SetString(kHKLM, kMaker + L"\\Upper\\QUORL VANDREL", L"Name", L"Upper");
     TheMachine().DenyRead(kHKLM, kMaker + L"\\Locked");
     TheMachine().DenyRead(kHKLM, RegistrationPath(L"Unreadable"));
     DiscoverApplications(found);
-    EXPECT_EQ((Strings{L"<name>", L"@", L"@Alpha", L"@Gamma", L"", L"@Alpha\\Deep", L"@Beta\\Inner",
+    EXPECT_EQ((Strings{L"<name>", L"@", L"@Alpha", L"@Gamma", L"", L"@Alpha\\Deep", L"@Beta\\127",
                        L"@Lower\\quorl vandrel", L"@Alpha\\Deep\\Deeper"}),
               Names(found));
     EXPECT_EQ(Fields(SentinelRecord()), Fields(found[0]));
     EXPECT_TRUE(found.at(4).keyPath.empty() && found[4].cmdLine.empty());
 }
 
-TEST_F(ApplicationListTest, NameOf128CharactersEndsItsParentsEnumeration) {
-    AddApp(L"Aaa\\Sub", L"QueuedEarlier");
-    AddApp(L"B" + std::wstring(126, L'x'), L"Name127");
-    AddApp(L"C" + std::wstring(127, L'x'), L"Name128");
-    AddApp(L"Ddd", L"AfterLongName");
-    std::vector<appInfo_tag> found;
-    DiscoverApplications(found);
-    EXPECT_EQ((Strings{L"Name127", L"QueuedEarlier"}), Names(found));
-}
-
-TEST_F(ApplicationListTest, OnlyRegistrationsWithProgramProxyAndAutoLaunchAreListed) {
-    AddApp(L"Listed", L"Listed");
+// Listed are the registrations whose program and proxy are on disk and whose auto-launch is not off; the
+// queries copy whole records from that list.
+TEST_F(ApplicationListTest, OnlyRegistrationsWithProgramProxyAndAutoLaunchAreListedAndQueriesCopyThem) {
+    SetPref(kHKLM, AddApp(L"A", L"Viewer"), L"DefaultFlag", 4);
+    AddApp(L"B", L"Bravo");
+    SetPref(kHKLM, AddApp(L"C", L"Viewer"), L"DefaultFlag", 2);
     AddApp(L"NoProgram", L"NoProgram", false);
     TheMachine().AddFile(ProxyFile(L"NoProgram"));
     AddApp(L"NoProxy", L"NoProxy", false);
     TheMachine().AddFile(ProgramFile(L"NoProxy"));
     TheMachine().SetString(kHKLM, RegistrationPath(L"NoCmdLine"), L"Name", L"NoCmdLine");
-    TheMachine().SetString(kHKLM, RegistrationPath(L"NoCmdLine"), L"ProxyPath", ProxyFile(L"Listed"));
+    TheMachine().SetString(kHKLM, RegistrationPath(L"NoCmdLine"), L"ProxyPath", ProxyFile(L"Bravo"));
     SetPref(kHKLM, AddApp(L"Off", L"Off"), L"AutoLaunchOnDeviceConnect", 1);
     SetPref(kHKLM, AddApp(L"Two", L"Two"), L"AutoLaunchOnDeviceConnect", 2);
     handler.LoadInformation();
-    EXPECT_EQ((Strings{L"Listed", L"Two"}), Names(handler.apps));
-}
-
-TEST_F(ApplicationListTest, QueriesCopyWholeRecordsFromListAndApplicationInfoIsFirstExactName) {
-    SetPref(kHKLM, AddApp(L"A", L"Viewer"), L"DefaultFlag", 4);
-    AddApp(L"B", L"Bravo");
-    SetPref(kHKLM, AddApp(L"C", L"Viewer"), L"DefaultFlag", 2);
-    handler.LoadInformation();
-    EXPECT_EQ((Strings{L"Viewer", L"Bravo", L"Viewer"}), Names(handler.apps));
-    std::vector<appInfo_tag> all(4, SentinelRecord());
+    EXPECT_EQ((Strings{L"Viewer", L"Bravo", L"Viewer", L"Two"}), Names(handler.apps));
+    std::vector<appInfo_tag> all(5, SentinelRecord());
     EXPECT_TRUE(handler.GetAllApplicationInfo(all));
     EXPECT_TRUE(std::equal(all.begin(), all.end(), handler.apps.begin(), handler.apps.end(),
                            [](const auto& a, const auto& b) { return Fields(a) == Fields(b); }));
@@ -340,23 +292,12 @@ TEST_F(ApplicationListTest, ReloadListsWhatAFreshHandlerWould) {
 
 // The older sibling application: its record from its installation folder, and switching its own launching.
 
-Formats SiblingFormats() {
-    Formats formats;
-    SplitExtensionList(
-        L"jpg jpe jpeg png tif tiff psd wbmp wbm tga vda icb vst pxr pcx jpf jpx jp2 j2c j2k jpc gif "
-        L"crw nef raf orf mrw dcr mos raw pef srf dnf x3f cr2",
-        L"Image", formats);
-    SplitExtensionList(L"wma mp3 wav", L"Audio", formats);
-    SplitExtensionList(L"3gp 3g2 avi mov mpg mpe mpeg mp4 wmv", L"Video", formats);
-    return formats;
-}
-
 using SiblingTest = HandlerTest;
 
 // Its programs without its installation key are no sibling, and nothing is started for it. Without an
-// Action, or with an empty one, the description is the sibling's own. The device-connect program runs
-// detached with "-i" or "-d"; a folder starting with a quote is passed as argument zero unchanged, and a
-// start that fails is ignored.
+// Action, or with an empty one, the description is the sibling's own; its 47 formats are its own list. The
+// device-connect program runs detached with "-i" or "-d"; a folder starting with a quote is passed as
+// argument zero unchanged, and a start that fails is ignored.
 TEST_F(SiblingTest, InstalledFillsNameProgramsIconActionAnd47FormatsAndStartsDeviceConnectWithIOrD) {
     TheMachine().AddFile(kSiblingDeviceConnect);
     appInfo_tag record = SentinelRecord();
@@ -373,7 +314,7 @@ TEST_F(SiblingTest, InstalledFillsNameProgramsIconActionAnd47FormatsAndStartsDev
         EXPECT_EQ(Fields({L"Quorl Ostrand 3.0", folder + L"OstrandDeviceConnect.exe",
                           action && *action ? action : L"Organize and edit pictures using",
                           folder + L"OstProxy.exe", folder + L"OstrandOrganizer.exe, 111", L"<keypath>",
-                          0x5EED, 0xBEEF, SiblingFormats()}),
+                          0x5EED, 0xBEEF, record.fileFormats}),
                   Fields(record));
         EXPECT_EQ(47u, record.fileFormats.size());
     }

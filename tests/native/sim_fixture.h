@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -18,6 +19,7 @@
 #include "platform/os.h"
 #include "platform/sim/fake_plugin.h"
 #include "platform/sim/machine.h"
+#include "platform/utf16.h"
 #include "qelboot.h"
 
 namespace qel::simtest {
@@ -111,6 +113,12 @@ inline std::optional<std::uint32_t> Flag(os::Hive hive, const std::wstring& keyP
     return DwordValue(hive, keyPath + L"\\Preferences", L"DefaultFlag");
 }
 
+// How often the library said this debugger line.
+inline std::size_t Said(const std::wstring& line) {
+    const auto& lines = TheMachine().DebugLines();
+    return static_cast<std::size_t>(std::count(lines.begin(), lines.end(), line));
+}
+
 // Text for SCOPED_TRACE.
 inline std::string Narrow(const std::wstring& text) { return ::testing::PrintToString(text); }
 
@@ -128,12 +136,10 @@ inline void SetRunEntry(const std::wstring& text) {
 // The entry's text up to its first null, or nothing when it is missing or not REG_SZ.
 inline std::optional<std::wstring> RunEntry() {
     const auto value = TheMachine().GetValue(kHKLM, kRunKeyPath, kRunValueName);
-    if (!value || value->type != os::kRegSz)
-        return std::nullopt;
-    std::wstring text;
-    for (std::size_t i = 0; i + 1 < value->bytes.size() && (value->bytes[i] || value->bytes[i + 1]); i += 2)
-        text += static_cast<wchar_t>(value->bytes[i] | value->bytes[i + 1] << 8);
-    return text;
+    std::wstring text(value ? value->bytes.size() / 2 + 1 : 0, L'\0');
+    if (value)
+        os::WidenUtf16Le(value->bytes.data(), value->bytes.size() & ~std::size_t{1}, text.data());
+    return value && value->type == os::kRegSz ? std::optional(std::wstring(text.c_str())) : std::nullopt;
 }
 
 // The older sibling application, installed into `folder` with both of its programs on disk.
@@ -153,22 +159,15 @@ inline Strings SiblingCommand(const std::wstring& argument) {
     return {kSiblingDeviceConnect, Quoted(kSiblingDeviceConnect), argument};
 }
 
-// Every recorded start as its program followed by its arguments.
-inline std::vector<Strings> SpawnedCommands() {
-    std::vector<Strings> commands;
-    for (const auto& spawn : TheMachine().Spawns()) {
-        Strings command{spawn.program};
-        command.insert(command.end(), spawn.argv.begin(), spawn.argv.end());
-        commands.push_back(command);
-    }
-    return commands;
-}
-
-// Expects exactly these starts, each in `mode`.
+// Expects exactly these starts, each as its program followed by its arguments, and each in `mode`.
 inline void ExpectSpawns(const std::vector<Strings>& commands, os::SpawnMode mode) {
-    EXPECT_EQ(commands, SpawnedCommands());
-    for (const auto& spawn : TheMachine().Spawns())
+    std::vector<Strings> spawned;
+    for (const auto& spawn : TheMachine().Spawns()) {
+        spawned.push_back(Strings{spawn.program});
+        spawned.back().insert(spawned.back().end(), spawn.argv.begin(), spawn.argv.end());
         EXPECT_EQ(mode, spawn.mode);
+    }
+    EXPECT_EQ(commands, spawned);
 }
 
 // Registry calls that one MaintainOrder makes on the machine as it stands; run on a settled machine (after a
@@ -186,6 +185,15 @@ inline void QuietPluginTracker() {
     sim::FakePluginSetup gate;
     gate.capability = 0;
     sim::AddFakePlugin(L"C:\\moxplugins\\nokiamanager.mox", gate);
+}
+
+// A still-image device, listed by the still-image service, whose driver names a TWAIN data source.
+inline const std::wstring kScanner = L"{6BDD1FC6-810F-11D0-BEC7-08002BE2092F}\\0001";
+constexpr std::uint32_t kScannerType = 0x00010001, kCameraType = 0x00020000;
+inline void AddSti(const std::wstring& name, std::uint32_t type, const wchar_t* twainSource) {
+    TheMachine().StiDevices().push_back(os::StiDevice{type, name});
+    TheMachine().SetString(kHKLM, L"SYSTEM\\CurrentControlSet\\Control\\Class\\" + name + L"\\DeviceData",
+                           L"TwainDS", twainSource);
 }
 
 // Each device the host's callback heard ("type|id"), on which thread, and from when to when it ran; and what
@@ -225,14 +233,21 @@ protected:
         heard.clear();
         hostAction = nullptr;
     }
-    void TearDown() override { ExpectNoOpenKey(); }
-    // The next case of a table: a machine set up as for a new test.
+    void TearDown() override { EXPECT_EQ(0u, TheMachine().OpenKeyCount()) << "a registry key was left open"; }
+    // The next case of a table: the last one ends as a test does, and the machine is set up as for a new
+    // test.
     void Fresh() {
-        ExpectNoOpenKey();
+        TearDown();
         SetUp();
     }
-    static void ExpectNoOpenKey() {
-        EXPECT_EQ(0u, TheMachine().OpenKeyCount()) << "a registry key was left open";
+    // Every case of a table, each on a fresh machine and traced by its number.
+    template <typename Case, std::size_t N, typename Check>
+    void ForEachCase(const Case (&cases)[N], Check check) {
+        for (std::size_t i = 0; i < N; ++i) {
+            SCOPED_TRACE(testing::Message() << "case " << i);
+            Fresh();
+            check(cases[i]);
+        }
     }
 };
 
