@@ -26,6 +26,27 @@ auto Text(const wchar_t* text) { return std::pair(os::kRegSz, os::Utf16LeBytes(t
 
 using RegistryKeyTest = SimTest;
 
+// A key that did not open keeps its code, has no path and makes no registry call, whatever it is asked; the
+// fixture sees that one that did is closed when it goes.
+TEST_F(RegistryKeyTest, OpeningGivesStatusKeepsPathOfOpenKeyOnlyAndClosesOnDestruction) {
+    TheMachine().CreateKey(kHKCU, kPath);
+    CCurrentUserKey user(kPath, os::kKeyRead);
+    EXPECT_EQ(std::make_tuple(os::kSuccess, kPath), std::tie(user.status, user.path));
+    CLocalMachineKey missing(kPath, os::kKeyRead | os::kKeyWrite); // only the user's hive has it
+    const std::size_t calls = TheMachine().RegistryCallCount();
+    EXPECT_TRUE(!missing.GetStringValue(L"Name") && missing.GetDWORDValue(L"DefaultFlag") == -1 &&
+                !missing.EnumSubKey(0));
+    missing.SetDWORDValue(L"DefaultFlag", 1);
+    missing.SetStringValue(L"Name", L"text");
+    EXPECT_FALSE(missing.DeleteValue(L"Name") || missing.CreateSubKey(L"Sub", L"Name", L"text"));
+    EXPECT_EQ(calls, TheMachine().RegistryCallCount());
+    EXPECT_EQ(std::make_tuple(os::kFileNotFound, false, L""),
+              std::make_tuple(missing.status, missing.IsOpen(), missing.path));
+    EXPECT_FALSE(TheMachine().KeyExists(kHKLM, kPath));
+    TheMachine().DenyRead(kHKCU, kPath);
+    EXPECT_EQ(os::kAccessDenied, CCurrentUserKey(kPath, os::kKeyRead).status);
+}
+
 // Any value reads both ways, whatever its type. As a DWORD, up to four bytes are its raw bits, all ones
 // reading like a missing value. As text, whatever the buffer held before: an unterminated text that fills the
 // buffer exactly still comes back terminated, a shorter one keeps nothing of a longer one, and a longer one

@@ -136,10 +136,12 @@ inline void SetRunEntry(const std::wstring& text) {
 // The entry's text up to its first null, or nothing when it is missing or not REG_SZ.
 inline std::optional<std::wstring> RunEntry() {
     const auto value = TheMachine().GetValue(kHKLM, kRunKeyPath, kRunValueName);
-    std::wstring text(value ? value->bytes.size() / 2 + 1 : 0, L'\0');
-    if (value)
-        os::WidenUtf16Le(value->bytes.data(), value->bytes.size() & ~std::size_t{1}, text.data());
-    return value && value->type == os::kRegSz ? std::optional(std::wstring(text.c_str())) : std::nullopt;
+    if (!value || value->type != os::kRegSz)
+        return std::nullopt;
+    std::wstring text;
+    for (std::size_t i = 0; i + 1 < value->bytes.size(); i += 2)
+        text += static_cast<wchar_t>(value->bytes[i] | value->bytes[i + 1] << 8);
+    return std::wstring(text.c_str());
 }
 
 // The older sibling application, installed into `folder` with both of its programs on disk.
