@@ -31,6 +31,9 @@ build/native/bin/qelboot_load_bench
 build/native/bin/qelboot_search_bench
 echo "== Windows registry and files under Wine"
 export QELBOOT_WINEPREFIX="$PWD/build/win64/bench-machine"
+# Where the DLL's benchmarks share this machine (x86_64 only), a run stopped early leaves their application
+# registered, and the load would list it beside the generated ones.
+build/win64/wine-run.sh reg delete 'HKLM\SOFTWARE\Quorl\ArrivalBench' /f >/dev/null 2>&1 || true
 build/win64/wine-run.sh build/win64/bin/qelboot_load_bench.exe
 build/win64/wine-run.sh build/win64/bin/qelboot_search_bench.exe
 
@@ -61,7 +64,7 @@ run reg add 'HKCU\Software\Wine\AppDefaults\qelboot_arrival_bench.exe' /v Versio
 card=build/$dll/bench-card
 mkdir -p "$card/DCIM" && touch "$card/DCIM/IMG_0001.JPG"
 run build/$dll/bin/qelmount.exe reader R:
-trap 'run build/$dll/bin/qelmount.exe remove R:' EXIT
+trap 'run build/$dll/bin/qelmount.exe remove R:; run reg delete "HKLM\SOFTWARE\Quorl\ArrivalBench" /f >/dev/null 2>&1' EXIT
 
 # The wine server answers most of the calls a poll makes; its processor time counts too.
 server_ticks() {
