@@ -34,9 +34,8 @@ const bool kRemoverAdded = (::testing::UnitTest::GetInstance()->listeners().Appe
 
 std::wstring FreshScratchKey() {
     const std::wstring path = L"Software\\QelbootConformance\\" + TestName();
-    ::RegDeleteTreeW(HKEY_CURRENT_USER, path.c_str());
-    ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, path.c_str());
     for (HKEY hive : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
+        ::RegDeleteTreeW(hive, path.c_str());
         HKEY key = nullptr;
         if (::RegCreateKeyExW(hive, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) ==
             ERROR_SUCCESS)

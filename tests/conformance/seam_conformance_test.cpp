@@ -31,16 +31,6 @@ std::wstring Upper(std::wstring text) {
     return text;
 }
 
-// Process ids are multiples of four; a high one that no running process has.
-std::uint32_t UnusedProcessId() {
-    std::vector<std::uint32_t> ids;
-    EXPECT_TRUE(os::ProcessIds(&ids));
-    std::uint32_t unused = 0xFFFFFFF0u;
-    while (std::find(ids.begin(), ids.end(), unused) != ids.end())
-        unused -= 4;
-    return unused;
-}
-
 // Each test starts on a fresh machine; on the simulated one only a fresh scratch key brings that.
 class SystemConformance : public ::testing::Test {
 protected:
@@ -53,18 +43,21 @@ TEST_F(SystemConformance, OwnProcessIsListedItsFirstModuleIsItsProgramAndItsSess
     ASSERT_TRUE(os::ProcessIds(&ids));
     EXPECT_NE(ids.end(), std::find(ids.begin(), ids.end(), os::CurrentProcessId()));
     const std::wstring program = testenv::OwnProgramPath();
+    std::uint32_t unused = 0xFFFFFFF0u; // ids are multiples of four; a high one that no process has
+    while (std::find(ids.begin(), ids.end(), unused) != ids.end())
+        unused -= 4;
     const os::Handle self = os::OpenProcess(os::CurrentProcessId(), os::kProcessAllAccessBeforeVista);
     ASSERT_NE(os::kNoHandle, self);
     std::wstring path = L"unwritten";
     EXPECT_TRUE(os::FirstModulePath(self, 1024, &path));
     EXPECT_EQ(Upper(program), Upper(path));
     EXPECT_TRUE(os::CloseKernelHandle(self));
-    EXPECT_EQ(os::kNoHandle, os::OpenProcess(UnusedProcessId(), os::kProcessAllAccessBeforeVista));
+    EXPECT_EQ(os::kNoHandle, os::OpenProcess(unused, os::kProcessAllAccessBeforeVista));
     path = L"unwritten";
     EXPECT_FALSE(os::FirstModulePath(os::kNoHandle, 1024, &path));
     EXPECT_EQ(L"unwritten", path);
     std::uint32_t session = kSentinel;
-    EXPECT_FALSE(os::ProcessSession(UnusedProcessId(), &session));
+    EXPECT_FALSE(os::ProcessSession(unused, &session));
     EXPECT_EQ(kSentinel, session);
     // Found at run time, as the library looks it up; a missing function is null.
     const os::Module kernel32 = os::LoadModule(L"kernel32.dll");
@@ -168,25 +161,27 @@ TEST_F(SystemConformance, LibraryIsFoundByRelativePathUntilFreedAsOftenAsLoaded)
 // A fault, a foreign C++ exception and one of the library's own compiler end only the guarded call, with
 // their codes; guards nest, and the thread handles exceptions as before once they are left.
 TEST_F(SystemConformance, GuardedCallReportsWhatEndedItAndLeavesTheThreadSound) {
-    const os::GuardedCall returns = [](void* ran) { *static_cast<bool*>(ran) = true; };
-    const os::GuardedCall faults = [](void*) { testenv::WriteThroughNull(); };
-    const os::GuardedCall raisesMsvcThrow = [](void*) { testenv::RaiseStructured(0xE06D7363); };
-    const os::GuardedCall throws = [](void*) { throw std::runtime_error("thrown"); };
-    const os::GuardedCall nests = [](void* inner) {
-        *static_cast<std::uint32_t*>(inner) =
-            os::CallGuarded([](void*) { testenv::WriteThroughNull(); }, nullptr);
-        testenv::RaiseStructured(0xE0000001);
+    const struct {
+        os::GuardedCall call;
+        std::uint32_t code, written; // what the call writes into its context, which starts at 0
+    } calls[] = {
+        {[](void* ran) { *static_cast<std::uint32_t*>(ran) = 1; }, 0, 1},
+        {[](void*) { testenv::WriteThroughNull(); }, 0xC0000005, 0},
+        {[](void*) { testenv::RaiseStructured(0xE06D7363); }, 0xE06D7363, 0},
+        {[](void*) { throw std::runtime_error("thrown"); }, os::kCxxExceptionCode, 0},
+        {[](void* inner) {
+             *static_cast<std::uint32_t*>(inner) =
+                 os::CallGuarded([](void*) { testenv::WriteThroughNull(); }, nullptr);
+             testenv::RaiseStructured(0xE0000001);
+         },
+         0xE0000001, 0xC0000005},
     };
     for (int round = 0; round < 2; ++round) {
-        bool ran = false;
-        EXPECT_EQ(0u, os::CallGuarded(returns, &ran));
-        EXPECT_TRUE(ran);
-        EXPECT_EQ(0xC0000005u, os::CallGuarded(faults, nullptr));
-        EXPECT_EQ(0xE06D7363u, os::CallGuarded(raisesMsvcThrow, nullptr));
-        EXPECT_EQ(os::kCxxExceptionCode, os::CallGuarded(throws, nullptr));
-        std::uint32_t inner = 0;
-        EXPECT_EQ(0xE0000001u, os::CallGuarded(nests, &inner));
-        EXPECT_EQ(0xC0000005u, inner);
+        for (const auto& c : calls) {
+            std::uint32_t written = 0;
+            EXPECT_EQ(c.code, os::CallGuarded(c.call, &written));
+            EXPECT_EQ(c.written, written);
+        }
     }
     EXPECT_THROW(throw std::runtime_error("after"), std::runtime_error);
 }
@@ -318,8 +313,7 @@ TEST_F(RegistryConformance, QueriesGiveStoredBytesSizesAndCodesAndLeaveOutputsOn
         const wchar_t* name;
         std::uint32_t capacity; // of the data buffer; kNoBuffer passes none
         long status;
-        std::uint32_t type;
-        std::uint32_t size;
+        std::uint32_t type, size;
         Bytes data;
     } cases[] = {
         {L"TEXT", kNoBuffer, os::kSuccess, os::kRegSz, 8, {}},

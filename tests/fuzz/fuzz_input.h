@@ -1,6 +1,6 @@
-// fuzz_input.h - what every fuzz target shares: the input read as typed choices, a fresh simulated machine
-// for each run whose threads all end with it, and one driver for each kind of input: the host's registrations
-// around one that is always listed, and the device-connect service running while devices come.
+// fuzz_input.h - what every fuzz target shares: the input read as typed choices, and one driver for each kind
+// of input: the host's registrations around one that is always listed, and the device-connect service running
+// while devices come.
 #ifndef QELBOOT_TESTS_FUZZ_FUZZ_INPUT_H
 #define QELBOOT_TESTS_FUZZ_FUZZ_INPUT_H
 
@@ -25,13 +25,11 @@
 namespace qel::fuzz {
 
 // A broken invariant is a finding like a sanitizer's report.
-#define FUZZ_CHECK(condition)                                                                                \
-    do {                                                                                                     \
-        if (!(condition)) {                                                                                  \
-            std::fprintf(stderr, "%s:%d: invariant broken: %s\n", __FILE__, __LINE__, #condition);           \
-            std::abort();                                                                                    \
-        }                                                                                                    \
-    } while (0)
+[[noreturn]] inline void Broken(const char* file, int line, const char* invariant) {
+    std::fprintf(stderr, "%s:%d: invariant broken: %s\n", file, line, invariant);
+    std::abort();
+}
+#define FUZZ_CHECK(condition) ((condition) ? void() : qel::fuzz::Broken(__FILE__, __LINE__, #condition))
 
 class Input : public FuzzedDataProvider {
 public:
@@ -96,28 +94,6 @@ inline void AddAnchor(sim::Machine& m) {
     AddApplication(m, L"Anchor", L"Anchor", L"C:\\A\\p.exe");
     m.SetSelf(L"C:\\A\\p.exe");
 }
-
-// One run on a machine of its own, as a fresh load of the library sees it. At its end every thread ends,
-// the plug-in trackers the library keeps for the life of the process are freed as that process's end would,
-// the machine is freed and the library's load-time state rebuilt on an empty one, so that each run frees all
-// it allocated.
-class Run {
-public:
-    Run() { InitialiseLibraryState(); }
-    ~Run() {
-        m.EndThreads();
-        for (const auto& thread : m.Threads()) {
-            if (thread.proc == &MOXSourceTrackerThread)
-                delete static_cast<MOXSourceTracker*>(thread.param);
-        }
-        FUZZ_CHECK(m.OpenKeyCount() == 0 && m.OpenFindCount() == 0 && m.OpenHandleCount() == 0);
-        sim::Machine::Reset();
-        InitialiseLibraryState();
-    }
-    Run(const Run&) = delete;
-    Run& operator=(const Run&) = delete;
-    sim::Machine& m = sim::Machine::Current();
-};
 
 // Every device the callback heard, as "type|id".
 inline std::vector<std::wstring> heard;

@@ -10,21 +10,10 @@ namespace qel::fuzz {
 // size, read through the information handler's operations.
 void Registry(Input& in, sim::Machine& m) {
     static const os::Hive kHives[] = {os::Hive::LocalMachine, os::Hive::CurrentUser};
-    static const wchar_t* const kNames[] = {L"Name",
-                                            L"ProxyPath",
-                                            L"Desc",
-                                            L"CmdLine",
-                                            L"Icon",
-                                            L"Image",
-                                            L"Audio",
-                                            L"Video",
-                                            L"DefaultFlag",
-                                            L"AutoLaunchOnDeviceConnect",
-                                            L"qellaunchstatus",
-                                            L"locale",
-                                            L"SniffDepth",
-                                            L"",
-                                            L"Action"};
+    static const wchar_t* const kNames[] = {
+        L"Name",   L"ProxyPath",  L"Desc",  L"CmdLine",     L"Icon",
+        L"Image",  L"Audio",      L"Video", L"DefaultFlag", L"qellaunchstatus",
+        L"locale", L"SniffDepth", L"",      L"Action",      L"AutoLaunchOnDeviceConnect"};
     static const wchar_t* const kLikely[] = {L"C:\\A\\p.exe", L"C:\\A\\a.exe", L"App", L"jpg  png tif",
                                              L"\"C:\\A\\p.exe\""};
     static const wchar_t* const kSubkeys[] = {L"", L"\\File Formats", L"\\Preferences", L"\\.."};
@@ -269,11 +258,7 @@ void StiTwain(Input& in, sim::Machine& m) {
 // device identifier, seen by the WIA tracker.
 void Wia(Input& in, sim::Machine& m) {
     static const wchar_t* const kIds[] = {L"{6BDD1FC6-810F-11D0-BEC7-08002BE2092F}\\0001", L"cam", L""};
-    const auto id = [&]() -> std::optional<std::wstring> {
-        if (in.Below(8) == 0)
-            return std::nullopt;
-        return in.Likely(kIds, 300);
-    };
+    const auto id = [&] { return in.Below(8) == 0 ? std::nullopt : std::optional(in.Likely(kIds, 300)); };
     const std::uint32_t major = in.Bool() ? 5 : 6, minor = in.Bool() ? 1 : 0;
     m.RemoveModule(L"sti.dll");
     if (in.Below(8) == 0) {
@@ -304,9 +289,22 @@ void Wia(Input& in, sim::Machine& m) {
 
 } // namespace qel::fuzz
 
+// One run on a machine of its own, as a fresh load of the library sees it. At its end every thread ends, the
+// plug-in trackers the library keeps for the life of the process are freed as that process's end would, the
+// machine is freed and the library's load-time state rebuilt on an empty one, so that each run frees all it
+// allocated and the next starts as the first.
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    qel::fuzz::Input in(data, size);
-    qel::fuzz::Run run;
-    qel::fuzz::QELBOOT_FUZZ_TARGET(in, run.m);
+    using namespace qel;
+    fuzz::Input in(data, size);
+    sim::Machine& m = sim::Machine::Current();
+    fuzz::QELBOOT_FUZZ_TARGET(in, m);
+    m.EndThreads();
+    for (const auto& thread : m.Threads()) {
+        if (thread.proc == &MOXSourceTrackerThread)
+            delete static_cast<MOXSourceTracker*>(thread.param);
+    }
+    FUZZ_CHECK(m.OpenKeyCount() == 0 && m.OpenFindCount() == 0 && m.OpenHandleCount() == 0);
+    sim::Machine::Reset();
+    InitialiseLibraryState();
     return 0;
 }

@@ -2,7 +2,6 @@
 // put in through the mount manager, the proxy's callback launching the sample application.
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <string>
 
 #include "host_runner.h"
@@ -14,13 +13,9 @@ namespace {
 using namespace testhost;
 using namespace winedrive;
 
-// A card holding one file (below at most one folder), as a folder of the build's.
+// A card holding one file, as a folder of the build's.
 std::wstring MakeCard(const std::wstring& name, const std::wstring& file) {
-    const std::wstring card = FreshFolder(BinPath(L"cards\\" + name));
-    if (const auto slash = file.find(L'\\'); slash != std::wstring::npos)
-        ::CreateDirectoryW((card + L"\\" + file.substr(0, slash)).c_str(), nullptr);
-    WriteTextFile(card + L"\\" + file, "");
-    return card;
+    return MakeRoad(L"cards\\" + name, {{file, L""}});
 }
 
 class DeviceRoad : public VandrelRoad {
@@ -41,7 +36,7 @@ protected:
 
 // The first card's callback throws; the proxy goes on, and the second card is launched for.
 TEST_F(DeviceRoad, CardsReachTheCallbackAndAThrowingCallbackDoesNotStopTheNext) {
-    RunningHost proxy(L"dbgrec.exe", CommandLine(BinPath(L"qelproxy.exe"), L"--service 2 --throw-first"));
+    RecordedProxy proxy(L"--service 2 --throw-first");
     ASSERT_TRUE(WaitForWindow(L"Quorl Vandrel Boot", 20000));
     ::Sleep(500);
     ASSERT_EQ(ERROR_SUCCESS, AddDrive(L'E', MakeCard(L"first", L"DCIM\\IMG_0001.JPG")));
@@ -49,9 +44,7 @@ TEST_F(DeviceRoad, CardsReachTheCallbackAndAThrowingCallbackDoesNotStopTheNext) 
     EXPECT_EQ("", ReadTextFile(BinPath(L"qelapp-started.txt"))) << "the throwing callback launches nothing";
     ASSERT_EQ(ERROR_SUCCESS, AddDrive(L'F', MakeCard(L"second", L"DCIM\\IMG_0002.JPG")));
     EXPECT_EQ(DirectLaunch("volume", "F:"), StartedApp());
-    ASSERT_TRUE(proxy.WaitForExit(20000));
-    EXPECT_EQ(0u, proxy.ExitCode()) << proxy.Errors();
-    EXPECT_EQ("", Miscounted("\n" + proxy.Output(),
+    EXPECT_EQ("", Miscounted(proxy.Lines(),
                              {{"\n<***DeviceConnect***><VolumeTracker><Volumes will be detected.>\n", 1},
                               {"\n<***DeviceConnect***><VolumeTracker><Entering in polling mode.>\n", 1},
                               {"\n<***DeviceConnect***><VolumeTracker><REMOVABLE DEVICE><V|E:>\n", 1},
@@ -59,6 +52,7 @@ TEST_F(DeviceRoad, CardsReachTheCallbackAndAThrowingCallbackDoesNotStopTheNext) 
                               {"\n<***DeviceConnect***><2><FILE><IMG_0002.JPG>\n", 1},
                               {"\n<***DeviceConnect***><Supported file format is found on device.>\n", 2},
                               {"\n" + DirectLaunch("volume", "F:"), 1}}));
+    EXPECT_EQ(0u, proxy.ExitCode());
 }
 
 // A card that is in when the proxy starts is known from the start; taken out and put back, it is new.
@@ -110,11 +104,9 @@ TEST_F(DeviceRoad, CHostBuiltForTheMsvcAbiListsSetsADefaultAndHearsACardAndAPhon
     Register(L"Other", L"Other Photos", BinPath(L"qelproxy.exe"), BinPath(L"qelapp.exe"));
     CreateKey(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Quorl\\Vandrel\\Quorl Vandrel\\Preferences");
     SetWindowsVersion(L"c_host.exe", L"winxp");
-    const std::wstring road = FreshFolder(BinPath(L"croad"));
-    std::filesystem::create_directory(road + L"\\moxplugins");
-    std::filesystem::copy_file(BinPath(L"c_phone.mox"), road + L"\\moxplugins\\nokiamanager.mox");
+    const std::wstring road = MakeRoad(L"croad", {{L"moxplugins\\nokiamanager.mox", L"c_phone.mox"}});
     RunningHost host(L"c_host.exe", L"\"Vandrel\"", road);
-    WaitUntil([&road] { return std::filesystem::exists(road + L"\\c_host-ready.txt"); });
+    WaitForFile(road + L"\\c_host-ready.txt");
     ::Sleep(500);
     ASSERT_EQ(ERROR_SUCCESS, AddDrive(L'E', MakeCard(L"c_host", L"DCIM\\IMG_0004.JPG")));
     ASSERT_TRUE(host.WaitForExit(30000));

@@ -114,6 +114,11 @@ bool WaitForWindow(const wchar_t* title, DWORD timeoutMs) {
     return WaitUntil([title] { return ::FindWindowW(nullptr, title) != nullptr; }, timeoutMs);
 }
 
+bool WaitForFile(const std::wstring& path, bool exists) {
+    return WaitUntil(
+        [&] { return (::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES) == exists; });
+}
+
 std::string StartedApp(DWORD timeoutMs) {
     const std::wstring file = BinPath(L"qelapp-started.txt");
     WaitUntil([&file] { return !ReadTextFile(file).empty(); }, timeoutMs);
@@ -217,10 +222,19 @@ std::string DirectLaunch(const std::string& devType, const std::string& devId) {
     return AppLine("module=vandrel params mode=direct devType=" + devType + " priDevId=\"" + devId + "\"\n");
 }
 
-std::wstring FreshFolder(const std::wstring& path) {
-    std::filesystem::remove_all(path);
-    std::filesystem::create_directories(path);
-    return path;
+std::wstring MakeRoad(const std::wstring& folder, const Layout& files) {
+    const std::wstring road = BinPath(folder);
+    std::filesystem::remove_all(road);
+    std::filesystem::create_directories(road);
+    for (const auto& [place, file] : files) {
+        const std::filesystem::path target = road + L"\\" + place;
+        std::filesystem::create_directories(target.parent_path());
+        if (file.empty())
+            WriteTextFile(target, "not a library\r\n");
+        else
+            std::filesystem::copy_file(BinPath(file), target);
+    }
+    return road;
 }
 
 } // namespace qel::testhost

@@ -62,6 +62,16 @@ private:
     std::string errors_;
 };
 
+// The sample proxy, or the copy of it at `program`, run under the debugger-output recorder in `folder`.
+class RecordedProxy : public RunningHost {
+public:
+    explicit RecordedProxy(const std::wstring& arguments, const std::wstring& folder = {},
+                           const std::wstring& program = BinPath(L"qelproxy.exe"))
+        : RunningHost(L"dbgrec.exe", CommandLine(program, arguments), folder) {}
+    // A newline and the debugger lines, once it has ended, which it must within 20 s.
+    std::string Lines() { return WaitForExit(20000) ? "\n" + Output() : "\n(still running after 20 s)\n"; }
+};
+
 // Asks `done` every 50 ms until it answers true, for `timeoutMs` at most; its last answer.
 template <typename Condition> bool WaitUntil(Condition done, DWORD timeoutMs = 20000) {
     for (DWORD waited = 0; waited < timeoutMs && !done(); waited += 50)
@@ -71,6 +81,8 @@ template <typename Condition> bool WaitUntil(Condition done, DWORD timeoutMs = 2
 
 // Waits until a top-level window with this title exists.
 bool WaitForWindow(const wchar_t* title, DWORD timeoutMs);
+// Waits until a file or folder exists, or no longer does.
+bool WaitForFile(const std::wstring& path, bool exists = true);
 
 // The command lines the sample application recorded, once it has started: programs start it without waiting.
 std::string StartedApp(DWORD timeoutMs = 15000);
@@ -106,8 +118,10 @@ std::wstring Quoted(const std::wstring& text);
 std::string AppLine(const std::string& arguments);
 // ... when launched directly for a device, with its newline.
 std::string DirectLaunch(const std::string& devType, const std::string& devId);
-// Empties or makes the folder at a full path, and returns the path.
-std::wstring FreshFolder(const std::wstring& path);
+using Layout = std::vector<std::pair<std::wstring, std::wstring>>;
+// A fresh folder below BinDir for a host to run in, and in it copies of files of the build: where each goes,
+// and which it is (none: a short text file).
+std::wstring MakeRoad(const std::wstring& folder, const Layout& files);
 
 // The roads: the sample proxy and application registered as "Vandrel", and nothing else.
 class VandrelRoad : public ::testing::Test {

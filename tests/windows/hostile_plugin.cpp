@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <stdexcept>
+#include <string>
 
 #include "qelboot_mox.h"
 
@@ -29,9 +30,7 @@ public:
             volatile int* volatile nowhere = nullptr;
             *nowhere = 1;
         }
-        const char16_t name[] = u"Hostile";
-        for (std::size_t i = 0; i < sizeof name / sizeof name[0]; ++i)
-            buffer[i] = name[i];
+        std::char_traits<char16_t>::copy(buffer, u"Hostile", 8);
         return FxOk;
     }
     std::uint32_t MOXAPI GetKind() override { return 0; }

@@ -37,10 +37,9 @@ protected:
 
     // A fresh folder with the proxy, the DLLs of the build and the stand-ins, a camera that is there from the
     // start, and the data sources the TWAIN stand-in lists.
-    void MakeRoad(const wchar_t* version) {
+    void MakeStiRoad(const wchar_t* version) {
         SetWindowsVersion(L"stiproxy.exe", version);
-        road_ = FreshFolder(BinPath(L"imagingroad\\") + version);
-        std::filesystem::copy_file(BinPath(L"qelproxy.exe"), road_ + L"\\stiproxy.exe");
+        road_ = MakeRoad(L"imagingroad\\" + std::wstring(version), {{L"stiproxy.exe", L"qelproxy.exe"}});
         for (const auto& folder : {BinDir(), BinPath(L"standin")}) {
             for (const auto& entry : std::filesystem::directory_iterator(folder)) {
                 if (entry.path().extension() == L".dll")
@@ -78,9 +77,8 @@ protected:
 // callback launches the application for it, also after another program closed the tracker's window. Each
 // source manager opened is closed again.
 TEST_F(ImagingRoad, OnlyAScannerWhoseTwainSourceIsInstalledIsReported) {
-    MakeRoad(L"winxp");
-    RunningHost proxy(L"dbgrec.exe", CommandLine(road_ + L"\\stiproxy.exe", L"--no-control --service 1"),
-                      road_);
+    MakeStiRoad(L"winxp");
+    RecordedProxy proxy(L"--no-control --service 1", road_, road_ + L"\\stiproxy.exe");
     ASSERT_TRUE(WaitForWindow(L"STITrackerWindow", 20000));
     // Any program may close a top-level window; the tracker's stays.
     ::SendMessageW(::FindWindowW(nullptr, L"STITrackerWindow"), WM_CLOSE, 0, 0);
@@ -93,10 +91,9 @@ TEST_F(ImagingRoad, OnlyAScannerWhoseTwainSourceIsInstalledIsReported) {
     WriteTextFile(road_ + L"\\twain-sources.txt", kSources);
     PlugIn(L"0003", 1, L"Sample Scanner DS");
     ASSERT_TRUE(Announce(false));
-    ASSERT_TRUE(proxy.WaitForExit(20000));
     // WIA's marshalling lives in the system's sti.dll, which this proxy does not load.
     EXPECT_EQ("",
-              Miscounted("\n" + proxy.Output(),
+              Miscounted(proxy.Lines(),
                          {{"\n<***DeviceConnect***><StiTracker><STI Devices will be detected.>\n", 1},
                           {"\n<***DeviceConnect***><WiaTracker><WIA devices will not be detected>.\n", 1},
                           {"<TWAIN DEVICE>", 1},
@@ -108,67 +105,50 @@ TEST_F(ImagingRoad, OnlyAScannerWhoseTwainSourceIsInstalledIsReported) {
 }
 
 // The WIA road under Wine on real COM: the stand-in device manager (standin\wiadevmgr.exe) is made the WIA
-// class's local server for the proxy's width, in place of Wine's own service, whose event registration
-// answers E_NOTIMPL. The proxy's WIA tracker registers with it and receives the connection event it raises.
-
-// A running service keeps its class for itself: COM hands a client to it rather than starting the local
-// server. Wine starts the WIA service for any proxy that runs as XP or Vista, as other tests' do.
-void StopService(const std::wstring& name) {
-    const SC_HANDLE manager = ::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT);
-    const SC_HANDLE service =
-        manager ? ::OpenServiceW(manager, name.c_str(), SERVICE_STOP | SERVICE_QUERY_STATUS) : nullptr;
-    SERVICE_STATUS status = {};
-    if (service && ::ControlService(service, SERVICE_CONTROL_STOP, &status))
-        WaitUntil(
-            [&] {
-                return !::QueryServiceStatus(service, &status) || status.dwCurrentState == SERVICE_STOPPED;
-            },
-            10000);
-    ::CloseServiceHandle(service); // a null handle is refused
-    ::CloseServiceHandle(manager);
-}
-
-// The class key as this process sees it, which is the view a client of its width reads: a 32-bit one's
-// is redirected below Wow6432Node. What the stand-in's registration changes is put back at the end.
+// class's local server, in place of Wine's own service, whose event registration answers E_NOTIMPL. The
+// proxy's WIA tracker registers with it and receives the connection event it raises.
 const std::string kWillBeDetected = "\n<***DeviceConnect***><WiaTracker><WIA devices will be detected>.\n";
 const std::string kNoType = "\nCould not get the device type.\n";
 
-class StandInRegistration {
-public:
-    StandInRegistration() {
+// The class key is the one this process sees, which is the view a client of its width reads (a 32-bit one's
+// is redirected below Wow6432Node); its AppID, which names the service, is set aside while a test runs. A
+// running service keeps its class for itself, as COM hands a client to it rather than starting the local
+// server, and Wine starts the WIA service for any proxy that runs as XP or Vista, as other tests' do.
+class WiaRoad : public VandrelRoad {
+protected:
+    void SetUp() override {
+        VandrelRoad::SetUp();
         wchar_t clsid[40];
         ::StringFromGUID2(CLSID_WiaDevMgr, clsid, 40);
         key_ += clsid;
-        HKEY existing = nullptr;
-        existed_ = ::RegOpenKeyExW(HKEY_LOCAL_MACHINE, key_.c_str(), 0, KEY_READ, &existing) == ERROR_SUCCESS;
-        if (existed_)
-            ::RegCloseKey(existing);
-        hadAppId_ = ReadString(HKEY_LOCAL_MACHINE, key_, L"AppID", &appId_);
         std::wstring service;
-        if (hadAppId_ &&
-            ReadString(HKEY_LOCAL_MACHINE, L"Software\\Classes\\AppID\\" + appId_, L"LocalService", &service))
-            StopService(service);
+        if (ReadString(HKEY_LOCAL_MACHINE, key_, L"AppID", &appId_) &&
+            ReadString(HKEY_LOCAL_MACHINE, L"Software\\Classes\\AppID\\" + appId_, L"LocalService",
+                       &service)) {
+            const SC_HANDLE manager = ::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT);
+            const SC_HANDLE stopped =
+                ::OpenServiceW(manager, service.c_str(), SERVICE_STOP | SERVICE_QUERY_STATUS);
+            SERVICE_STATUS status = {};
+            const auto gone = [&] {
+                return !::QueryServiceStatus(stopped, &status) || status.dwCurrentState == SERVICE_STOPPED;
+            };
+            if (::ControlService(stopped, SERVICE_CONTROL_STOP, &status))
+                WaitUntil(gone, 10000);
+            ::CloseServiceHandle(stopped);
+            ::CloseServiceHandle(manager);
+        }
         ::RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, key_.c_str(), L"AppID");
         SetString(HKEY_LOCAL_MACHINE, key_ + L"\\LocalServer32", nullptr, BinPath(L"standin\\wiadevmgr.exe"));
     }
-    ~StandInRegistration() {
-        ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, (existed_ ? key_ + L"\\LocalServer32" : key_).c_str());
-        if (hadAppId_)
+    void TearDown() override {
+        ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, (key_ + L"\\LocalServer32").c_str());
+        if (!appId_.empty())
             SetString(HKEY_LOCAL_MACHINE, key_, L"AppID", appId_);
+        VandrelRoad::TearDown();
     }
-    StandInRegistration(const StandInRegistration&) = delete;
-    StandInRegistration& operator=(const StandInRegistration&) = delete;
 
-private:
     std::wstring key_ = L"Software\\Classes\\CLSID\\";
-    bool existed_ = false;
-    bool hadAppId_ = false;
     std::wstring appId_;
-};
-
-class WiaRoad : public VandrelRoad {
-protected:
-    StandInRegistration standIn_;
 };
 
 // On XP and Vista, the tracker registers for connections, the event comes in through its apartment's loop,
@@ -180,15 +160,14 @@ TEST_F(WiaRoad, ConnectionEventReachesTheTrackerOnXpAndVista) {
         SCOPED_TRACE(Narrow(version));
         SetWindowsVersion(L"qelproxy.exe", version);
         ::DeleteFileW(calls.c_str());
-        RunningHost proxy(L"dbgrec.exe", CommandLine(BinPath(L"qelproxy.exe"), L"--no-control --service"));
+        RecordedProxy proxy(L"--no-control --service");
         WaitUntil([&calls] { return Count(ReadTextFile(calls), "ImageEventCallback") != 0; }, 15000);
         ::SendMessageW(::FindWindowW(nullptr, L"Quorl Vandrel Boot"), WM_QUIT, 0, 0);
-        ASSERT_TRUE(proxy.WaitForExit(20000));
+        const std::string lines = proxy.Lines();
         EXPECT_EQ(
             "RegisterEventCallbackInterface DeviceConnected 0\nEnumDeviceInfo local 0\nReset 0\nNext 1\n"
             "ImageEventCallback 0\n",
             ReadTextFile(calls));
-        const std::string lines = "\n" + proxy.Output();
         EXPECT_EQ("", Miscounted(lines, {{kWillBeDetected, 1}, {kNoType, 1}}));
         EXPECT_LT(lines.find(kWillBeDetected), lines.find(kNoType)) << lines;
     }

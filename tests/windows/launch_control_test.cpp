@@ -103,11 +103,9 @@ TEST_F(LaunchControl, UninstallStopsTheOtherInstanceAndStartsTheNextProxyOrElseC
 // when the sibling is installed too.
 TEST_F(LaunchControl, LaunchesGiveTheApplicationTheModeAndTheDeviceOnItsCommandLine) {
     Register(L"Solo", L"Solo", BinPath(L"qelproxy.exe"), BinPath(L"qelapp.exe"));
-    const std::wstring appDefaults = L"Software\\Wine\\AppDefaults\\qelproxy.exe";
     const struct {
         const wchar_t* arguments;
-        bool xp;
-        bool sibling; // stays installed for the rows after it
+        bool xp, sibling; // the sibling stays installed for the rows after its own
         std::string appArguments;
     } cases[] = {
         {L"--launch-own select volume E:", false, false,
@@ -120,13 +118,11 @@ TEST_F(LaunchControl, LaunchesGiveTheApplicationTheModeAndTheDeviceOnItsCommandL
     for (const auto& c : cases) {
         SCOPED_TRACE(Narrow(c.arguments));
         ::DeleteFileW(BinPath(L"qelapp-started.txt").c_str());
-        if (c.xp)
-            SetString(HKEY_CURRENT_USER, appDefaults, L"Version", L"winxp");
+        SetWindowsVersion(L"qelproxy.exe", c.xp ? L"winxp" : L"win7");
         if (c.sibling)
             SetString(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Quorl\\Ostrand\\3.0\\Organizer\\ApplicationPath",
                       nullptr, L"C:\\NoSibling");
         const RunResult run = RunRecordingDebugLines(L"qelproxy.exe", c.arguments);
-        ::RegDeleteTreeW(HKEY_CURRENT_USER, appDefaults.c_str());
         EXPECT_EQ(0u, run.exitCode);
         ASSERT_FALSE(run.lines.empty());
         EXPECT_EQ(AppLine(c.appArguments), run.lines.back());

@@ -13,7 +13,6 @@ namespace qel {
 namespace {
 
 using namespace testhost;
-using Layout = std::vector<std::pair<std::wstring, std::wstring>>; // below moxplugins, and what (empty: text)
 
 const std::string kGateFailedLine = "\n<***DeviceConnect***><NOKIA Devices will not be detected.>\n";
 
@@ -21,56 +20,30 @@ std::string DetectedLine(const std::string& name) {
     return "\n<***DeviceConnect***><" + name + "><Devices will be detected.>\n";
 }
 
-bool Exists(const std::wstring& path) {
-    return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
-bool WaitFor(bool exists, const std::wstring& path) {
-    return WaitUntil([&] { return Exists(path) == exists; });
-}
-
-// A fresh folder for the proxy to run in, with this layout of its moxplugins folder.
-std::wstring MakeRoad(const std::wstring& name, const Layout& layout) {
-    const std::wstring road = FreshFolder(BinPath(L"moxroad\\" + name));
-    for (const auto& [file, plugin] : layout) {
-        const std::filesystem::path target = road + L"\\moxplugins\\" + file;
-        std::filesystem::create_directories(target.parent_path());
-        if (plugin.empty())
-            WriteTextFile(target, "not a library\r\n");
-        else
-            std::filesystem::copy_file(BinPath(plugin), target);
-    }
-    return road;
-}
-
 // Moves a finished event file into the plug-in's events folder once it is watched, and waits until it is
 // taken.
 bool Announce(const std::wstring& plugin, const std::string& line) {
     const std::wstring event = plugin + L".events\\device.txt";
     WriteTextFile(plugin + L".draft", line);
-    return WaitFor(true, plugin + L".events") && ::MoveFileW((plugin + L".draft").c_str(), event.c_str()) &&
-           WaitFor(false, event);
+    return WaitForFile(plugin + L".events") && ::MoveFileW((plugin + L".draft").c_str(), event.c_str()) &&
+           WaitForFile(event, false);
 }
 
 // Sends WM_CLOSE, as any program may, to each top-level "Static" window with this title; the number of such
 // windows afterwards.
 std::size_t CloseEachWindow(const wchar_t* title) {
-    std::vector<HWND> windows;
-    for (HWND window = nullptr; (window = ::FindWindowExW(nullptr, window, L"Static", title)) != nullptr;)
-        windows.push_back(window);
-    for (const HWND window : windows)
+    const auto windows = [title] {
+        std::vector<HWND> found;
+        for (HWND window = nullptr; (window = ::FindWindowExW(nullptr, window, L"Static", title)) != nullptr;)
+            found.push_back(window);
+        return found;
+    };
+    for (const HWND window : windows())
         ::SendMessageW(window, WM_CLOSE, 0, 0);
-    std::size_t left = 0;
-    for (HWND window = nullptr; (window = ::FindWindowExW(nullptr, window, L"Static", title)) != nullptr;)
-        ++left;
-    return left;
+    return windows().size();
 }
 
-// The proxy runs without taking control, which would make its own folder the current directory.
-std::wstring RecordedProxy(const std::wstring& arguments) {
-    return CommandLine(BinPath(L"qelproxy.exe"), L"--no-control " + arguments);
-}
-
+// The proxies run without taking control, which would make their own folder the current directory.
 using MoxRoad = VandrelRoad;
 
 // Plug-ins in moxplugins and in its sub-folders named *.mox are tracked, each identifier once (twin.mox, a
@@ -78,32 +51,31 @@ using MoxRoad = VandrelRoad;
 // reaches the callback, which launches the application, also after another program closed every tracker's
 // window.
 TEST_F(MoxRoad, TracksEachPluginOfTheFolderAndOfItsMoxSubfoldersOnce) {
-    const Layout layout = {{L"nokiamanager.mox", L"sample_phone.mox"},
-                           {L"other.mox", L"sample_phone_b.mox"},
-                           {L"twin.mox", L"sample_phone.mox"},
-                           {L"junk.mox", L""},
-                           {L"extra.mox\\inner.mox", L"sample_phone_c.mox"},
-                           {L"tools\\hidden.mox", L"sample_phone_d.mox"}};
+    const Layout layout = {{L"moxplugins\\nokiamanager.mox", L"sample_phone.mox"},
+                           {L"moxplugins\\other.mox", L"sample_phone_b.mox"},
+                           {L"moxplugins\\twin.mox", L"sample_phone.mox"},
+                           {L"moxplugins\\junk.mox", L""},
+                           {L"moxplugins\\extra.mox\\inner.mox", L"sample_phone_c.mox"},
+                           {L"moxplugins\\tools\\hidden.mox", L"sample_phone_d.mox"}};
     for (const wchar_t* version : {L"win7", L"winxp"}) {
         SCOPED_TRACE(Narrow(version));
         SetWindowsVersion(L"qelproxy.exe", version);
-        const std::wstring road = MakeRoad(version, layout);
+        const std::wstring road = MakeRoad(L"moxroad\\" + std::wstring(version), layout);
         const std::wstring plugins = road + L"\\moxplugins\\";
-        RunningHost proxy(L"dbgrec.exe", RecordedProxy(L"--service 1"), road);
+        RecordedProxy proxy(L"--no-control --service 1", road);
         for (const wchar_t* tracked : {L"nokiamanager.mox", L"other.mox", L"extra.mox\\inner.mox"})
-            ASSERT_TRUE(WaitFor(true, plugins + tracked + L".events")) << tracked;
+            ASSERT_TRUE(WaitForFile(plugins + tracked + L".events")) << tracked;
         ::Sleep(500); // a tracker logs its line just after advising its plug-in
         EXPECT_EQ(3u, CloseEachWindow(L"MOXTrackerWindow")) << "one for each tracked plug-in, kept";
         ASSERT_TRUE(Announce(plugins + L"nokiamanager.mox", "2 1 phone-0001"));
-        ASSERT_TRUE(proxy.WaitForExit(20000));
-        EXPECT_EQ("", Miscounted("\n" + proxy.Output(), {{DetectedLine("Sample Phone Manager"), 1},
-                                                         {DetectedLine("Sample Phone B"), 1},
-                                                         {DetectedLine("Sample Phone C"), 1},
-                                                         {DetectedLine("Sample Phone D"), 0},
-                                                         {kGateFailedLine, 0},
-                                                         {"\n" + DirectLaunch("mobile", "phone-0001"), 1}}));
+        EXPECT_EQ("", Miscounted(proxy.Lines(), {{DetectedLine("Sample Phone Manager"), 1},
+                                                 {DetectedLine("Sample Phone B"), 1},
+                                                 {DetectedLine("Sample Phone C"), 1},
+                                                 {DetectedLine("Sample Phone D"), 0},
+                                                 {kGateFailedLine, 0},
+                                                 {"\n" + DirectLaunch("mobile", "phone-0001"), 1}}));
         for (const wchar_t* refused : {L"twin.mox", L"tools\\hidden.mox"})
-            EXPECT_FALSE(Exists(plugins + refused + L".events")) << refused;
+            EXPECT_FALSE(std::filesystem::exists(plugins + refused + L".events")) << refused;
     }
 }
 
@@ -112,18 +84,17 @@ TEST_F(MoxRoad, TracksEachPluginOfTheFolderAndOfItsMoxSubfoldersOnce) {
 // their phones reach the callback. The gate plug-in is one in C built for the MSVC ABI, whose phone reaches
 // the mingw-built proxy too.
 TEST_F(MoxRoad, HostilePluginsAreContainedAndTheOthersReportAlsoFromAPluginInC) {
-    const Layout layout = {{L"nokiamanager.mox", L"c_phone.mox"},
-                           {L"other.mox", L"sample_phone_b.mox"},
-                           {L"aaa.mox", L"hostile_plugin_3.mox"},
-                           {L"fault.mox", L"hostile_plugin_1.mox"},
-                           {L"msvc.mox", L"hostile_plugin_2.mox"}};
+    const Layout layout = {{L"moxplugins\\nokiamanager.mox", L"c_phone.mox"},
+                           {L"moxplugins\\other.mox", L"sample_phone_b.mox"},
+                           {L"moxplugins\\aaa.mox", L"hostile_plugin_3.mox"},
+                           {L"moxplugins\\fault.mox", L"hostile_plugin_1.mox"},
+                           {L"moxplugins\\msvc.mox", L"hostile_plugin_2.mox"}};
     SetWindowsVersion(L"qelproxy.exe", L"win7");
-    const std::wstring road = MakeRoad(L"hostile", layout);
-    RunningHost proxy(L"dbgrec.exe", RecordedProxy(L"--service 2"), road);
+    const std::wstring road = MakeRoad(L"moxroad\\hostile", layout);
+    RecordedProxy proxy(L"--no-control --service 2", road);
     ASSERT_TRUE(Announce(road + L"\\moxplugins\\other.mox", "2 1 phone-0002"));
-    ASSERT_TRUE(proxy.WaitForExit(20000));
     const std::string failed = "\n<***DeviceConnect***><!!! Exception 0x";
-    EXPECT_EQ("", Miscounted("\n" + proxy.Output(),
+    EXPECT_EQ("", Miscounted(proxy.Lines(),
                              {{failed + "C0000005 in GetName of plug-in .\\moxplugins\\fault.mox.>\n", 1},
                               {failed + "E06D7363 in Open of plug-in .\\moxplugins\\msvc.mox.>\n", 1},
                               {failed + "20474343 in OnUnload of plug-in .\\moxplugins\\aaa.mox.>\n", 1},

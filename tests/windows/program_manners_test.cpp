@@ -1,7 +1,9 @@
-// The built files' version resources, and how the programs answer --help, a mistake and an accented folder.
+// The built files' version resources, how the programs answer --help, a mistake and an accented folder, and
+// what dbgrec passes on from the program it runs.
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <tuple>
 
 #include "host_runner.h"
 #include "hosts/utf8.h"
@@ -40,7 +42,30 @@ TEST(ProgramUsage, HelpIsTheOutputAndAMistakeTheErrorWithCode2) {
             EXPECT_EQ(help ? "" : usage, run.errors);
         }
     }
+    const RunResult bare = testhost::Run(L"dbgrec.exe", L"");
+    EXPECT_EQ(std::make_tuple(DWORD{2}, "usage: dbgrec PROGRAM [ARGS...]\n"),
+              std::make_tuple(bare.exitCode, bare.errors))
+        << "dbgrec without a program";
     EXPECT_EQ("qelinfo " QELBOOT_VERSION "\n", testhost::Run(L"qelinfo.exe", L"--version").output);
+}
+
+// Each debugger line once, without its newline, and not the program's own output; the arguments reach the
+// program unchanged (quoted for dbgrec's own command line, dbgrec must quote them again); its exit code is
+// dbgrec's. A program that cannot start ends dbgrec with 127 and the reason.
+TEST(Dbgrec, PrintsEachDebuggerLineOnceAndEndsWithTheProgramsExitCodeOr127) {
+    const RunResult run = testhost::Run(
+        L"dbgrec.exe", Quoted(BinPath(L"debug_lines_child.exe")) +
+                           LR"( plain "with blank" "" "quote\"inside" "trailing blank\\" back\slash)");
+    EXPECT_EQ(
+        "first debugger line\nsecond debugger line\nargument <plain>\nargument <with blank>\nargument <>\n"
+        "argument <quote\"inside>\nargument <trailing blank\\>\nargument <back\\slash>\n",
+        run.output);
+    EXPECT_EQ(std::make_tuple(DWORD{7}, std::string()), std::make_tuple(run.exitCode, run.errors));
+    const std::wstring missing = BinPath(L"no_such_program.exe");
+    const RunResult failed = testhost::Run(L"dbgrec.exe", Quoted(missing));
+    EXPECT_EQ(
+        std::make_tuple(DWORD{127}, std::string(), "dbgrec: cannot start " + Narrow(missing) + ": error 2\n"),
+        std::make_tuple(failed.exitCode, failed.output, failed.errors));
 }
 
 // The hostile plug-in throws from OnUnload, so the tracker's second load of it finds it loaded already.

@@ -22,96 +22,94 @@
 namespace qel {
 namespace {
 
+// Both sides widened alike, so that negative codes compare as they are.
 struct Value {
+    template <typename Ours, typename Sdk>
+    Value(const char* label, Ours mine, Sdk theirs)
+        : name(label), ours(static_cast<unsigned long long>(mine)),
+          sdk(static_cast<unsigned long long>(theirs)) {}
     const char* name;
-    unsigned long long ours;
-    unsigned long long sdk;
+    unsigned long long ours, sdk;
 };
+// Named after the SDK's macro.
+#define SDK_VALUE(ours, sdk) Value(#sdk, ours, sdk)
 
 TEST(SdkValues, NumbersAreTheSdks) {
     const Value values[] = {
-        {"ERROR_SUCCESS", os::kSuccess, ERROR_SUCCESS},
-        {"ERROR_FILE_NOT_FOUND", os::kFileNotFound, ERROR_FILE_NOT_FOUND},
-        {"ERROR_PATH_NOT_FOUND", os::kPathNotFound, ERROR_PATH_NOT_FOUND},
-        {"ERROR_ACCESS_DENIED", os::kAccessDenied, ERROR_ACCESS_DENIED},
-        {"ERROR_INVALID_HANDLE", os::kInvalidHandle, ERROR_INVALID_HANDLE},
-        {"ERROR_NOT_ENOUGH_MEMORY", os::kNotEnoughMemory, ERROR_NOT_ENOUGH_MEMORY},
-        {"ERROR_NO_MORE_FILES", os::kNoMoreFiles, ERROR_NO_MORE_FILES},
-        {"ERROR_NOT_READY", os::kNotReady, ERROR_NOT_READY},
-        {"ERROR_INVALID_PARAMETER", os::kInvalidParameter, ERROR_INVALID_PARAMETER},
-        {"ERROR_INSUFFICIENT_BUFFER", os::kInsufficientBuffer, ERROR_INSUFFICIENT_BUFFER},
-        {"ERROR_MORE_DATA", os::kMoreData, ERROR_MORE_DATA},
-        {"ERROR_NO_MORE_ITEMS", os::kNoMoreItems, ERROR_NO_MORE_ITEMS},
-        {"ERROR_NOT_FOUND", os::kNotFound, ERROR_NOT_FOUND},
-        {"REG_SZ", os::kRegSz, REG_SZ},
-        {"REG_BINARY", os::kRegBinary, REG_BINARY},
-        {"REG_DWORD", os::kRegDword, REG_DWORD},
-        {"KEY_QUERY_VALUE", os::kKeyQueryValue, KEY_QUERY_VALUE},
-        {"KEY_SET_VALUE", os::kKeySetValue, KEY_SET_VALUE},
-        {"KEY_CREATE_SUB_KEY", os::kKeyCreateSubKey, KEY_CREATE_SUB_KEY},
-        {"KEY_ENUMERATE_SUB_KEYS", os::kKeyEnumerateSubKeys, KEY_ENUMERATE_SUB_KEYS},
-        {"KEY_READ", os::kKeyRead, KEY_READ},
-        {"KEY_WRITE", os::kKeyWrite, KEY_WRITE},
-        {"KEY_ALL_ACCESS", os::kKeyAllAccess, KEY_ALL_ACCESS},
+        SDK_VALUE(os::kSuccess, ERROR_SUCCESS),
+        SDK_VALUE(os::kFileNotFound, ERROR_FILE_NOT_FOUND),
+        SDK_VALUE(os::kPathNotFound, ERROR_PATH_NOT_FOUND),
+        SDK_VALUE(os::kAccessDenied, ERROR_ACCESS_DENIED),
+        SDK_VALUE(os::kInvalidHandle, ERROR_INVALID_HANDLE),
+        SDK_VALUE(os::kNotEnoughMemory, ERROR_NOT_ENOUGH_MEMORY),
+        SDK_VALUE(os::kNoMoreFiles, ERROR_NO_MORE_FILES),
+        SDK_VALUE(os::kNotReady, ERROR_NOT_READY),
+        SDK_VALUE(os::kInvalidParameter, ERROR_INVALID_PARAMETER),
+        SDK_VALUE(os::kInsufficientBuffer, ERROR_INSUFFICIENT_BUFFER),
+        SDK_VALUE(os::kMoreData, ERROR_MORE_DATA),
+        SDK_VALUE(os::kNoMoreItems, ERROR_NO_MORE_ITEMS),
+        SDK_VALUE(os::kNotFound, ERROR_NOT_FOUND),
+        SDK_VALUE(os::kRegSz, REG_SZ),
+        SDK_VALUE(os::kRegBinary, REG_BINARY),
+        SDK_VALUE(os::kRegDword, REG_DWORD),
+        SDK_VALUE(os::kKeyQueryValue, KEY_QUERY_VALUE),
+        SDK_VALUE(os::kKeySetValue, KEY_SET_VALUE),
+        SDK_VALUE(os::kKeyCreateSubKey, KEY_CREATE_SUB_KEY),
+        SDK_VALUE(os::kKeyEnumerateSubKeys, KEY_ENUMERATE_SUB_KEYS),
+        SDK_VALUE(os::kKeyRead, KEY_READ),
+        SDK_VALUE(os::kKeyWrite, KEY_WRITE),
+        SDK_VALUE(os::kKeyAllAccess, KEY_ALL_ACCESS),
         // winnt.h defines PROCESS_ALL_ACCESS one way or the other by the Windows version built for.
-        {"PROCESS_ALL_ACCESS (Vista)", os::kProcessAllAccess,
-         STANDARD_RIGHTS_REQUIRED | SYNCHRONIZE | 0xFFFF},
-        {"PROCESS_ALL_ACCESS (before Vista)", os::kProcessAllAccessBeforeVista,
-         STANDARD_RIGHTS_REQUIRED | SYNCHRONIZE | 0xFFF},
-        {"_P_NOWAIT", static_cast<unsigned>(os::SpawnMode::NoWait), _P_NOWAIT},
-        {"_P_DETACH", static_cast<unsigned>(os::SpawnMode::Detach), _P_DETACH},
+        Value("PROCESS_ALL_ACCESS (Vista)", os::kProcessAllAccess,
+              STANDARD_RIGHTS_REQUIRED | SYNCHRONIZE | 0xFFFF),
+        Value("PROCESS_ALL_ACCESS (before Vista)", os::kProcessAllAccessBeforeVista,
+              STANDARD_RIGHTS_REQUIRED | SYNCHRONIZE | 0xFFF),
+        SDK_VALUE(os::SpawnMode::NoWait, _P_NOWAIT),
+        SDK_VALUE(os::SpawnMode::Detach, _P_DETACH),
         // The C samples, built without the SDK.
-        {"STD_OUTPUT_HANDLE", SAMPLE_STD_OUTPUT_HANDLE, STD_OUTPUT_HANDLE},
-        {"GENERIC_WRITE", SAMPLE_GENERIC_WRITE, GENERIC_WRITE},
-        {"CREATE_ALWAYS", SAMPLE_CREATE_ALWAYS, CREATE_ALWAYS},
-        {"WM_QUIT", os::kWmQuit, WM_QUIT},
-        {"WM_CLOSE", os::kWmClose, WM_CLOSE},
-        {"WM_DEVICECHANGE", os::kWmDeviceChange, WM_DEVICECHANGE},
-        {"DBT_DEVNODES_CHANGED", os::kDbtDevNodesChanged, DBT_DEVNODES_CHANGED},
-        {"DBT_DEVICEARRIVAL", os::kDbtDeviceArrival, DBT_DEVICEARRIVAL},
-        {"DBT_DEVICEREMOVECOMPLETE", os::kDbtDeviceRemoveComplete, DBT_DEVICEREMOVECOMPLETE},
-        {"WS_POPUP", os::kWsPopup, WS_POPUP},
-        {"SEM_FAILCRITICALERRORS", os::kSemFailCriticalErrors, SEM_FAILCRITICALERRORS},
-        {"SEM_NOOPENFILEERRORBOX", os::kSemNoOpenFileErrorBox, SEM_NOOPENFILEERRORBOX},
-        {"DRIVE_UNKNOWN", os::kDriveUnknown, DRIVE_UNKNOWN},
-        {"DRIVE_NO_ROOT_DIR", os::kDriveNoRootDir, DRIVE_NO_ROOT_DIR},
-        {"DRIVE_REMOVABLE", os::kDriveRemovable, DRIVE_REMOVABLE},
-        {"DRIVE_FIXED", os::kDriveFixed, DRIVE_FIXED},
-        {"DRIVE_REMOTE", os::kDriveRemote, DRIVE_REMOTE},
-        {"DRIVE_CDROM", os::kDriveCdrom, DRIVE_CDROM},
-        {"DRIVE_RAMDISK", os::kDriveRamdisk, DRIVE_RAMDISK},
-        {"VER_PLATFORM_WIN32_NT", os::kPlatformNt, VER_PLATFORM_WIN32_NT},
-        {"VER_NT_WORKSTATION", os::kWorkstation, VER_NT_WORKSTATION},
-        {"S_OK", static_cast<unsigned long>(os::kSOk), static_cast<unsigned long>(S_OK)},
-        {"S_FALSE", static_cast<unsigned long>(os::kSFalse), static_cast<unsigned long>(S_FALSE)},
-        {"E_NOINTERFACE", static_cast<unsigned long>(os::kENoInterface),
-         static_cast<unsigned long>(E_NOINTERFACE)},
-        {"E_FAIL", static_cast<unsigned long>(os::kEFail), static_cast<unsigned long>(E_FAIL)},
-        {"STI_VERSION", kStiVersion, STI_VERSION},
-        {"StiDeviceTypeScanner", os::kStiDeviceTypeScanner, StiDeviceTypeScanner},
-        {"StiDeviceTypeDigitalCamera", os::kStiDeviceTypeDigitalCamera, StiDeviceTypeDigitalCamera},
-        {"DG_CONTROL", twain::DG_CONTROL, kSdkTwain.dgControl},
-        {"DG_IMAGE", twain::DG_IMAGE, kSdkTwain.dgImage},
-        {"DAT_IDENTITY", twain::DAT_IDENTITY, kSdkTwain.datIdentity},
-        {"DAT_PARENT", twain::DAT_PARENT, kSdkTwain.datParent},
-        {"MSG_GETFIRST", twain::MSG_GETFIRST, kSdkTwain.msgGetFirst},
-        {"MSG_GETNEXT", twain::MSG_GETNEXT, kSdkTwain.msgGetNext},
-        {"MSG_OPENDSM", twain::MSG_OPENDSM, kSdkTwain.msgOpenDsm},
-        {"MSG_CLOSEDSM", twain::MSG_CLOSEDSM, kSdkTwain.msgCloseDsm},
-        {"TWRC_SUCCESS", twain::TWRC_SUCCESS, kSdkTwain.twrcSuccess},
-        {"TWRC_FAILURE", twain::TWRC_FAILURE, kSdkTwain.twrcFailure},
-        {"TWRC_ENDOFLIST", twain::TWRC_ENDOFLIST, kSdkTwain.twrcEndOfList},
-        {"TWLG_USA", twain::TWLG_USA, kSdkTwain.twlgUsa},
-        {"TWCY_USA", twain::TWCY_USA, kSdkTwain.twcyUsa},
-        {"sizeof(TW_IDENTITY)", sizeof(twain::TW_IDENTITY), kSdkTwain.identitySize},
-        {"TW_IDENTITY.Version", offsetof(twain::TW_IDENTITY, Version), kSdkTwain.versionAt},
-        {"TW_IDENTITY.ProtocolMajor", offsetof(twain::TW_IDENTITY, ProtocolMajor), kSdkTwain.protocolMajorAt},
-        {"TW_IDENTITY.SupportedGroups", offsetof(twain::TW_IDENTITY, SupportedGroups),
-         kSdkTwain.supportedGroupsAt},
-        {"TW_IDENTITY.ProductName", offsetof(twain::TW_IDENTITY, ProductName), kSdkTwain.productNameAt},
+        SDK_VALUE(SAMPLE_STD_OUTPUT_HANDLE, STD_OUTPUT_HANDLE),
+        SDK_VALUE(SAMPLE_GENERIC_WRITE, GENERIC_WRITE),
+        SDK_VALUE(SAMPLE_CREATE_ALWAYS, CREATE_ALWAYS),
+        SDK_VALUE(os::kWmQuit, WM_QUIT),
+        SDK_VALUE(os::kWmClose, WM_CLOSE),
+        SDK_VALUE(os::kWmDeviceChange, WM_DEVICECHANGE),
+        SDK_VALUE(os::kDbtDevNodesChanged, DBT_DEVNODES_CHANGED),
+        SDK_VALUE(os::kDbtDeviceArrival, DBT_DEVICEARRIVAL),
+        SDK_VALUE(os::kDbtDeviceRemoveComplete, DBT_DEVICEREMOVECOMPLETE),
+        SDK_VALUE(os::kWsPopup, WS_POPUP),
+        SDK_VALUE(os::kSemFailCriticalErrors, SEM_FAILCRITICALERRORS),
+        SDK_VALUE(os::kSemNoOpenFileErrorBox, SEM_NOOPENFILEERRORBOX),
+        SDK_VALUE(os::kDriveUnknown, DRIVE_UNKNOWN),
+        SDK_VALUE(os::kDriveNoRootDir, DRIVE_NO_ROOT_DIR),
+        SDK_VALUE(os::kDriveRemovable, DRIVE_REMOVABLE),
+        SDK_VALUE(os::kDriveFixed, DRIVE_FIXED),
+        SDK_VALUE(os::kDriveRemote, DRIVE_REMOTE),
+        SDK_VALUE(os::kDriveCdrom, DRIVE_CDROM),
+        SDK_VALUE(os::kDriveRamdisk, DRIVE_RAMDISK),
+        SDK_VALUE(os::kPlatformNt, VER_PLATFORM_WIN32_NT),
+        SDK_VALUE(os::kWorkstation, VER_NT_WORKSTATION),
+        SDK_VALUE(os::kSOk, S_OK),
+        SDK_VALUE(os::kSFalse, S_FALSE),
+        SDK_VALUE(os::kENoInterface, E_NOINTERFACE),
+        SDK_VALUE(os::kEFail, E_FAIL),
+        SDK_VALUE(kStiVersion, STI_VERSION),
+        SDK_VALUE(os::kStiDeviceTypeScanner, StiDeviceTypeScanner),
+        SDK_VALUE(os::kStiDeviceTypeDigitalCamera, StiDeviceTypeDigitalCamera),
     };
     for (const Value& value : values)
         EXPECT_EQ(value.sdk, value.ours) << value.name;
+}
+
+// The TWAIN values, each list expanded here with the library's constants.
+#define OUR_VALUE(name) twain::name
+#define OUR_FIELD(field) offsetof(twain::TW_IDENTITY, field)
+#define NAME(name) #name
+TEST(SdkValues, TwainValuesAreTheStandards) {
+    const unsigned long long ours[] = {QEL_TWAIN_VALUES(OUR_VALUE), QEL_TWAIN_FIELDS(OUR_FIELD),
+                                       sizeof(twain::TW_IDENTITY)};
+    const char* const names[] = {QEL_TWAIN_VALUES(NAME), QEL_TWAIN_FIELDS(NAME), "sizeof(TW_IDENTITY)"};
+    for (std::size_t i = 0; i < std::size(ours); ++i)
+        EXPECT_EQ(kSdkTwain[i], ours[i]) << names[i];
 }
 
 TEST(SdkValues, GuidsAreTheSdks) {
