@@ -312,7 +312,7 @@ public:
     std::size_t OwnWindowCount() const;
     // Runs `body` as the process's main thread on a real thread of its own, and answers whether it called
     // os::ExitProcess, and with which code. Such a thread never runs again; it stays parked, as the process
-    // it stood for is gone. Without this, os::ExitProcess ends the test process.
+    // it stood for is gone. Without this, os::ExitProcess aborts the test program.
     static std::optional<std::uint32_t> RunAsProcess(const std::function<void()>& body);
 
     // The seam's side, used by platform/sim's functions.

@@ -15,11 +15,11 @@ namespace {
 
 // The boot executable's command words, and the -default command that makes one application the default.
 
-const std::wstring kSyntaxLine = L"\n !!! Please follow the syntax:";
-const std::wstring kUsageLine = L"\n [Qualified path]\\qelboot.exe -default [app name] [yes | no] \n";
-const std::wstring kInvalidFirstLine = L"\n !!! Invalid first argument value.";
-const std::wstring kNotRegisteredLine = L"\n !!! This application is not registered as QEL compatible.";
-const std::wstring kInvalidSecondLine = L"\n !!! Invalid second argument value.";
+const Strings kSyntax{L"\n !!! Please follow the syntax:",
+                      L"\n [Qualified path]\\qelboot.exe -default [app name] [yes | no] \n"};
+const Strings kUnknownName{L"\n !!! Invalid first argument value.",
+                           L"\n !!! This application is not registered as QEL compatible."};
+const Strings kBadStatus{L"\n !!! Invalid second argument value."};
 
 const std::wstring kOtherRunEntry = L"\"C:\\Elsewhere\\Other.exe\"";
 const std::wstring kViewer = ProgramFile(L"Viewer");
@@ -42,7 +42,6 @@ using CommandWordsTest = HandlerTest;
 
 // The words are appended after an earlier one, which stays; a command line that cannot be split gives none.
 TEST_F(CommandWordsTest, CommandWordIsAppendedAsTypedWrongDefaultPrintsSyntaxAndAnythingElseGivesNothing) {
-    const Strings syntax{kSyntaxLine, kUsageLine};
     const struct {
         Strings arguments, words, console;
         bool unsplittable = false;
@@ -50,8 +49,8 @@ TEST_F(CommandWordsTest, CommandWordIsAppendedAsTypedWrongDefaultPrintsSyntaxAnd
         {{}, {L"-install"}, {}},       {{L"-Install", L"foo", L"bar"}, {L"-Install"}, {}},
         {{L"/install"}, {}, {}},       {{L"-UNINSTALL", L"now"}, {L"-UNINSTALL"}, {}},
         {{L"install"}, {}, {}},        {{L"-Default", L"A B", L"YES"}, {L"-Default", L"A B", L"YES"}, {}},
-        {{L"-installer"}, {}, {}},     {{L"-default", L"Viewer"}, {}, syntax},
-        {{L"-default"}, {}, syntax},   {{L"-DEFAULT", L"Viewer", L"yes", L"now"}, {}, syntax},
+        {{L"-installer"}, {}, {}},     {{L"-default", L"Viewer"}, {}, kSyntax},
+        {{L"-default"}, {}, kSyntax},  {{L"-DEFAULT", L"Viewer", L"yes", L"now"}, {}, kSyntax},
         {{L"-install"}, {}, {}, true},
     };
     ForEachCase(cases, [&](const auto& c) {
@@ -90,19 +89,18 @@ protected:
 // flag and sets the named one's; "no" clears only the named one's; both in each hive whose key opens for
 // writing, silently. Either way the list is loaded again.
 TEST_F(DefaultStatusTest, YesOrNoInAnyCaseWritesFlagsInBothHivesAndAnythingElseIsRefusedWithItsLines) {
-    const Strings unknownName{kInvalidFirstLine, kNotRegisteredLine}, badStatus{kInvalidSecondLine};
     const struct {
         const wchar_t* name;
         const wchar_t* status;
         Flags after; // none: refused, the flags stay
         Strings lines = {};
     } steps[] = {
-        {L"alpha", L"bogus", {}, unknownName}, {L"Zulu", L"yes", {}, unknownName},
-        {L"Bravo", L"y", {}, badStatus},       {L"Bravo", L"1", {}, badStatus},
-        {L"Bravo", L"true", {}, badStatus},    {L"Bravo", L"", {}, badStatus},
-        {L"Bravo", L"yes ", {}, badStatus},    {L"Bravo", L"nope", {}, badStatus},
-        {L"Bravo", L"yes", {0, 0, 1, 1}},      {L"Alpha", L"YES", {1, 1, 0, 0}},
-        {L"Bravo", L"No", {1, 1, 0, 0}},       {L"Alpha", L"NO", {0, 0, 0, 0}},
+        {L"alpha", L"bogus", {}, kUnknownName}, {L"Zulu", L"yes", {}, kUnknownName},
+        {L"Bravo", L"y", {}, kBadStatus},       {L"Bravo", L"1", {}, kBadStatus},
+        {L"Bravo", L"true", {}, kBadStatus},    {L"Bravo", L"", {}, kBadStatus},
+        {L"Bravo", L"yes ", {}, kBadStatus},    {L"Bravo", L"nope", {}, kBadStatus},
+        {L"Bravo", L"yes", {0, 0, 1, 1}},       {L"Alpha", L"YES", {1, 1, 0, 0}},
+        {L"Bravo", L"No", {1, 1, 0, 0}},        {L"Alpha", L"NO", {0, 0, 0, 0}},
     };
     Flags flags{1, 7, 3, 5};
     SetFlags(flags);
@@ -176,8 +174,7 @@ protected:
         TheMachine().SetSelf(ProxyFile(L"Charlie"));
     }
     // A running instance of an application's proxy, showing its boot window where it has a title.
-    static std::uint32_t AddInstance(const wchar_t* title = L"Quorl Vandrel Boot",
-                                     const wchar_t* app = L"Charlie") {
+    static std::uint32_t AddInstance(const wchar_t* title, const wchar_t* app) {
         const std::uint32_t id = TheMachine().AddProcess(ProxyFile(app));
         if (title)
             TheMachine().AddWindow(id, title);
@@ -195,45 +192,32 @@ protected:
     }
 };
 
-TEST_F(UninstallTest, WithoutAnotherInstanceThatCanBeFoundChangesNothing) {
-    const auto uninstallChangesNothing = [this](const char* situation) {
-        SCOPED_TRACE(situation);
-        handler.Uninstall();
-        auto& m = TheMachine(); // the list is not even loaded, so no user key is made
-        EXPECT_EQ(std::make_tuple(std::optional(kOtherRunEntry), true, true, true, true, 0u, true, false, 0u),
-                  std::make_tuple(RunEntry(), m.SentMessages().empty(), m.Terminations().empty(),
-                                  m.Spawns().empty(), m.DebugLines().empty(), m.Now(), handler.apps.empty(),
-                                  m.KeyExists(kHKCU, RegistrationPath(L"A") + L"\\Preferences"),
-                                  m.OpenHandleCount()));
-    };
-    TheMachine().AddWindow(TheMachine().AddProcess(ProxyFile(L"Alpha")), L"Quorl Vandrel Boot");
-    TheMachine().FindProcess(AddInstance(nullptr))->openable = false;
-    TheMachine().AddProcess(L""); // its path cannot be read
-    uninstallChangesNothing("other programs and instances that cannot be read");
-    AddInstance();
-    TheMachine().FailProcessSnapshot(true);
-    uninstallChangesNothing("failed process walk");
-    TheMachine().FailProcessSnapshot(false);
-    Self().openable = false;
-    uninstallChangesNothing("unreadable calling process");
-}
-
 // Each instance of the calling program, its path compared in any case, is asked to quit through its boot
 // window where it has one (titles compare in any case too) and ended 2 s later; 2 s after the last, the next
-// registered proxy other than the caller's starts. Other programs' windows stay alone.
+// registered proxy other than the caller's starts, or where there is none the sibling takes launching back
+// and the entry goes. Without an instance that can be read nothing changes. Other programs stay alone.
 TEST_F(UninstallTest, EveryInstanceIsAskedToQuitEndedInTurnAndNextProxyStarted) {
     const struct {
         std::vector<const wchar_t*> titles;
-        const wchar_t *own, *next;
+        const wchar_t *own, *next; // no next: the caller's is the only proxy listed
     } cases[] = {{{L"quorl vandrel boot", L"QUORL VANDREL BOOT"}, L"Charlie", L"Alpha"},
                  {{nullptr}, L"Charlie", L"Alpha"},
-                 {{nullptr}, L"Alpha", L"Charlie"}};
+                 {{nullptr}, L"Alpha", L"Charlie"},
+                 {{L"Quorl Vandrel Boot"}, L"Charlie", nullptr},
+                 {{}, L"Charlie", L"Alpha"}};
     ForEachCase(cases, [&](const auto& c) {
         std::wstring self = ProxyFile(c.own);
         std::transform(self.begin(), self.end(), self.begin(), [](wchar_t ch) { return std::towupper(ch); });
         TheMachine().SetSelf(self);
+        if (!c.next)
+            TheMachine().RemoveFile(ProxyFile(L"Alpha"));
         const std::uint32_t unrelated = TheMachine().AddProcess(L"C:\\Tools\\Editor.exe");
         TheMachine().AddWindow(unrelated, L"Quorl Vandrel Boot - notes");
+        // Another program's instance; its boot window would be the first found for an instance of the caller.
+        AddInstance(c.titles.empty() ? L"Quorl Vandrel Boot" : nullptr,
+                    c.own == std::wstring(L"Alpha") ? L"Charlie" : L"Alpha");
+        TheMachine().FindProcess(AddInstance(nullptr, c.own))->openable = false;
+        TheMachine().AddProcess(L""); // its path cannot be read
         Handling sent, ended;
         for (const wchar_t* title : c.titles) {
             const std::uint64_t at = 2000 * ended.size();
@@ -245,6 +229,19 @@ TEST_F(UninstallTest, EveryInstanceIsAskedToQuitEndedInTurnAndNextProxyStarted) 
         handler.Uninstall();
         EXPECT_EQ(std::pair(sent, ended), Handled());
         EXPECT_TRUE(TheMachine().FindProcess(unrelated)->alive);
+        if (c.titles.empty()) {
+            EXPECT_TRUE(TheMachine().Spawns().empty() && TheMachine().DebugLines().empty());
+            EXPECT_EQ(kOtherRunEntry, RunEntry());
+            return;
+        }
+        if (!c.next) {
+            ExpectSpawns({SiblingCommand(L"-i")}, os::SpawnMode::Detach);
+            EXPECT_TRUE(TheMachine().KeyExists(kHKLM, kRunKeyPath) && !RunEntry());
+            EXPECT_EQ(
+                Strings{L"<QELBOOT><Deleting run key. Auto run is going to discontinue from now onwards.>"},
+                TheMachine().DebugLines());
+            return;
+        }
         const std::wstring next = ProxyFile(c.next);
         ExpectSpawns({{next, Quoted(next)}}, os::SpawnMode::NoWait);
         const std::uint64_t spawnedAt = 2000 * ended.size() + 2000;
@@ -255,18 +252,6 @@ TEST_F(UninstallTest, EveryInstanceIsAskedToQuitEndedInTurnAndNextProxyStarted) 
                   TheMachine().DebugLines());
         EXPECT_EQ(Quoted(ProxyFile(c.own)), RunEntry()); // the order was maintained before switching
     });
-}
-
-TEST_F(UninstallTest, OnlyRegisteredProxyLeftDeletesEntryAndGivesLaunchingBackToSibling) {
-    TheMachine().RemoveFile(ProxyFile(L"Alpha")); // no longer listed
-    AddInstance();
-    handler.Uninstall();
-    EXPECT_EQ(1u, TheMachine().Terminations().size());
-    ExpectSpawns({SiblingCommand(L"-i")}, os::SpawnMode::Detach);
-    EXPECT_TRUE(TheMachine().KeyExists(kHKLM, kRunKeyPath) &&
-                !TheMachine().GetValue(kHKLM, kRunKeyPath, kRunValueName));
-    EXPECT_EQ((Strings{L"<QELBOOT><Deleting run key. Auto run is going to discontinue from now onwards.>"}),
-              TheMachine().DebugLines());
 }
 
 // Becoming the single proxy in control: the mutex, the working directory, and the OEM file that can forbid

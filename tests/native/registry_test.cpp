@@ -258,9 +258,11 @@ TEST_F(ApplicationListTest, AppendsBreadthFirstARecordPerKeyNamedExactlyAsRegist
 }
 
 // Listed are the registrations whose program and proxy are on disk and whose auto-launch is not off; the
-// queries copy whole records from that list.
+// queries copy whole records from that list. A reload reads every record afresh over the memory of the last
+// one: what left the registry leaves the list.
 TEST_F(ApplicationListTest, OnlyRegistrationsWithProgramProxyAndAutoLaunchAreListedAndQueriesCopyThem) {
     SetPref(kHKLM, AddApp(L"A", L"Viewer"), L"DefaultFlag", 4);
+    SetFormat(RegistrationPath(L"A"), L"Image", L"jpg");
     AddApp(L"B", L"Bravo");
     SetPref(kHKLM, AddApp(L"C", L"Viewer"), L"DefaultFlag", 2);
     AddApp(L"NoProgram", L"NoProgram", false);
@@ -273,10 +275,13 @@ TEST_F(ApplicationListTest, OnlyRegistrationsWithProgramProxyAndAutoLaunchAreLis
     SetPref(kHKLM, AddApp(L"Two", L"Two"), L"AutoLaunchOnDeviceConnect", 2);
     handler.LoadInformation();
     EXPECT_EQ((Strings{L"Viewer", L"Bravo", L"Viewer", L"Two"}), Names(handler.apps));
+    const auto sameRecords = [](const std::vector<appInfo_tag>& a, const std::vector<appInfo_tag>& b) {
+        return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                          [](const auto& x, const auto& y) { return Fields(x) == Fields(y); });
+    };
     std::vector<appInfo_tag> all(5, SentinelRecord());
     EXPECT_TRUE(handler.GetAllApplicationInfo(all));
-    EXPECT_TRUE(std::equal(all.begin(), all.end(), handler.apps.begin(), handler.apps.end(),
-                           [](const auto& a, const auto& b) { return Fields(a) == Fields(b); }));
+    EXPECT_TRUE(sameRecords(all, handler.apps));
 
     std::vector<appInfo_tag> defaults{SentinelRecord()};
     EXPECT_TRUE(handler.GetDefaultApplicationInfo(defaults));
@@ -287,28 +292,20 @@ TEST_F(ApplicationListTest, OnlyRegistrationsWithProgramProxyAndAutoLaunchAreLis
     EXPECT_FALSE(handler.GetApplicationInfo(L"viewer", out) || handler.GetApplicationInfo(L"Viewer ", out));
     EXPECT_EQ(Fields(SentinelRecord()), Fields(out));
     EXPECT_TRUE(handler.GetApplicationInfo(L"Viewer", out));
-    EXPECT_EQ(Fields(RecordOf(L"Viewer", RegistrationPath(L"A"), 4, {})), Fields(out));
-}
+    EXPECT_EQ(Fields(RecordOf(L"Viewer", RegistrationPath(L"A"), 4, {{L"jpg", L"Image"}})), Fields(out));
 
-// A reload reads every record afresh over the memory of the last one: what left the registry leaves the list.
-TEST_F(ApplicationListTest, ReloadListsWhatAFreshHandlerWould) {
-    SetPref(kHKCU, AddApp(L"Full", L"Full"), L"DefaultFlag", 1);
-    SetFormat(RegistrationPath(L"Full"), L"Image", L"jpg png");
-    AddApp(L"Second", L"Second");
-    AddApp(L"Second\\Third", L"Third");
-    handler.LoadInformation();
-    ASSERT_EQ(3u, handler.apps.size());
+    // A bare registration (no Desc, Icon, formats or flag) takes the first place, and Bravo's key goes
+    // unread.
     for (const auto& [value, text] :
-         {std::pair(L"Name", L"Bare"), std::pair(L"ProxyPath", L"C:\\Apps\\Full\\Proxy.exe"),
-          std::pair(L"CmdLine", L"C:\\Apps\\Full\\Full.exe")})
-        TheMachine().SetString(kHKLM, RegistrationPath(L"Bare"), value, text);
-    TheMachine().DenyRead(kHKLM, kMaker + L"\\Second");
+         {std::pair(L"Name", L"Bare"), std::pair(L"ProxyPath", L"C:\\Apps\\Two\\Proxy.exe"),
+          std::pair(L"CmdLine", L"C:\\Apps\\Two\\Two.exe")})
+        TheMachine().SetString(kHKLM, RegistrationPath(L"0"), value, text);
+    TheMachine().DenyRead(kHKLM, kMaker + L"\\B");
     CQELBootInformationHandler fresh;
     fresh.LoadInformation();
     handler.LoadInformation();
-    ASSERT_EQ((Strings{L"Bare", L"Full"}), Names(fresh.apps));
-    EXPECT_TRUE(std::equal(fresh.apps.begin(), fresh.apps.end(), handler.apps.begin(), handler.apps.end(),
-                           [](const auto& a, const auto& b) { return Fields(a) == Fields(b); }));
+    ASSERT_EQ((Strings{L"Bare", L"Viewer", L"Viewer", L"Two"}), Names(fresh.apps));
+    EXPECT_TRUE(sameRecords(fresh.apps, handler.apps));
 }
 
 // The older sibling application: its record from its installation folder, and switching its own launching.
