@@ -210,12 +210,10 @@ std::string Miscounted(const std::string& text,
     return wrong.empty() ? wrong : wrong + "in:\n" + text;
 }
 
-std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
-
 std::wstring Quoted(const std::wstring& text) { return L"\"" + text + L"\""; }
 
 std::string AppLine(const std::string& arguments) {
-    return Narrow(Quoted(BinPath(L"qelapp.exe"))) + (arguments.empty() ? "" : " " + arguments);
+    return Utf8(Quoted(BinPath(L"qelapp.exe"))) + (arguments.empty() ? "" : " " + arguments);
 }
 
 std::string DirectLaunch(const std::string& devType, const std::string& devId) {

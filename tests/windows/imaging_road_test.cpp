@@ -154,7 +154,7 @@ protected:
 TEST_F(WiaRoad, ConnectionEventReachesTheTrackerOnXpAndVista) {
     const std::wstring calls = BinPath(L"standin\\wia-calls.txt");
     for (const wchar_t* version : {L"winxp", L"vista"}) {
-        SCOPED_TRACE(Narrow(version));
+        SCOPED_TRACE(Utf8(version));
         SetWindowsVersion(L"qelproxy.exe", version);
         ::DeleteFileW(calls.c_str());
         RecordedProxy proxy(L"--no-control --service");

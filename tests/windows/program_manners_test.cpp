@@ -64,7 +64,7 @@ TEST(Dbgrec, PrintsEachDebuggerLineOnceAndEndsWithTheProgramsExitCodeOr127) {
     const std::wstring missing = BinPath(L"no_such_program.exe");
     const RunResult failed = testhost::Run(L"dbgrec.exe", Quoted(missing));
     EXPECT_EQ(
-        std::make_tuple(DWORD{127}, std::string(), "dbgrec: cannot start " + Narrow(missing) + ": error 2\n"),
+        std::make_tuple(DWORD{127}, std::string(), "dbgrec: cannot start " + Utf8(missing) + ": error 2\n"),
         std::make_tuple(failed.exitCode, failed.output, failed.errors));
 }
 
