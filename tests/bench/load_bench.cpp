@@ -129,10 +129,6 @@ void BareWalk(const std::wstring& program, const std::wstring& proxy) {
 
 } // namespace
 
-// Set up by the platform file linked in: the folder the generated programs live in, created empty.
-std::wstring PrepareBenchMachine();
-void CreateBenchFile(const std::wstring& path);
-
 int main(int argc, char** argv) {
     const bool smoke = SmokeRun(argc, argv);
     if (!smoke)
