@@ -2,7 +2,6 @@
 // what dbgrec passes on from the program it runs.
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <tuple>
 
 #include "host_runner.h"
@@ -70,12 +69,9 @@ TEST(Dbgrec, PrintsEachDebuggerLineOnceAndEndsWithTheProgramsExitCodeOr127) {
 
 // The hostile plug-in throws from OnUnload, so the tracker's second load of it finds it loaded already.
 TEST(ProgramUsage, QelinfoListsThePluginsOfAFolderNamedOutsideTheAnsiCodePage) {
-    const std::wstring folder = BinPath(L"plug-ins \u00e9t\u00e9 \u0141\u00fcb");
-    std::filesystem::create_directories(folder + L"\\moxplugins");
-    for (const auto& [from, to] :
-         {std::pair{L"sample_phone", L"nokiamanager"}, {L"hostile_plugin_3", L"aaa"}})
-        ::CopyFileW(BinPath(from + std::wstring(L".mox")).c_str(),
-                    (folder + L"\\moxplugins\\" + to + L".mox").c_str(), FALSE);
+    const std::wstring folder = MakeRoad(L"plug-ins \u00e9t\u00e9 \u0141\u00fcb",
+                                         {{L"moxplugins\\nokiamanager.mox", L"sample_phone.mox"},
+                                          {L"moxplugins\\aaa.mox", L"hostile_plugin_3.mox"}});
     const RunResult run = testhost::Run(L"qelinfo.exe", L"--plugins \"" + folder + L"\"");
     EXPECT_EQ(0u, run.exitCode) << run.output;
     EXPECT_EQ("Plug-ins of " + Utf8(folder) + "\\moxplugins, as the library would load them",
