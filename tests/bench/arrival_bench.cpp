@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "hosts/mount_manager.h"
+#include "hosts/utf8.h"
 #include "platform/win32/windows_api.h"
 
 #include "qelboot.h"
@@ -63,18 +64,11 @@ std::map<DWORD, double> ThreadSeconds() {
     return times;
 }
 
-std::string Narrow(const wchar_t* text) {
-    char narrow[260] = "";
-    ::WideCharToMultiByte(CP_UTF8, 0, text, -1, narrow, sizeof(narrow), nullptr, nullptr);
-    return narrow;
-}
-
 // The module a thread started in, and the titles (or classes) of the windows it owns, message-only ones
 // included: a tracker's hidden window tells which tracker it is.
 std::string ThreadName(DWORD id) {
     if (id == ::GetCurrentThreadId())
         return "this benchmark's own thread";
-    std::string name = "started in ";
     using QueryThread = NTSTATUS(NTAPI*)(HANDLE, THREADINFOCLASS, PVOID, ULONG, PULONG);
     const auto query = reinterpret_cast<QueryThread>(reinterpret_cast<void*>(
         ::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "NtQueryInformationThread")));
@@ -91,19 +85,17 @@ std::string ThreadName(DWORD id) {
     if (thread)
         ::CloseHandle(thread);
     const wchar_t* file = std::wcsrchr(path, L'\\');
-    name += Narrow(file ? file + 1 : path);
-    const auto add = [&](HWND window) {
-        wchar_t text[128] = L"";
-        if (!::GetWindowTextW(window, text, 128))
-            ::GetClassNameW(window, text, 128);
-        name += ", " + Narrow(text);
-    };
-    for (HWND window = nullptr; (window = ::FindWindowExW(HWND_MESSAGE, window, nullptr, nullptr));)
-        if (::GetWindowThreadProcessId(window, nullptr) == id)
-            add(window);
-    for (HWND window = nullptr; (window = ::FindWindowExW(nullptr, window, nullptr, nullptr));)
-        if (::GetWindowThreadProcessId(window, nullptr) == id)
-            add(window);
+    std::string name = "started in " + Utf8(file ? file + 1 : path);
+    for (const HWND parent : {HWND_MESSAGE, HWND{}}) {
+        for (HWND window = nullptr; (window = ::FindWindowExW(parent, window, nullptr, nullptr));) {
+            wchar_t text[128] = L"";
+            if (::GetWindowThreadProcessId(window, nullptr) != id)
+                continue;
+            if (!::GetWindowTextW(window, text, 128))
+                ::GetClassNameW(window, text, 128);
+            name += ", " + Utf8(text);
+        }
+    }
     return name;
 }
 

@@ -1,4 +1,4 @@
-// bench_timing.h - what the benchmark programs share: the sizes asked for and the best of several timed runs.
+// bench_timing.h - what the benchmarks share: their machine, the sizes asked for, the best of timed runs.
 #ifndef QELBOOT_TESTS_BENCH_BENCH_TIMING_H
 #define QELBOOT_TESTS_BENCH_BENCH_TIMING_H
 
@@ -7,8 +7,14 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <string>
 #include <utility>
 #include <vector>
+
+// Set up by the platform file linked in: a fresh machine, and the folder to generate in, created empty.
+std::wstring PrepareBenchMachine();
+void CreateBenchFolder(const std::wstring& path);
+void CreateBenchFile(const std::wstring& path);
 
 // "--smoke": one small size, checked and not timed (how ctest runs a benchmark).
 inline bool SmokeRun(int argc, char** argv) { return argc > 1 && std::strcmp(argv[1], "--smoke") == 0; }

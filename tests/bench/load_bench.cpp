@@ -4,8 +4,6 @@
 //
 //   load_bench [registrations...]   default: 250 500 1000; each registration comes with ten other keys
 //   load_bench --smoke              a small registry, checks the list and prints no timings
-#include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -66,7 +64,7 @@ void Generate(int registrations, const std::wstring& program, const std::wstring
 }
 
 // The registry and file calls a load makes, with no records built.
-std::size_t BareWalk(const std::wstring& program, const std::wstring& proxy) {
+void BareWalk(const std::wstring& program, const std::wstring& proxy) {
     using namespace qel::os;
     std::vector<std::uint8_t> buffer(1024);
     auto query = [&](RegKey key, const wchar_t* name) {
@@ -78,22 +76,19 @@ std::size_t BareWalk(const std::wstring& program, const std::wstring& proxy) {
     auto openQueryClose = [&](Hive hive, const std::wstring& path, const wchar_t* name, bool dword) {
         RegKey key = kNoKey;
         if (OpenRegKey(HiveRoot(hive), path.c_str(), kKeyRead, &key) != kSuccess)
-            return false;
-        if (dword) {
-            std::uint32_t size = 4;
+            return;
+        std::uint32_t size = 4;
+        if (dword)
             QueryRegValue(key, name, nullptr, buffer.data(), &size);
-        } else {
+        else
             query(key, name);
-        }
         CloseRegKey(key);
-        return true;
     };
 
-    std::size_t registrations = 0;
     std::deque<std::pair<RegKey, std::wstring>> queue;
     RegKey root = kNoKey;
     if (OpenRegKey(HiveRoot(Hive::LocalMachine), kRoot.c_str(), kKeyRead, &root) != kSuccess)
-        return 0;
+        return;
     queue.emplace_back(root, kRoot);
     wchar_t name[128];
     while (!queue.empty()) {
@@ -104,7 +99,6 @@ std::size_t BareWalk(const std::wstring& program, const std::wstring& proxy) {
                 break;
             const std::wstring full = path + L"\\" + name;
             if (std::wcscmp(name, L"Quorl Vandrel") == 0) {
-                ++registrations;
                 RegKey registration = kNoKey;
                 if (OpenRegKey(HiveRoot(Hive::LocalMachine), full.c_str(), kKeyRead, &registration) ==
                     kSuccess) {
@@ -131,23 +125,16 @@ std::size_t BareWalk(const std::wstring& program, const std::wstring& proxy) {
         CloseRegKey(key);
         queue.pop_front();
     }
-    return registrations;
 }
 
 } // namespace
 
-// Set up by the platform file linked in: the folder the generated programs live in, created empty.
-std::wstring PrepareBenchMachine();
-void CreateBenchFile(const std::wstring& path);
-
 int main(int argc, char** argv) {
     const bool smoke = SmokeRun(argc, argv);
-    const std::vector<int> sizes = BenchSizes(argc, argv, {250, 500, 1000}, 20);
-
     if (!smoke)
         std::printf("%13s %11s %10s %10s %7s %14s\n", "registrations", "other keys", "load ms", "floor ms",
                     "ratio", "load us/key");
-    for (const int registrations : sizes) {
+    for (const int registrations : BenchSizes(argc, argv, {250, 500, 1000}, 20)) {
         const std::wstring folder = PrepareBenchMachine();
         CreateBenchFile(folder + L"\\program.exe");
         CreateBenchFile(folder + L"\\proxy.exe");

@@ -14,11 +14,6 @@
 #include "platform/unique_handles.h"
 #include "registry/text.h"
 
-// Set up by the platform file linked in.
-std::wstring PrepareBenchMachine();
-void CreateBenchFolder(const std::wstring& path);
-void CreateBenchFile(const std::wstring& path);
-
 namespace {
 
 using namespace qel;

@@ -23,8 +23,6 @@ namespace {
 constexpr std::uint32_t kSentinel = 0xDEADBEEF;
 constexpr wchar_t kUnwritten = L'#';
 
-std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
-
 std::wstring Upper(std::wstring text) {
     for (wchar_t& c : text)
         c = c >= L'a' && c <= L'z' ? static_cast<wchar_t>(c - L'a' + L'A') : c;
@@ -104,7 +102,7 @@ TEST_F(SystemConformance, PathsResolveIgnoringCaseAndAgainstTheCurrentDirectory)
     EXPECT_EQ(L"C:\\", os::RemoveFileSpec(L"C:\\b.exe"));
     EXPECT_EQ(L"", os::RemoveFileSpec(L"b.exe"));
     for (const std::wstring& path : {folder + L"\\here.txt", Upper(folder + L"\\here.txt"), folder})
-        EXPECT_TRUE(os::FileExists(path)) << Narrow(path);
+        EXPECT_TRUE(os::FileExists(path)) << path;
     EXPECT_FALSE(os::FileExists(folder + L"\\Missing.exe"));
     EXPECT_FALSE(os::FileExists(L""));
     EXPECT_TRUE(os::IsDirectory(folder + L"\\Inner"));
@@ -286,7 +284,7 @@ TEST_F(RegistryConformance, KeysOpenIgnoringCaseAndCreateMakesWholePathsInOneHiv
         {os::Hive::LocalMachine, L"OnlyInMachine", os::kSuccess},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(Narrow(c.sub));
+        SCOPED_TRACE(c.sub);
         os::RegKey key = kSentinelKey;
         EXPECT_EQ(c.status, Open(c.sub, os::kKeyRead, &key, c.hive));
         EXPECT_EQ(c.status != os::kSuccess, key == kSentinelKey);
@@ -327,7 +325,7 @@ TEST_F(RegistryConformance, QueriesGiveStoredBytesSizesAndCodesAndLeaveOutputsOn
         {L"Absent", 4, os::kFileNotFound, kSentinel, 4, {}},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(Narrow(c.name));
+        SCOPED_TRACE(c.name);
         Bytes data(16, kUnwrittenByte);
         std::uint32_t type = kSentinel;
         std::uint32_t size = c.capacity;

@@ -88,13 +88,10 @@ std::string RunningHost::Errors() { return IsRunning() ? std::string() : Drain(e
 
 RunResult Run(const std::wstring& program, const std::wstring& arguments, DWORD timeoutMs) {
     RunningHost host(program, arguments);
-    RunResult result;
     // The hosts write a few lines only, well within what the pipe holds until they end.
     if (!host.WaitForExit(timeoutMs))
-        return result;
-    result.exitCode = host.ExitCode();
-    result.output = host.Output();
-    result.errors = host.Errors();
+        return {};
+    RunResult result{host.ExitCode(), host.Output(), host.Errors(), {}};
     std::istringstream stream(result.output);
     for (std::string line; std::getline(stream, line);)
         result.lines.push_back(line);
@@ -210,12 +207,10 @@ std::string Miscounted(const std::string& text,
     return wrong.empty() ? wrong : wrong + "in:\n" + text;
 }
 
-std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
-
 std::wstring Quoted(const std::wstring& text) { return L"\"" + text + L"\""; }
 
 std::string AppLine(const std::string& arguments) {
-    return Narrow(Quoted(BinPath(L"qelapp.exe"))) + (arguments.empty() ? "" : " " + arguments);
+    return Utf8(Quoted(BinPath(L"qelapp.exe"))) + (arguments.empty() ? "" : " " + arguments);
 }
 
 std::string DirectLaunch(const std::string& devType, const std::string& devId) {

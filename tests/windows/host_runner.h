@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "hosts/utf8.h"
 #include "platform/win32/windows_api.h"
 
 namespace qel::testhost {
@@ -112,7 +113,6 @@ std::size_t Count(const std::string& text, const std::string& part);
 std::string Miscounted(const std::string& text,
                        std::initializer_list<std::pair<std::string, std::size_t>> parts);
 
-std::string Narrow(const std::wstring& text);
 std::wstring Quoted(const std::wstring& text);
 // The command line the sample application is given: its quoted path and the arguments.
 std::string AppLine(const std::string& arguments);

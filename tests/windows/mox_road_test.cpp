@@ -58,7 +58,7 @@ TEST_F(MoxRoad, TracksEachPluginOfTheFolderAndOfItsMoxSubfoldersOnce) {
                            {L"moxplugins\\extra.mox\\inner.mox", L"sample_phone_c.mox"},
                            {L"moxplugins\\tools\\hidden.mox", L"sample_phone_d.mox"}};
     for (const wchar_t* version : {L"win7", L"winxp"}) {
-        SCOPED_TRACE(Narrow(version));
+        SCOPED_TRACE(Utf8(version));
         SetWindowsVersion(L"qelproxy.exe", version);
         const std::wstring road = MakeRoad(L"moxroad\\" + std::wstring(version), layout);
         const std::wstring plugins = road + L"\\moxplugins\\";

@@ -2,7 +2,6 @@
 // what dbgrec passes on from the program it runs.
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <tuple>
 
 #include "host_runner.h"
@@ -64,18 +63,15 @@ TEST(Dbgrec, PrintsEachDebuggerLineOnceAndEndsWithTheProgramsExitCodeOr127) {
     const std::wstring missing = BinPath(L"no_such_program.exe");
     const RunResult failed = testhost::Run(L"dbgrec.exe", Quoted(missing));
     EXPECT_EQ(
-        std::make_tuple(DWORD{127}, std::string(), "dbgrec: cannot start " + Narrow(missing) + ": error 2\n"),
+        std::make_tuple(DWORD{127}, std::string(), "dbgrec: cannot start " + Utf8(missing) + ": error 2\n"),
         std::make_tuple(failed.exitCode, failed.output, failed.errors));
 }
 
 // The hostile plug-in throws from OnUnload, so the tracker's second load of it finds it loaded already.
 TEST(ProgramUsage, QelinfoListsThePluginsOfAFolderNamedOutsideTheAnsiCodePage) {
-    const std::wstring folder = BinPath(L"plug-ins \u00e9t\u00e9 \u0141\u00fcb");
-    std::filesystem::create_directories(folder + L"\\moxplugins");
-    for (const auto& [from, to] :
-         {std::pair{L"sample_phone", L"nokiamanager"}, {L"hostile_plugin_3", L"aaa"}})
-        ::CopyFileW(BinPath(from + std::wstring(L".mox")).c_str(),
-                    (folder + L"\\moxplugins\\" + to + L".mox").c_str(), FALSE);
+    const std::wstring folder = MakeRoad(L"plug-ins \u00e9t\u00e9 \u0141\u00fcb",
+                                         {{L"moxplugins\\nokiamanager.mox", L"sample_phone.mox"},
+                                          {L"moxplugins\\aaa.mox", L"hostile_plugin_3.mox"}});
     const RunResult run = testhost::Run(L"qelinfo.exe", L"--plugins \"" + folder + L"\"");
     EXPECT_EQ(0u, run.exitCode) << run.output;
     EXPECT_EQ("Plug-ins of " + Utf8(folder) + "\\moxplugins, as the library would load them",
