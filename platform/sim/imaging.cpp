@@ -1,5 +1,7 @@
 // imaging.cpp - the simulated COM, WIA device manager, Still Image service and TWAIN source manager.
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "platform/sim/machine.h"
@@ -92,6 +94,10 @@ long Machine::ReadWiaDeviceProperties(os::ComObject storage, os::WiaDeviceProper
 }
 
 long Machine::CreateStillImage(void* createInstance, os::ComObject* sti) {
+    if (!createInstance) { // Windows calls through the pointer it is given and faults
+        std::fprintf(stderr, "os::CreateStillImage called through a null StiCreateInstance\n");
+        std::abort();
+    }
     if (createInstance != StiCreateInstanceAddress() || imaging_.failStiCreation)
         return os::kEFail;
     *sti = imaging_.Add(ComRecord{ComRecord::StillImage});
