@@ -125,7 +125,7 @@ TEST_F(DeviceSide, OnlyAcceptedDrivesWithPicturesOrVideosAreReported) {
         const Strings lines = VolumeLines();
         auto at = lines.begin();
         for (const auto& line : c.lines)
-            EXPECT_NE(lines.end(), at = std::find(at, lines.end(), line)) << Narrow(line);
+            EXPECT_NE(lines.end(), at = std::find(at, lines.end(), line)) << line;
         EXPECT_TRUE(!c.lines.empty() || lines.size() == 2)
             << "only: volumes will be detected, device arrived";
     });

@@ -108,7 +108,7 @@ TEST_F(DefaultStatusTest, YesOrNoInAnyCaseWritesFlagsInBothHivesAndAnythingElseI
     SetRunEntry(L"<run>");
     Strings printed;
     for (const auto& step : steps) {
-        SCOPED_TRACE(Narrow(step.name + std::wstring(L" ") + step.status));
+        SCOPED_TRACE(step.name + std::wstring(L" ") + step.status);
         std::wstring name = step.name, status = step.status;
         const std::size_t before = TheMachine().RegistryCallCount();
         EXPECT_EQ(step.lines.empty(), handler.SetApplicationDefaultStatus(name, status));

@@ -426,7 +426,7 @@ TEST_F(LaunchStatusTest, LocaleIsMachineValueInApplicationKeyCutAtFirstExactRegi
         {L"", kMaker, L"xx_yy"},        {L"", RegistrationPath(L""), L"xx_yy", false},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(Narrow(c.key));
+        SCOPED_TRACE(c.key);
         sim::Machine::Reset();
         AddApp(c.appKey, L"Own");
         TheMachine().SetSelf(ProxyFile(L"Own"));

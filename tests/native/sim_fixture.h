@@ -119,9 +119,6 @@ inline std::size_t Said(const std::wstring& line) {
     return static_cast<std::size_t>(std::count(lines.begin(), lines.end(), line));
 }
 
-// Text for SCOPED_TRACE.
-inline std::string Narrow(const std::wstring& text) { return ::testing::PrintToString(text); }
-
 // The calling process.
 inline sim::Machine::Process& Self() { return *TheMachine().FindProcess(sim::Machine::kSelfId); }
 
